@@ -1,0 +1,91 @@
+// Base of every library object: reference count, error record, identity number, optional lock.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "frame/Error.h"
+#include "frame/ObjectLock.h"
+
+namespace velmira {
+
+class RefObject {
+ public:
+  RefObject();
+  RefObject(const RefObject&) = delete;
+  RefObject& operator=(const RefObject&) = delete;
+  virtual ~RefObject();
+
+  // Releases system resources and owned objects, leaving the object destructible. Runs when
+  // the count reaches 0; owners may call it earlier, so it must be safe to run twice.
+  virtual void Close() {}
+
+  void AddRef();
+  // Returns the new count. Does not free: whoever sees 0 destroys the object.
+  uint32_t Release();
+  // Gives the object a lock so its count may change on two threads.
+  void CreateLock();
+
+  Error& GetError() { return Err; }
+  const Error& GetError() const { return Err; }
+  uint32_t GetID() const { return Id; }
+  void SetID(uint32_t id) { Id = id; }
+  ObjectLock* GetLock() const { return Lock; }
+  uint32_t RefCount() const { return Count; }
+
+ protected:
+  Error Err;
+
+ private:
+  uint32_t Count = 1;
+  uint32_t Id;
+  ObjectLock* Lock = nullptr;
+};
+
+// Drops one reference and destroys the object when it was the last. Null is allowed.
+void ReleaseObject(RefObject* object);
+
+// An owning reference for library code. Adopt() takes over a reference the caller already
+// holds (a New or a getter result); Retain() adds one of its own.
+template <class T>
+class Ref {
+ public:
+  Ref() = default;
+  Ref(const Ref& other) : Ptr(other.Ptr) {
+    if (Ptr != nullptr) Ptr->AddRef();
+  }
+  Ref(Ref&& other) noexcept : Ptr(std::exchange(other.Ptr, nullptr)) {}
+  Ref& operator=(Ref other) noexcept {
+    std::swap(Ptr, other.Ptr);
+    return *this;
+  }
+  ~Ref() { ReleaseObject(Ptr); }
+
+  static Ref Adopt(T* object) {
+    Ref r;
+    r.Ptr = object;
+    return r;
+  }
+  static Ref Retain(T* object) {
+    if (object != nullptr) object->AddRef();
+    return Adopt(object);
+  }
+
+  T* Get() const { return Ptr; }
+  T* operator->() const { return Ptr; }
+  T& operator*() const { return *Ptr; }
+  explicit operator bool() const { return Ptr != nullptr; }
+  // Hands the reference to the caller.
+  T* Detach() { return std::exchange(Ptr, nullptr); }
+  void Reset() { ReleaseObject(std::exchange(Ptr, nullptr)); }
+
+ private:
+  T* Ptr = nullptr;
+};
+
+template <class T, class... Args>
+Ref<T> MakeRef(Args&&... args) {
+  return Ref<T>::Adopt(new T(std::forward<Args>(args)...));
+}
+
+}  // namespace velmira
