@@ -50,6 +50,20 @@ VELMIRA_API void SysFreeString(BSTR s);
 /* Length of a BSTR in UTF-16 units (not counting the NUL); 0 for null. */
 VELMIRA_API uint32_t SysStringLen(BSTR s);
 
+/* ------------------------------------------------------------------------------------------
+ * Windows and messages.
+ * ---------------------------------------------------------------------------------------- */
+
+/* (VmMsg and the VmWindow_* declarations go here) */
+
+
+/* ------------------------------------------------------------------------------------------
+ * Serial ports by number.
+ * ---------------------------------------------------------------------------------------- */
+
+/* (VmComPort_SetDevice goes here) */
+
+
 #ifdef __cplusplus
 }
 #endif

@@ -98,6 +98,20 @@ VELMIRA_API int16_t NmeaSentence_GetFieldCount(VmNmeaSentence* h);
  * string. */
 VELMIRA_API BSTR NmeaSentence_Fields(VmNmeaSentence* h, int16_t index, BSTR* out);
 
+/* ------------------------------------------------------------------------------------------
+ * GPS input: NmeaParser, GpsFix, Movement, Satellites, Satellite, Quality, ComStatus.
+ * ---------------------------------------------------------------------------------------- */
+
+/* (declarations of the GPS input families go here) */
+
+
+/* ------------------------------------------------------------------------------------------
+ * Position: a point on one of 27 datums, in latitude/longitude or in one of 49 grids.
+ * ---------------------------------------------------------------------------------------- */
+
+/* (declarations of the Position family go here) */
+
+
 #ifdef __cplusplus
 }
 #endif
