@@ -54,7 +54,49 @@ VELMIRA_API uint32_t SysStringLen(BSTR s);
  * Windows and messages.
  * ---------------------------------------------------------------------------------------- */
 
-/* (VmMsg and the VmWindow_* declarations go here) */
+/*
+ * Windows stand in for the application's windows: each has a position inside its parent
+ * (client coordinates, pixels), a size, children, its own pixel surface and a FIFO message
+ * queue that any thread may post to. The GPS parser posts message 1125 to the window named
+ * with NmeaParser_SetCallbackHWND; such a message carries one object reference that the
+ * receiver gives back with the family's Delete. If a window is deleted while messages that
+ * carry objects are still queued, their references are released with it.
+ */
+typedef struct VmMsg {
+  HWND hwnd;
+  uint32_t message;
+  uintptr_t wParam;
+  intptr_t lParam;
+} VmMsg;
+
+/* A new window at (x, y) inside `parent` (null for a top-level window), `width` x `height`
+ * pixels (each side clamped to 0..8192), with a white surface. Returns null when `parent`
+ * is not a live window. Delete it with VmWindow_Delete. */
+VELMIRA_API HWND VmWindow_New(HWND parent, int32_t x, int32_t y, int32_t width, int32_t height);
+
+/* Deletes the window and all its children. Messages still queued are dropped, and the
+ * objects that parser messages carry are released. Null or an already deleted window does
+ * nothing. */
+VELMIRA_API void VmWindow_Delete(HWND window);
+
+/* Makes `window` the one the library sees as the foreground window (null for none). A
+ * deleted window stops being the foreground window. */
+VELMIRA_API void VmWindow_SetForeground(HWND window);
+
+/* Takes the oldest message of the window's queue into *out, waiting up to `timeoutMs`
+ * milliseconds (a negative time-out waits until a message comes). Returns 1 when a message
+ * was taken, 0 when none came in time or the window is not live. */
+VELMIRA_API uint8_t VmWindow_GetMessage(HWND window, VmMsg* out, int32_t timeoutMs);
+
+/* The window's pixels: 4 bytes per pixel (blue, green, red, unused), rows top-down,
+ * `*stride` bytes apart. The pointer stays valid until the window is deleted; null (and
+ * zero sizes) for a window that is not live. Any out pointer may be null. */
+VELMIRA_API const uint8_t* VmWindow_GetPixels(HWND window, int32_t* width, int32_t* height,
+                                              int32_t* stride);
+
+/* Writes the window's pixels to `path` as an 8-bit RGB PNG file. Returns 1 on success, 0
+ * when the window is not live or empty, or the file cannot be written. */
+VELMIRA_API uint8_t VmWindow_SavePng(HWND window, const char* path);
 
 
 /* ------------------------------------------------------------------------------------------

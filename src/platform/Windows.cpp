@@ -1,0 +1,214 @@
+#include "platform/Windows.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+// The window object behind an HWND. Windows are shared_ptr-owned by the registry so a
+// thread blocked in GetMessageW keeps its window alive while another thread deletes it.
+struct VmWindowObject {
+  struct Pending {
+    platform::MSG Msg;
+    platform::MessageDiscard Discard;
+  };
+
+  HWND Parent = nullptr;
+  int32_t X = 0;
+  int32_t Y = 0;
+  int32_t Width = 0;
+  int32_t Height = 0;
+  std::vector<HWND> Children;  // creation order; later ones lie on top
+
+  std::vector<uint8_t> Pixels;
+
+  std::mutex QueueMutex;
+  std::condition_variable Arrived;
+  std::deque<Pending> Queue;
+  int Waiting = 0;
+  bool Dead = false;
+};
+
+namespace platform {
+namespace {
+
+constexpr int32_t BytesPerPixel = 4;
+constexpr uint8_t White = 0xFF;
+
+using WindowPtr = std::shared_ptr<VmWindowObject>;
+
+struct Registry {
+  std::mutex Mutex;
+  std::unordered_map<HWND, WindowPtr> Live;
+  HWND Foreground = nullptr;
+};
+
+Registry& Windows() {
+  static Registry registry;
+  return registry;
+}
+
+WindowPtr Find(HWND window) {
+  Registry& r = Windows();
+  std::lock_guard<std::mutex> hold(r.Mutex);
+  auto it = r.Live.find(window);
+  return it == r.Live.end() ? nullptr : it->second;
+}
+
+int32_t ClampSide(int32_t side) { return std::clamp<int32_t>(side, 0, MaxWindowSide); }
+
+// Marks the window dead, wakes its waiters and gives back what its pending messages carry.
+void Retire(VmWindowObject& w) {
+  std::deque<VmWindowObject::Pending> pending;
+  {
+    std::lock_guard<std::mutex> hold(w.QueueMutex);
+    w.Dead = true;
+    pending.swap(w.Queue);
+  }
+  w.Arrived.notify_all();
+  for (const auto& p : pending) {
+    if (p.Discard != nullptr) p.Discard(p.Msg.message, p.Msg.wParam, p.Msg.lParam);
+  }
+}
+
+}  // namespace
+
+HWND CreateWindowObject(HWND parent, int32_t x, int32_t y, int32_t width, int32_t height) {
+  auto w = std::make_shared<VmWindowObject>();
+  w->X = x;
+  w->Y = y;
+  w->Width = ClampSide(width);
+  w->Height = ClampSide(height);
+  w->Pixels.assign(static_cast<size_t>(w->Width) * w->Height * BytesPerPixel, White);
+  HWND handle = w.get();
+
+  Registry& r = Windows();
+  std::lock_guard<std::mutex> hold(r.Mutex);
+  if (parent != nullptr) {
+    auto it = r.Live.find(parent);
+    if (it == r.Live.end()) return nullptr;
+    it->second->Children.push_back(handle);
+    w->Parent = parent;
+  }
+  r.Live.emplace(handle, std::move(w));
+  return handle;
+}
+
+bool DestroyWindow(HWND window) {
+  std::vector<WindowPtr> doomed;
+  {
+    Registry& r = Windows();
+    std::lock_guard<std::mutex> hold(r.Mutex);
+    auto it = r.Live.find(window);
+    if (it == r.Live.end()) return false;
+    if (HWND parent = it->second->Parent; parent != nullptr) {
+      auto p = r.Live.find(parent);
+      if (p != r.Live.end()) std::erase(p->second->Children, window);
+    }
+    // The subtree, breadth first; each window is in the registry exactly once, so the walk
+    // ends after visiting every live window at most once.
+    doomed.push_back(it->second);
+    for (size_t i = 0; i < doomed.size(); ++i) {
+      for (HWND child : doomed[i]->Children) {
+        auto c = r.Live.find(child);
+        if (c != r.Live.end()) doomed.push_back(c->second);
+      }
+    }
+    for (const WindowPtr& w : doomed) {
+      if (r.Foreground == w.get()) r.Foreground = nullptr;
+      r.Live.erase(w.get());
+    }
+  }
+  // Discards run without the registry lock: they may release objects that post or delete.
+  for (const WindowPtr& w : doomed) Retire(*w);
+  return true;
+}
+
+bool IsWindow(HWND window) { return Find(window) != nullptr; }
+
+void SetForegroundWindow(HWND window) {
+  Registry& r = Windows();
+  std::lock_guard<std::mutex> hold(r.Mutex);
+  r.Foreground = window == nullptr || r.Live.contains(window) ? window : nullptr;
+}
+
+HWND GetForegroundWindow() {
+  Registry& r = Windows();
+  std::lock_guard<std::mutex> hold(r.Mutex);
+  return r.Foreground;
+}
+
+HWND ChildWindowFromPoint(HWND parent, POINT point) {
+  Registry& r = Windows();
+  std::lock_guard<std::mutex> hold(r.Mutex);
+  auto it = r.Live.find(parent);
+  if (it == r.Live.end()) return nullptr;
+  const VmWindowObject& p = *it->second;
+  // Right and bottom edges are exclusive, as for every window rectangle.
+  auto inside = [&point](const VmWindowObject& w, int32_t x, int32_t y) {
+    return point.x >= x && point.y >= y && point.x < x + w.Width && point.y < y + w.Height;
+  };
+  if (!inside(p, 0, 0)) return nullptr;
+  for (auto c = p.Children.rbegin(); c != p.Children.rend(); ++c) {
+    auto child = r.Live.find(*c);
+    if (child != r.Live.end() && inside(*child->second, child->second->X, child->second->Y)) {
+      return *c;
+    }
+  }
+  return parent;
+}
+
+bool PostMessageW(HWND window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return PostMessageW(window, message, wParam, lParam, nullptr);
+}
+
+bool PostMessageW(HWND window, uint32_t message, uintptr_t wParam, intptr_t lParam,
+                  MessageDiscard discard) {
+  WindowPtr w = Find(window);
+  if (!w) return false;
+  bool wake;
+  {
+    std::lock_guard<std::mutex> hold(w->QueueMutex);
+    if (w->Dead) return false;  // deleted between the look-up and now
+    w->Queue.push_back({{window, message, wParam, lParam}, discard});
+    wake = w->Waiting > 0;
+  }
+  if (wake) w->Arrived.notify_one();
+  return true;
+}
+
+int GetMessageW(MSG* out, HWND window, DWORD ms) {
+  WindowPtr w = Find(window);
+  if (!w) return -1;
+  std::unique_lock<std::mutex> hold(w->QueueMutex);
+  auto ready = [&w] { return !w->Queue.empty() || w->Dead; };
+  ++w->Waiting;
+  bool arrived = true;
+  if (ms == INFINITE) {
+    w->Arrived.wait(hold, ready);
+  } else {
+    arrived = w->Arrived.wait_for(hold, std::chrono::milliseconds(ms), ready);
+  }
+  --w->Waiting;
+  if (w->Dead) return -1;
+  if (!arrived) return 0;
+  if (out != nullptr) *out = w->Queue.front().Msg;
+  w->Queue.pop_front();
+  return 1;
+}
+
+bool GetWindowSurface(HWND window, Surface* out) {
+  WindowPtr w = Find(window);
+  if (!w || out == nullptr) return false;
+  out->Width = w->Width;
+  out->Height = w->Height;
+  out->Stride = w->Width * BytesPerPixel;
+  out->Bits = w->Pixels.data();
+  return true;
+}
+
+}  // namespace platform
