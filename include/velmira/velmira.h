@@ -102,7 +102,164 @@ VELMIRA_API BSTR NmeaSentence_Fields(VmNmeaSentence* h, int16_t index, BSTR* out
  * GPS input: NmeaParser, GpsFix, Movement, Satellites, Satellite, Quality, ComStatus.
  * ---------------------------------------------------------------------------------------- */
 
-/* (declarations of the GPS input families go here) */
+/*
+ * NmeaParser takes NMEA 0183 text from the caller (NmeaParser_Parse) or reads it from a
+ * serial port on a thread of its own (NmeaParser_SetPortEnabled), and delivers what the
+ * sentences say in one of two modes:
+ *
+ * - Event mode (the default): every result is posted as window message 1125 to the window
+ *   named with NmeaParser_SetCallbackHWND. wParam is the kind, lParam the object handle:
+ *     1 VmNmeaSentence* (every checksummed sentence, after the records it yielded)
+ *     5 VmGpsFix*       (RMC, GLL or GGA with a fix)
+ *     6 VmSatellites*   (after the last GSV message of a complete group)
+ *     7 VmMovement*     (RMC or VTG whose data are valid)
+ *     8 VmQuality*      (every GSA)
+ *     9 VmComStatus*    (the port found valid NMEA, or lost it)
+ *   For one RMC the order is 5, 7, 1. Each message carries one reference that the receiver
+ *   gives back with the family's Delete, on any thread. A message that cannot be delivered
+ *   (no window set, or the window deleted before or after posting) has its reference
+ *   released by the library: nothing leaks, and nothing is delivered later.
+ * - Polled mode (NmeaParser_SetNoEvents(h, 1), port enabled): nothing is posted; the parser
+ *   keeps the latest record of each kind and the Get functions return copies.
+ *
+ * Port numbers are COM port numbers (see VmComPort_SetDevice); port 0 or rate 0 asks the
+ * reader thread to detect the receiver over COM1-COM8 at 4800, then 57600, 9600, 19200 and
+ * 38400 baud.
+ */
+
+/* A new parser in event mode, port disabled, port 0, 4800 baud, GPS datum 1 (WGS 84).
+ * Delete it with NmeaParser_Delete, which stops its reader thread first. */
+VELMIRA_API VmNmeaParser* NmeaParser_New(void);
+/* Drops the caller's reference; the last one stops the reader thread (waiting up to 4000 ms,
+ * longer only if the thread has not ended by then) and frees the parser. Null does nothing. */
+VELMIRA_API void NmeaParser_Delete(VmNmeaParser* h);
+/* The parser's error record, or null for a null handle. */
+VELMIRA_API VmError* NmeaParser_GetErrHandle(VmNmeaParser* h);
+
+/* Names the window that receives message 1125 from every parser in the process (the handle
+ * `h` is not looked at). Set it before data flows; null stops delivery (messages are then
+ * released, not queued). */
+VELMIRA_API void NmeaParser_SetCallbackHWND(VmNmeaParser* h, HWND window);
+
+/* Hands NMEA text to the parser (low byte of each unit, NUL-terminated). Sentences are
+ * decoded and delivered during the call, on the calling thread. A sentence may be split over
+ * several calls. The text of one call plus any unfinished sentence before it must fit in
+ * 512 bytes: of n pending bytes beyond 512 only the last n mod 512 are searched.
+ * Fails with 10006 "Port must not be enabled!" while the port is enabled. */
+VELMIRA_API void NmeaParser_Parse(VmNmeaParser* h, const WCHAR* text);
+
+/* Queues the low byte of `count` units of `buffer` for sending to the open port. If more
+ * than 2048 bytes are still queued, those are discarded first. Fails with 10006 "Port must
+ * be enabled!" while disabled, and 10006 "Autodetect mode not allowed" with port or rate 0. */
+VELMIRA_API void NmeaParser_WriteData(VmNmeaParser* h, const WCHAR* buffer, int16_t count);
+
+/* COM port number, 0 to detect. Fails with 10006 "Port must not be enabled!" while enabled. */
+VELMIRA_API void NmeaParser_SetComPort(VmNmeaParser* h, int16_t port);
+
+/* Baud rate: 0 (detect), 110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000,
+ * 57600, 115200, 128000 or 256000; others fail with 10003 "Unknown baudrate!". While
+ * enabled it waits for queued output to drain and reconfigures the port; that is refused
+ * with 10006 "Autodetect mode not allowed" when port or rate is 0. */
+VELMIRA_API void NmeaParser_SetBaudRate(VmNmeaParser* h, int32_t rate);
+
+/* Nonzero starts reading the port: with port and rate set the port is opened now (failures:
+ * 10007 "Comm port does not exist", 10007 "Comm port in use!", 10007 "Unknown baudrate!",
+ * or the system error number with "Could not open comm port!"; the parser stays disabled);
+ * otherwise the reader thread detects them. Zero stops the thread within 4000 ms (else 10005
+ * "Failed to end serial thread!") and clears the latest records. */
+VELMIRA_API void NmeaParser_SetPortEnabled(VmNmeaParser* h, uint8_t enabled);
+
+/* The datum, 1 to 27, of the coordinates the receiver sends; others fail with 10003
+ * "Unknown datum!" and leave it unchanged. Allowed at any time. */
+VELMIRA_API void NmeaParser_SetGpsDatum(VmNmeaParser* h, int16_t datum);
+
+/* Nonzero selects polled mode. Fails with 10006 "Port must not be enabled!" while enabled. */
+VELMIRA_API void NmeaParser_SetNoEvents(VmNmeaParser* h, uint8_t noEvents);
+
+/* Polled mode, port enabled (else 10006 "NoEvents must be set!" or "Port must be enabled!").
+ * With `timeoutMs` < 1: a copy of the latest fix, or null when there is none. Otherwise
+ * waits up to `timeoutMs` ms for the next fix of at least `minimumFixType` (2 or 3) and
+ * returns a copy of it, or null on time-out; while such a request waits, fixes of a lower
+ * type are dropped. The result is new (delete it with GpsFix_Delete). One waiting call per
+ * record kind at a time. */
+VELMIRA_API VmGpsFix* NmeaParser_GetGpsFix(VmNmeaParser* h, int32_t timeoutMs, int16_t minimumFixType);
+/* As NmeaParser_GetGpsFix for movement records (no minimum). Delete with Movement_Delete. */
+VELMIRA_API VmMovement* NmeaParser_GetMovement(VmNmeaParser* h, int32_t timeoutMs);
+/* As NmeaParser_GetGpsFix for satellite groups. Delete with Satellites_Delete. */
+VELMIRA_API VmSatellites* NmeaParser_GetSatellites(VmNmeaParser* h, int32_t timeoutMs);
+/* As NmeaParser_GetGpsFix for quality records. Delete with Quality_Delete. */
+VELMIRA_API VmQuality* NmeaParser_GetQuality(VmNmeaParser* h, int32_t timeoutMs);
+
+/* The port, rate and validity the reader sees now, in any state and mode. New object:
+ * delete it with ComStatus_Delete. */
+VELMIRA_API VmComStatus* NmeaParser_GetComStatus(VmNmeaParser* h);
+
+/* GpsFix: fix type, UTC time stamp and position of one fix. Fixes come only from the
+ * parser. The time stamp's date parts are 0 for GLL and GGA fixes (they carry no date); two-
+ * digit years below 80 are 20yy, others 19yy. */
+VELMIRA_API void GpsFix_Delete(VmGpsFix* h);
+VELMIRA_API VmError* GpsFix_GetErrHandle(VmGpsFix* h);
+/* 2 (RMC or GLL: no altitude) or 3 (GGA: with altitude). */
+VELMIRA_API int32_t GpsFix_GetFixType(VmGpsFix* h);
+VELMIRA_API int16_t GpsFix_GetYear(VmGpsFix* h);
+VELMIRA_API int16_t GpsFix_GetMonth(VmGpsFix* h);
+VELMIRA_API int16_t GpsFix_GetDay(VmGpsFix* h);
+VELMIRA_API int16_t GpsFix_GetHour(VmGpsFix* h);
+VELMIRA_API int16_t GpsFix_GetMinute(VmGpsFix* h);
+VELMIRA_API int16_t GpsFix_GetSecond(VmGpsFix* h);
+/* Milliseconds, 0 to 999. */
+VELMIRA_API int16_t GpsFix_GetMilliSecond(VmGpsFix* h);
+
+/* Movement: speed, heading and magnetic variation from an RMC or VTG sentence. */
+VELMIRA_API void Movement_Delete(VmMovement* h);
+VELMIRA_API VmError* Movement_GetErrHandle(VmMovement* h);
+/* Speed over ground written to *out in `unit`: 0 knots, 1 metres per second, 2 kilometres
+ * per hour, 3 miles per hour; another unit gives 0.0 and 10003 "Invalid parameter!". */
+VELMIRA_API void Movement_GetSpeed(VmMovement* h, int16_t unit, double* out);
+/* Course over ground, degrees from true north. */
+VELMIRA_API void Movement_GetHeading(VmMovement* h, double* out);
+/* Magnetic variation in degrees, west negative; 0 when the receiver gives none. */
+VELMIRA_API void Movement_GetMagneticVariation(VmMovement* h, double* out);
+
+/* Satellites: the satellites in view from one complete group of GSV messages. */
+VELMIRA_API void Satellites_Delete(VmSatellites* h);
+VELMIRA_API VmError* Satellites_GetErrHandle(VmSatellites* h);
+/* Satellites in view, as the receiver counts them (may exceed the 12 listed). */
+VELMIRA_API int16_t Satellites_GetCount(VmSatellites* h);
+/* Satellite `index`, 1 to min(12, count), in message order; slots the group did not list
+ * hold zeros. Else null with 10004 "Index out of bounds". New object: delete it with
+ * Satellite_Delete. */
+VELMIRA_API VmSatellite* Satellites_Item(VmSatellites* h, int16_t index);
+
+/* Satellite: one satellite in view. */
+VELMIRA_API void Satellite_Delete(VmSatellite* h);
+VELMIRA_API VmError* Satellite_GetErrHandle(VmSatellite* h);
+/* Satellite number (PRN). */
+VELMIRA_API int16_t Satellite_GetID(VmSatellite* h);
+/* Elevation, degrees 0 to 90. */
+VELMIRA_API int16_t Satellite_GetElevation(VmSatellite* h);
+/* Azimuth, degrees from true north 0 to 359. */
+VELMIRA_API int16_t Satellite_GetAzimuth(VmSatellite* h);
+/* Signal-to-noise ratio, dB; 0 when not tracked. */
+VELMIRA_API int16_t Satellite_GetSNR(VmSatellite* h);
+
+/* Quality: dilution of precision from a GSA sentence (0.0 where the receiver left a field
+ * empty). */
+VELMIRA_API void Quality_Delete(VmQuality* h);
+VELMIRA_API VmError* Quality_GetErrHandle(VmQuality* h);
+VELMIRA_API void Quality_GetHDOP(VmQuality* h, double* out);
+VELMIRA_API void Quality_GetVDOP(VmQuality* h, double* out);
+VELMIRA_API void Quality_GetPDOP(VmQuality* h, double* out);
+
+/* ComStatus: the serial port as the reader thread saw it. */
+VELMIRA_API void ComStatus_Delete(VmComStatus* h);
+VELMIRA_API VmError* ComStatus_GetErrHandle(VmComStatus* h);
+/* 1 while valid NMEA is being received (a sentence within the last 20 read cycles). */
+VELMIRA_API uint8_t ComStatus_GetValidNmea(VmComStatus* h);
+/* COM port number; 0 while none is open. */
+VELMIRA_API int16_t ComStatus_GetComPort(VmComStatus* h);
+/* Baud rate of the open port; 0 while none is open. */
+VELMIRA_API int32_t ComStatus_GetBaudRate(VmComStatus* h);
 
 
 /* ------------------------------------------------------------------------------------------
