@@ -201,6 +201,11 @@ VELMIRA_API void GpsFix_Delete(VmGpsFix* h);
 VELMIRA_API VmError* GpsFix_GetErrHandle(VmGpsFix* h);
 /* 2 (RMC or GLL: no altitude) or 3 (GGA: with altitude). */
 VELMIRA_API int32_t GpsFix_GetFixType(VmGpsFix* h);
+/* The fix's position as a new Position (delete it with Position_Delete): latitude and
+ * longitude as the sentence gave them on the parser's GPS datum, no grid; for type 3 the
+ * altitude above mean sea level and the height above the ellipsoid (altitude plus geoid
+ * separation, 0 when the sentence has no separation field). */
+VELMIRA_API VmPosition* GpsFix_GetPosition(VmGpsFix* h);
 VELMIRA_API int16_t GpsFix_GetYear(VmGpsFix* h);
 VELMIRA_API int16_t GpsFix_GetMonth(VmGpsFix* h);
 VELMIRA_API int16_t GpsFix_GetDay(VmGpsFix* h);

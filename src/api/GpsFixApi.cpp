@@ -1,8 +1,10 @@
 #include "api/Export.h"
+#include "geo/Position.h"
 #include "gps/GpsFix.h"
 
 using velmira::GpsFix;
 using velmira::api::Unwrap;
+using velmira::api::Wrap;
 
 VELMIRA_FAMILY_FRAME(GpsFix, VmGpsFix, GpsFix)
 
@@ -24,3 +26,5 @@ extern "C" int16_t GpsFix_GetHour(VmGpsFix* h) { return Read(h).GetTimeStamp().H
 extern "C" int16_t GpsFix_GetMinute(VmGpsFix* h) { return Read(h).GetTimeStamp().Minute; }
 extern "C" int16_t GpsFix_GetSecond(VmGpsFix* h) { return Read(h).GetTimeStamp().Second; }
 extern "C" int16_t GpsFix_GetMilliSecond(VmGpsFix* h) { return Read(h).GetTimeStamp().MilliSecond; }
+
+extern "C" VmPosition* GpsFix_GetPosition(VmGpsFix* h) { return Wrap<VmPosition>(Read(h).NewPosition()); }

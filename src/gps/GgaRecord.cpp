@@ -24,7 +24,7 @@ GgaRecord::GgaRecord(NmeaSentence& sentence, int16_t datum) {
   // Only quality 0 means no fix; receivers that leave the field empty still have one.
   Valid = f.First(QualityField) != '0';
   Stamp = DateTime(nullptr, f.Field(TimeField));
-  Point = ReadNmeaPoint(f.Field(LatitudeField), f.Field(NorthSouthField), f.Field(LongitudeField),
+  Point = ReadFixCoordinates(f.Field(LatitudeField), f.Field(NorthSouthField), f.Field(LongitudeField),
                         f.Field(EastWestField), f.Field(AltitudeField), f.Field(SeparationField),
                         datum);
 }

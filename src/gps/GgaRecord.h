@@ -17,7 +17,7 @@ class GgaRecord : public RefObject {
 
   bool Valid = false;
   DateTime Stamp;  // time only
-  NmeaPoint Point;
+  FixCoordinates Point;
 };
 
 }  // namespace velmira

@@ -21,7 +21,7 @@ GllRecord::GllRecord(NmeaSentence& sentence, int16_t datum) {
   FieldReader f(sentence);
   Valid = f.First(StatusField) == 'A';
   Stamp = DateTime(nullptr, f.Field(TimeField));
-  Point = ReadNmeaPoint(f.Field(LatitudeField), f.Field(NorthSouthField), f.Field(LongitudeField),
+  Point = ReadFixCoordinates(f.Field(LatitudeField), f.Field(NorthSouthField), f.Field(LongitudeField),
                         f.Field(EastWestField), nullptr, nullptr, datum);
 }
 

@@ -16,7 +16,7 @@ class GllRecord : public RefObject {
 
   bool Valid = false;
   DateTime Stamp;  // time only
-  NmeaPoint Point;
+  FixCoordinates Point;
 };
 
 }  // namespace velmira

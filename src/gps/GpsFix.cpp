@@ -10,7 +10,8 @@ namespace {
 
 // Takes a valid record's time stamp and position with the fix type its kind gives.
 template <class Record>
-void TakeRecord(const Record& r, int32_t type, int32_t& fixType, DateTime& stamp, NmeaPoint& point) {
+void TakeRecord(const Record& r, int32_t type, int32_t& fixType, DateTime& stamp,
+                FixCoordinates& point) {
   if (!r.Valid) return;
   fixType = type;
   stamp = r.Stamp;
@@ -35,6 +36,10 @@ GpsFix::GpsFix(NmeaSentence& sentence, int16_t datum) {
       break;
   }
 }
+
+// The position is made when asked for: every request gets a new one anyway, and most fixes
+// that pass through a parser are never asked.
+Position* GpsFix::NewPosition() const { return new Position(Point); }
 
 GpsFix* GpsFix::Copy() const {
   auto* c = new GpsFix();

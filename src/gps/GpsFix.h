@@ -25,14 +25,16 @@ class GpsFix : public RefObject {
 
   int32_t GetFixType() const { return FixType; }
   const DateTime& GetTimeStamp() const { return Stamp; }
-  const NmeaPoint& GetPoint() const { return Point; }
+  const FixCoordinates& GetPoint() const { return Point; }
+  // A new Position (count 1, the caller's) made from the fix's coordinates.
+  Position* NewPosition() const;
 
  private:
   GpsFix() = default;
 
   int32_t FixType = NoFix;
   DateTime Stamp;
-  NmeaPoint Point;
+  FixCoordinates Point;
 };
 
 }  // namespace velmira

@@ -26,20 +26,24 @@ NmeaAngle ReadNmeaAngle(const Text* value, const Text* hemisphere, char negative
   int32_t minutes = whole % 100;
   int32_t degrees = (whole - minutes) / 100;
   double seconds = (v - n) * 60.0;
-  a.Degrees = static_cast<int16_t>(degrees);
-  a.Minutes = static_cast<int16_t>(minutes);
-  a.Seconds = seconds;
+  a.Parts.Degrees = static_cast<int16_t>(degrees);
+  a.Parts.Minutes = static_cast<int16_t>(minutes);
+  a.Parts.Seconds = seconds;
   a.Radians = (minutes * MinutesToDegrees + seconds * SecondsToDegrees + degrees) * DegreesToRadians;
   if (hemisphere != nullptr && hemisphere->CharAt(0) == negativeLetter) a.Radians = -a.Radians;
   return a;
 }
 
-NmeaPoint ReadNmeaPoint(const Text* latitude, const Text* northSouth, const Text* longitude,
-                        const Text* eastWest, const Text* altitude, const Text* separation,
-                        int16_t datum) {
-  NmeaPoint p;
-  p.Latitude = ReadNmeaAngle(latitude, northSouth, 'S');
-  p.Longitude = ReadNmeaAngle(longitude, eastWest, 'W');
+FixCoordinates ReadFixCoordinates(const Text* latitude, const Text* northSouth,
+                                  const Text* longitude, const Text* eastWest,
+                                  const Text* altitude, const Text* separation, int16_t datum) {
+  FixCoordinates p;
+  NmeaAngle lat = ReadNmeaAngle(latitude, northSouth, 'S');
+  NmeaAngle lon = ReadNmeaAngle(longitude, eastWest, 'W');
+  p.Latitude = lat.Radians;
+  p.LatitudeDms = lat.Parts;
+  p.Longitude = lon.Radians;
+  p.LongitudeDms = lon.Parts;
   p.Altitude = altitude != nullptr ? altitude->ToDouble() : 0.0;
   p.Height = separation != nullptr ? separation->ToDouble() + p.Altitude : 0.0;
   p.Datum = datum;

@@ -30,7 +30,7 @@ RmcRecord::RmcRecord(NmeaSentence& sentence, int16_t datum) {
   Variation = f.Double(VariationField);
   if (f.First(VariationSideField) == 'W') Variation = -Variation;
   Stamp = DateTime(f.Field(DateField), f.Field(TimeField));
-  Point = ReadNmeaPoint(f.Field(LatitudeField), f.Field(NorthSouthField), f.Field(LongitudeField),
+  Point = ReadFixCoordinates(f.Field(LatitudeField), f.Field(NorthSouthField), f.Field(LongitudeField),
                         f.Field(EastWestField), nullptr, nullptr, datum);
 }
 

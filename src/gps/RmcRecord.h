@@ -20,7 +20,7 @@ class RmcRecord : public RefObject {
   double Course = 0.0;     // degrees true
   double Variation = 0.0;  // degrees, west negative
   DateTime Stamp;
-  NmeaPoint Point;
+  FixCoordinates Point;
 };
 
 }  // namespace velmira

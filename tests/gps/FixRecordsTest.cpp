@@ -65,21 +65,21 @@ TEST(DateTimeFields, TimeOfDayIncludingMillisecondRounding) {
 TEST(NmeaAngles, DegreesMinutesSecondsAndHemisphereSign) {
   Text lat("4807.038"), north("N"), south("S");
   velmira::NmeaAngle a = velmira::ReadNmeaAngle(&lat, &north, 'S');
-  EXPECT_EQ(a.Degrees, 48);
-  EXPECT_EQ(a.Minutes, 7);
-  EXPECT_NEAR(a.Seconds, 2.28, 1e-9);
+  EXPECT_EQ(a.Parts.Degrees, 48);
+  EXPECT_EQ(a.Parts.Minutes, 7);
+  EXPECT_NEAR(a.Parts.Seconds, 2.28, 1e-9);
   EXPECT_NEAR(a.Radians, 48.1173 * DegToRad, 1e-12);
   EXPECT_DOUBLE_EQ(velmira::ReadNmeaAngle(&lat, &south, 'S').Radians, -a.Radians);
 
   Text lon("01131.000"), west("W");
   velmira::NmeaAngle w = velmira::ReadNmeaAngle(&lon, &west, 'W');
   EXPECT_NEAR(w.Radians, -(11 + 31.0 / 60) * DegToRad, 1e-15);
-  EXPECT_EQ(w.Degrees, 11);
-  EXPECT_EQ(w.Minutes, 31);
+  EXPECT_EQ(w.Parts.Degrees, 11);
+  EXPECT_EQ(w.Parts.Minutes, 31);
 
   velmira::NmeaAngle none = velmira::ReadNmeaAngle(nullptr, &west, 'W');
   EXPECT_EQ(none.Radians, 0.0);
-  EXPECT_EQ(none.Degrees, 0);
+  EXPECT_EQ(none.Parts.Degrees, 0);
   Text huge("1e30");
   EXPECT_EQ(velmira::ReadNmeaAngle(&huge, nullptr, 'S').Radians, 0.0);
 }
@@ -99,8 +99,8 @@ TEST(FixFromRmc, StatusDecidesAndDateAndTimeComeFromFieldsNineAndOne) {
   EXPECT_EQ(t.Minute, 35);
   EXPECT_EQ(t.Second, 19);
   EXPECT_EQ(t.MilliSecond, 500);
-  EXPECT_NEAR(fix.GetPoint().Latitude.Radians, (48 + 7.038 / 60) * DegToRad, 1e-12);
-  EXPECT_LT(fix.GetPoint().Longitude.Radians, 0);
+  EXPECT_NEAR(fix.GetPoint().Latitude, (48 + 7.038 / 60) * DegToRad, 1e-12);
+  EXPECT_LT(fix.GetPoint().Longitude, 0);
   EXPECT_EQ(fix.GetPoint().Altitude, 0.0);
   EXPECT_EQ(fix.GetPoint().Height, 0.0);
   EXPECT_EQ(fix.GetPoint().Datum, 7);
@@ -146,7 +146,7 @@ TEST(FixFromGll, StatusAndTimeFromFieldFiveWithoutAltitude) {
   EXPECT_EQ(fix.GetTimeStamp().Second, 44);
   EXPECT_EQ(fix.GetTimeStamp().MilliSecond, 500);
   EXPECT_EQ(fix.GetPoint().Altitude, 0.0);
-  EXPECT_NEAR(fix.GetPoint().Longitude.Radians, -(123 + 11.12 / 60) * DegToRad, 1e-12);
+  EXPECT_NEAR(fix.GetPoint().Longitude, -(123 + 11.12 / 60) * DegToRad, 1e-12);
   EXPECT_EQ(GpsFix(*Sentence("GPGLL,4916.45,N,12311.12,W,225444,V,N"), 1).GetFixType(), 0);
   EXPECT_EQ(GpsFix(*Sentence("GPGLL,4916.45,N,12311.12,W,225444"), 1).GetFixType(), 0);
 }

@@ -60,6 +60,14 @@ TEST_F(ParserEvents, RmcWithStatusAPostsFixThenMovementThenSentence) {
   EXPECT_EQ(GpsFix_GetFixType(fix), 2);
   EXPECT_EQ(GpsFix_GetYear(fix), 1994);
   EXPECT_EQ(GpsFix_GetMilliSecond(fix), 250);
+  VmPosition* where = GpsFix_GetPosition(fix);
+  double lat = 0, lon = 0;
+  Position_GetLatitudeDecDeg(where, &lat);
+  Position_GetLongitudeDecDeg(where, &lon);
+  EXPECT_NEAR(lat, 48.1173, 1e-9);
+  EXPECT_NEAR(lon, 11.516666666666667, 1e-9);
+  EXPECT_EQ(Position_GetDatum(where), 1);
+  Position_Delete(where);
   double speed = 0;
   Movement_GetSpeed(reinterpret_cast<VmMovement*>(m[1].lParam), 0, &speed);
   EXPECT_DOUBLE_EQ(speed, 22.4);
@@ -89,6 +97,29 @@ TEST_F(ParserEvents, EachKindPostsItsRecordsBeforeTheSentence) {
     Parse(Line(c.Body));
     EXPECT_EQ(Posted(), c.Expected) << c.Body;
   }
+}
+
+TEST_F(ParserEvents, FixPositionIsOnTheParserDatumWithGgaHeights) {
+  NmeaParser_SetGpsDatum(Parser, 5);
+  Parse(Line("GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,"));
+  std::vector<VmMsg> m = Drain(Window);
+  ASSERT_EQ(Kinds(m), (Kinds_t{5, 1}));
+  auto* fix = reinterpret_cast<VmGpsFix*>(m[0].lParam);
+  EXPECT_EQ(GpsFix_GetFixType(fix), 3);
+  VmPosition* where = GpsFix_GetPosition(fix);
+  VmPosition* again = GpsFix_GetPosition(fix);
+  EXPECT_NE(where, again);  // each call builds a new, independent position
+  double lat = 0, altitude = 0, height = 0;
+  Position_GetLatitudeDecDeg(where, &lat);
+  Position_GetAltitude(where, 0, &altitude);
+  Position_GetAltitude(where, 1, &height);
+  EXPECT_NEAR(lat, -48.1173, 1e-9);
+  EXPECT_DOUBLE_EQ(altitude, 545.4);
+  EXPECT_DOUBLE_EQ(height, 545.4 + 46.9);
+  EXPECT_EQ(Position_GetDatum(where), 5);
+  Position_Delete(where);
+  Position_Delete(again);
+  DeleteAll(m);
 }
 
 TEST_F(ParserEvents, GsvGroupOfThreePostsSatellitesOnceAfterTheThird) {
