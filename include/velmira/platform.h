@@ -103,7 +103,15 @@ VELMIRA_API uint8_t VmWindow_SavePng(HWND window, const char* path);
  * Serial ports by number.
  * ---------------------------------------------------------------------------------------- */
 
-/* (VmComPort_SetDevice goes here) */
+/*
+ * Maps COM<port> (1 to 255) to a device node, for the library's serial port calls and for port
+ * detection (which tries COM1 to COM8). By default COM1-COM4 are /dev/ttyS0-ttyS3, COM5-COM6
+ * /dev/ttyUSB0-1, COM7-COM8 /dev/ttyACM0-1 and COMn above 8 /dev/ttyS(n-1). `devicePath` is a
+ * NUL-terminated file-system path, copied; null restores the default. Ports that are already
+ * open keep their device. Returns 1 on success, 0 when the port number is out of range.
+ * May be called from any thread.
+ */
+VELMIRA_API uint8_t VmComPort_SetDevice(int16_t port, const char* devicePath);
 
 
 #ifdef __cplusplus

@@ -52,6 +52,8 @@ class SerialReader : public RefObject {  // creates its ObjectLock at constructi
   int32_t GetBaudRate() const;
   int16_t GetPort() const;
   bool IsOpen() const;
+  // Bytes waiting in the write queue.
+  int32_t QueuedBytes() const;
 
  private:
   int16_t ReadStep(platform::HANDLE stopEvent);
@@ -67,6 +69,7 @@ class SerialReader : public RefObject {  // creates its ObjectLock at constructi
   int16_t LastState = 0;
   std::atomic<int16_t> Countdown{0};
   bool AutoDetected = false;
+  bool SentenceReady = false;  // the port buffer holds a found sentence not yet taken
   std::vector<uint8_t> WriteQueue;
 };
 
