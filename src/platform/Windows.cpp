@@ -1,6 +1,7 @@
 #include "platform/Windows.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -29,6 +30,7 @@ struct VmWindowObject {
   std::mutex QueueMutex;
   std::condition_variable Arrived;
   std::deque<Pending> Queue;
+  std::atomic<size_t> Queued{0};  // Queue.size(), readable without the mutex
   int Waiting = 0;
   bool Dead = false;
 };
@@ -37,6 +39,10 @@ namespace platform {
 namespace {
 
 constexpr int32_t BytesPerPixel = 4;
+// A reader that finds its queue empty looks again this many times before it sleeps: a
+// producer posting a burst then hands over messages without waking a sleeping thread for
+// each one, which costs far more than the short spin.
+constexpr int SpinChecks = 2000;
 constexpr uint8_t White = 0xFF;
 
 using WindowPtr = std::shared_ptr<VmWindowObject>;
@@ -59,6 +65,12 @@ WindowPtr Find(HWND window) {
   return it == r.Live.end() ? nullptr : it->second;
 }
 
+void SpinPause() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
 int32_t ClampSide(int32_t side) { return std::clamp<int32_t>(side, 0, MaxWindowSide); }
 
 // Marks the window dead, wakes its waiters and gives back what its pending messages carry.
@@ -68,6 +80,7 @@ void Retire(VmWindowObject& w) {
     std::lock_guard<std::mutex> hold(w.QueueMutex);
     w.Dead = true;
     pending.swap(w.Queue);
+    w.Queued.store(0, std::memory_order_release);
   }
   w.Arrived.notify_all();
   for (const auto& p : pending) {
@@ -175,6 +188,7 @@ bool PostMessageW(HWND window, uint32_t message, uintptr_t wParam, intptr_t lPar
     std::lock_guard<std::mutex> hold(w->QueueMutex);
     if (w->Dead) return false;  // deleted between the look-up and now
     w->Queue.push_back({{window, message, wParam, lParam}, discard});
+    w->Queued.store(w->Queue.size(), std::memory_order_release);
     wake = w->Waiting > 0;
   }
   if (wake) w->Arrived.notify_one();
@@ -184,6 +198,11 @@ bool PostMessageW(HWND window, uint32_t message, uintptr_t wParam, intptr_t lPar
 int GetMessageW(MSG* out, HWND window, DWORD ms) {
   WindowPtr w = Find(window);
   if (!w) return -1;
+  if (ms != 0) {
+    for (int i = 0; i < SpinChecks && w->Queued.load(std::memory_order_acquire) == 0; ++i) {
+      SpinPause();
+    }
+  }
   std::unique_lock<std::mutex> hold(w->QueueMutex);
   auto ready = [&w] { return !w->Queue.empty() || w->Dead; };
   ++w->Waiting;
@@ -198,6 +217,7 @@ int GetMessageW(MSG* out, HWND window, DWORD ms) {
   if (!arrived) return 0;
   if (out != nullptr) *out = w->Queue.front().Msg;
   w->Queue.pop_front();
+  w->Queued.store(w->Queue.size(), std::memory_order_release);
   return 1;
 }
 

@@ -8,6 +8,7 @@ namespace cli {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> table = {
       {"help", "show this help", RunHelp},
+      {"nmea", "decode NMEA from a file, standard input or a serial port as JSON Lines", RunNmea},
   };
   return table;
 }

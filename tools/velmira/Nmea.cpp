@@ -1,0 +1,511 @@
+// velmira nmea: decodes NMEA from a file, standard input or a serial port through an
+// NmeaParser and prints one JSON object per delivered event, in posting order.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "Commands.h"
+#include "velmira/velmira.h"
+
+namespace cli {
+namespace {
+
+constexpr uint32_t GpsMessage = 1125;
+// Text is handed to the parser a line at a time; longer lines go in pieces of this size,
+// so memory stays the same whatever the input.
+constexpr size_t MaxPiece = 4096;
+constexpr size_t ReadBlock = 1 << 16;
+// How long one wait for a port message lasts before the deadline is looked at again.
+constexpr int32_t PortWaitSliceMs = 200;
+
+const char* const Usage =
+    "usage: velmira nmea [--datum D] [--grid G [--zone Z]] [--sentences]\n"
+    "                    (FILE | - | --port N | --device PATH)\n"
+    "                    [--baud R] [--polled MS] [--count N] [--seconds S]\n";
+
+struct Options {
+  int Datum = 1;
+  int Grid = 0;
+  int Zone = 0;
+  bool Sentences = false;
+  std::string File;  // "-" for standard input
+  int Port = 0;
+  std::string Device;
+  bool UsePort = false;
+  int Baud = -1;  // not given
+  int PolledMs = -1;  // event mode
+  long Count = -1;
+  double Seconds = -1;
+};
+
+bool ReadNumber(const std::string& text, double& out) {
+  char* end = nullptr;
+  out = std::strtod(text.c_str(), &end);
+  return !text.empty() && end != nullptr && *end == 0 && std::isfinite(out);
+}
+
+bool ReadInt(const std::string& text, long low, long high, long& out) {
+  double v;
+  if (!ReadNumber(text, v) || v != std::trunc(v) || v < low || v > high) return false;
+  out = static_cast<long>(v);
+  return true;
+}
+
+// Returns false on bad usage.
+bool ParseOptions(const Args& args, Options& o) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](long low, long high, long& out) {
+      return i + 1 < args.size() && ReadInt(args[++i], low, high, out);
+    };
+    long v = 0;
+    if (a == "--datum") {
+      if (!value(INT16_MIN, INT16_MAX, v)) return false;
+      o.Datum = static_cast<int>(v);
+    } else if (a == "--grid") {
+      if (!value(INT16_MIN, INT16_MAX, v)) return false;
+      o.Grid = static_cast<int>(v);
+    } else if (a == "--zone") {
+      if (!value(INT16_MIN, INT16_MAX, v)) return false;
+      o.Zone = static_cast<int>(v);
+    } else if (a == "--sentences") {
+      o.Sentences = true;
+    } else if (a == "--port") {
+      if (!value(1, INT16_MAX, v)) return false;
+      o.Port = static_cast<int>(v);
+      o.UsePort = true;
+    } else if (a == "--device") {
+      if (i + 1 >= args.size()) return false;
+      o.Device = args[++i];
+      o.UsePort = true;
+    } else if (a == "--baud") {
+      if (!value(0, INT32_MAX, v)) return false;
+      o.Baud = static_cast<int>(v);
+    } else if (a == "--polled") {
+      if (!value(0, INT32_MAX, v)) return false;
+      o.PolledMs = static_cast<int>(v);
+    } else if (a == "--count") {
+      if (!value(0, LONG_MAX, v)) return false;
+      o.Count = v;
+    } else if (a == "--seconds") {
+      double s;
+      if (i + 1 >= args.size() || !ReadNumber(args[++i], s) || s < 0) return false;
+      o.Seconds = s;
+    } else if ((a == "-" || a.rfind("--", 0) != 0) && o.File.empty()) {
+      o.File = a;
+    } else {
+      return false;
+    }
+  }
+  if (o.UsePort == !o.File.empty()) return false;  // exactly one source
+  if (o.Zone != 0 && o.Grid == 0) return false;
+  if (!o.UsePort && (o.PolledMs >= 0 || o.Baud >= 0)) return false;  // only ports are polled
+  if (o.UsePort && o.Port == 0) o.Port = 1;  // --device alone is mapped to COM1
+  return true;
+}
+
+std::string ErrorText(VmError* record) {
+  return Narrow(Error_ErrDesc(record, nullptr));
+}
+
+// JSON output -----------------------------------------------------------------------------
+
+class Printer {
+ public:
+  explicit Printer(const Options& o) : Opts(o) {}
+
+  // Appends the event's JSON line to Line; false for events that are not printed.
+  bool Format(uintptr_t kind, void* object);
+  const std::string& Text() const { return Line; }
+
+ private:
+  void Number(const char* name, double v, const char* format = "%.10g");
+  void Integer(const char* name, long v);
+  void String(const char* name, const std::string& s);
+  void Fix(VmGpsFix* fix);
+  void Grid(VmPosition* where);
+  void Movement(VmMovement* m);
+  void Quality(VmQuality* q);
+  void Satellites(VmSatellites* s);
+  void Status(VmComStatus* s);
+  void Sentence(VmNmeaSentence* s);
+
+  const Options& Opts;
+  std::string Line;
+};
+
+void Printer::Number(const char* name, double v, const char* format) {
+  char buffer[64];
+  if (std::isfinite(v)) {
+    std::snprintf(buffer, sizeof buffer, format, v);
+  } else {
+    std::strcpy(buffer, "null");  // JSON has no infinities
+  }
+  Line += ",\"";
+  Line += name;
+  Line += "\":";
+  Line += buffer;
+}
+
+void Printer::Integer(const char* name, long v) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, ",\"%s\":%ld", name, v);
+  Line += buffer;
+}
+
+void Printer::String(const char* name, const std::string& s) {
+  Line += ",\"";
+  Line += name;
+  Line += "\":\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') {
+      Line += '\\';
+      Line += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);  // keeps the output plain ASCII
+      Line += escape;
+    } else {
+      Line += static_cast<char>(c);
+    }
+  }
+  Line += '"';
+}
+
+void Printer::Fix(VmGpsFix* fix) {
+  Line = "{\"class\":\"FIX\"";
+  Integer("type", GpsFix_GetFixType(fix));
+  Integer("year", GpsFix_GetYear(fix));
+  Integer("month", GpsFix_GetMonth(fix));
+  Integer("day", GpsFix_GetDay(fix));
+  Integer("hour", GpsFix_GetHour(fix));
+  Integer("minute", GpsFix_GetMinute(fix));
+  Integer("second", GpsFix_GetSecond(fix));
+  Integer("ms", GpsFix_GetMilliSecond(fix));
+  VmPosition* where = GpsFix_GetPosition(fix);
+  double lat = 0, lon = 0, alt = 0, height = 0;
+  Position_GetLatitudeDecDeg(where, &lat);
+  Position_GetLongitudeDecDeg(where, &lon);
+  Position_GetAltitude(where, 0, &alt);
+  Position_GetAltitude(where, 1, &height);
+  Number("lat", lat, "%.9f");
+  Number("lon", lon, "%.9f");
+  Number("alt", alt);
+  Number("height", height);
+  if (Opts.Grid != 0) Grid(where);
+  Position_Delete(where);
+  Line += '}';
+}
+
+void Printer::Grid(VmPosition* where) {
+  Position_SetGrid(where, static_cast<int16_t>(Opts.Grid));
+  if (Opts.Zone != 0) Position_SetZone(where, static_cast<int16_t>(Opts.Zone));
+  double easting = 0, northing = 0;
+  Position_GetEasting(where, &easting);
+  bool ok = Error_ErrNum(Position_GetErrHandle(where)) == 0;
+  Position_GetNorthing(where, &northing);
+  ok = ok && Error_ErrNum(Position_GetErrHandle(where)) == 0;
+  BSTR zone = Position_GetZone(where, nullptr);
+  if (ok) {
+    Number("easting", easting, "%.3f");
+    Number("northing", northing, "%.3f");
+  } else {
+    Line += ",\"easting\":null,\"northing\":null";  // outside the grid or its zone
+  }
+  String("zone", Narrow(zone));
+  SysFreeString(zone);
+}
+
+void Printer::Movement(VmMovement* m) {
+  double speed = 0, heading = 0, variation = 0;
+  Movement_GetSpeed(m, 0, &speed);
+  Movement_GetHeading(m, &heading);
+  Movement_GetMagneticVariation(m, &variation);
+  Line = "{\"class\":\"MOVEMENT\"";
+  Number("speed_kn", speed);
+  Number("heading", heading);
+  Number("variation", variation);
+  Line += '}';
+}
+
+void Printer::Quality(VmQuality* q) {
+  double h = 0, v = 0, p = 0;
+  Quality_GetHDOP(q, &h);
+  Quality_GetVDOP(q, &v);
+  Quality_GetPDOP(q, &p);
+  Line = "{\"class\":\"QUALITY\"";
+  Number("hdop", h);
+  Number("vdop", v);
+  Number("pdop", p);
+  Line += '}';
+}
+
+void Printer::Satellites(VmSatellites* s) {
+  int16_t count = Satellites_GetCount(s);
+  Line = "{\"class\":\"SATELLITES\"";
+  Integer("count", count);
+  Line += ",\"satellites\":[";
+  constexpr int16_t MaxListed = 12;
+  for (int16_t i = 1; i <= count && i <= MaxListed; ++i) {
+    VmSatellite* one = Satellites_Item(s, i);
+    if (one == nullptr) break;
+    char item[128];
+    std::snprintf(item, sizeof item, "%s{\"id\":%d,\"elevation\":%d,\"azimuth\":%d,\"snr\":%d}",
+                  i > 1 ? "," : "", Satellite_GetID(one), Satellite_GetElevation(one),
+                  Satellite_GetAzimuth(one), Satellite_GetSNR(one));
+    Line += item;
+    Satellite_Delete(one);
+  }
+  Line += "]}";
+}
+
+void Printer::Status(VmComStatus* s) {
+  Line = "{\"class\":\"COMSTATUS\",\"valid\":";
+  Line += ComStatus_GetValidNmea(s) ? "true" : "false";
+  Integer("port", ComStatus_GetComPort(s));
+  Integer("baud", ComStatus_GetBaudRate(s));
+  Line += '}';
+}
+
+void Printer::Sentence(VmNmeaSentence* s) {
+  Line = "{\"class\":\"SENTENCE\"";
+  String("command", Narrow(NmeaSentence_GetCommand(s, nullptr)));
+  String("text", Narrow(NmeaSentence_GetSentence(s, nullptr)));
+  Line += '}';
+}
+
+bool Printer::Format(uintptr_t kind, void* object) {
+  switch (kind) {
+    case 1:
+      if (!Opts.Sentences) return false;
+      Sentence(static_cast<VmNmeaSentence*>(object));
+      return true;
+    case 5: Fix(static_cast<VmGpsFix*>(object)); return true;
+    case 6: Satellites(static_cast<VmSatellites*>(object)); return true;
+    case 7: Movement(static_cast<VmMovement*>(object)); return true;
+    case 8: Quality(static_cast<VmQuality*>(object)); return true;
+    case 9: Status(static_cast<VmComStatus*>(object)); return true;
+    default: return false;
+  }
+}
+
+void DeleteCarried(uintptr_t kind, void* object) {
+  switch (kind) {
+    case 1: NmeaSentence_Delete(static_cast<VmNmeaSentence*>(object)); break;
+    case 5: GpsFix_Delete(static_cast<VmGpsFix*>(object)); break;
+    case 6: Satellites_Delete(static_cast<VmSatellites*>(object)); break;
+    case 7: Movement_Delete(static_cast<VmMovement*>(object)); break;
+    case 8: Quality_Delete(static_cast<VmQuality*>(object)); break;
+    case 9: ComStatus_Delete(static_cast<VmComStatus*>(object)); break;
+    default: break;
+  }
+}
+
+// The run -----------------------------------------------------------------------------------
+
+class Run {
+ public:
+  explicit Run(const Options& o) : Opts(o), Out(o) {
+    if (o.Seconds >= 0) {
+      Deadline = std::chrono::steady_clock::now() +
+                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                     std::chrono::duration<double>(o.Seconds));
+    }
+  }
+
+  bool Done() const { return Opts.Count >= 0 && Printed >= Opts.Count; }
+  bool TimeUp() const { return Opts.Seconds >= 0 && std::chrono::steady_clock::now() >= Deadline; }
+  long MsLeft() const {
+    if (Opts.Seconds < 0) return PortWaitSliceMs;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        Deadline - std::chrono::steady_clock::now()).count();
+    return left < 0 ? 0 : (left > PortWaitSliceMs ? PortWaitSliceMs : left);
+  }
+
+  // Prints the event (unless it is not wanted or the count is reached) and deletes it.
+  void Take(uintptr_t kind, void* object) {
+    if (!Done() && Out.Format(kind, object)) Emit(Out.Text());
+    DeleteCarried(kind, object);
+  }
+
+  void Emit(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    ++Printed;
+  }
+
+  // Takes every message queued now.
+  void DrainNow(HWND window) {
+    VmMsg m;
+    while (VmWindow_GetMessage(window, &m, 0) == 1) {
+      if (m.message == GpsMessage) Take(m.wParam, reinterpret_cast<void*>(m.lParam));
+    }
+  }
+
+  const Options& Opts;
+  Printer Out;
+  long Printed = 0;
+  std::chrono::steady_clock::time_point Deadline;
+};
+
+// Feeds one line (or piece of an overlong one) to the parser; lines get CR LF whatever
+// ending they had, so files with bare LF endings decode as well.
+void ParseLine(VmNmeaParser* parser, const char* text, size_t length, bool lineEnds) {
+  static char16_t wide[MaxPiece + 3];
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) --length;
+  size_t n = 0;
+  for (; n < length; ++n) wide[n] = static_cast<unsigned char>(text[n]);
+  if (lineEnds) {
+    wide[n++] = '\r';
+    wide[n++] = '\n';
+  }
+  wide[n] = 0;
+  NmeaParser_Parse(parser, wide);
+}
+
+int RunText(Run& run, VmNmeaParser* parser, HWND window) {
+  std::FILE* in = run.Opts.File == "-" ? stdin : std::fopen(run.Opts.File.c_str(), "rb");
+  if (in == nullptr) {
+    std::fprintf(stderr, "velmira nmea: cannot open '%s'\n", run.Opts.File.c_str());
+    return 1;
+  }
+  static char block[ReadBlock];
+  static char line[MaxPiece];
+  size_t used = 0;
+  size_t got;
+  while (!run.Done() && !run.TimeUp() && (got = std::fread(block, 1, sizeof block, in)) > 0) {
+    for (size_t i = 0; i < got && !run.Done(); ++i) {
+      line[used++] = block[i];
+      bool end = block[i] == '\n';
+      if (end || used == MaxPiece) {
+        ParseLine(parser, line, used, end);
+        used = 0;
+        run.DrainNow(window);
+      }
+    }
+  }
+  if (used > 0 && !run.Done()) {  // a last line without its line end
+    ParseLine(parser, line, used, true);
+    run.DrainNow(window);
+  }
+  if (in != stdin) std::fclose(in);
+  return 0;
+}
+
+int RunPortEvents(Run& run, HWND window) {
+  VmMsg m;
+  while (!run.Done() && !run.TimeUp()) {
+    if (VmWindow_GetMessage(window, &m, static_cast<int32_t>(run.MsLeft())) == 1 &&
+        m.message == GpsMessage) {
+      run.Take(m.wParam, reinterpret_cast<void*>(m.lParam));
+      std::fflush(stdout);
+    }
+  }
+  return 0;
+}
+
+// Polled mode prints each fix as it comes, and the other records and the port status when
+// they differ from what was printed last.
+int RunPortPolled(Run& run, VmNmeaParser* parser) {
+  std::string last[4];
+  auto printChanged = [&run](int slot, std::string* lastText, uintptr_t kind, void* object) {
+    if (object == nullptr) return;
+    if (!run.Done() && run.Out.Format(kind, object) && run.Out.Text() != lastText[slot]) {
+      lastText[slot] = run.Out.Text();
+      run.Emit(lastText[slot]);
+    }
+    DeleteCarried(kind, object);
+  };
+  while (!run.Done() && !run.TimeUp()) {
+    printChanged(0, last, 9, NmeaParser_GetComStatus(parser));
+    int32_t wait = run.Opts.Seconds >= 0 && run.MsLeft() < run.Opts.PolledMs
+                       ? static_cast<int32_t>(run.MsLeft())
+                       : run.Opts.PolledMs;
+    if (VmGpsFix* fix = NmeaParser_GetGpsFix(parser, wait < 1 ? 1 : wait, 0)) run.Take(5, fix);
+    printChanged(1, last, 7, NmeaParser_GetMovement(parser, 0));
+    printChanged(2, last, 8, NmeaParser_GetQuality(parser, 0));
+    printChanged(3, last, 6, NmeaParser_GetSatellites(parser, 0));
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
+int RunPort(Run& run, VmNmeaParser* parser, HWND window) {
+  if (!run.Opts.Device.empty() &&
+      VmComPort_SetDevice(static_cast<int16_t>(run.Opts.Port), run.Opts.Device.c_str()) == 0) {
+    std::fprintf(stderr, "velmira nmea: cannot map COM%d to '%s'\n", run.Opts.Port,
+                 run.Opts.Device.c_str());
+    return 1;
+  }
+  NmeaParser_SetComPort(parser, static_cast<int16_t>(run.Opts.Port));
+  NmeaParser_SetBaudRate(parser, run.Opts.Baud >= 0 ? run.Opts.Baud : 0);
+  VmError* err = NmeaParser_GetErrHandle(parser);
+  if (Error_ErrNum(err) != 0) {
+    std::fprintf(stderr, "velmira nmea: %s\n", ErrorText(err).c_str());
+    return 2;
+  }
+  if (run.Opts.PolledMs >= 0) NmeaParser_SetNoEvents(parser, 1);
+  NmeaParser_SetPortEnabled(parser, 1);
+  if (Error_ErrNum(err) != 0) {
+    std::fprintf(stderr, "velmira nmea: COM%d: %s\n", run.Opts.Port, ErrorText(err).c_str());
+    return 1;
+  }
+  int status = run.Opts.PolledMs >= 0 ? RunPortPolled(run, parser) : RunPortEvents(run, window);
+  NmeaParser_SetPortEnabled(parser, 0);
+  run.DrainNow(window);
+  return status;
+}
+
+// Refuses a grid or zone the library does not know, before any input is read.
+bool CheckGrid(const Options& o) {
+  if (o.Grid == 0) return true;
+  VmPosition* probe = Position_New();
+  Position_SetGrid(probe, static_cast<int16_t>(o.Grid));
+  bool ok = Error_ErrNum(Position_GetErrHandle(probe)) == 0;
+  if (ok && o.Zone != 0) {
+    Position_SetZone(probe, static_cast<int16_t>(o.Zone));
+    ok = Error_ErrNum(Position_GetErrHandle(probe)) == 0;
+  }
+  if (!ok) std::fprintf(stderr, "velmira nmea: %s\n", ErrorText(Position_GetErrHandle(probe)).c_str());
+  Position_Delete(probe);
+  return ok;
+}
+
+}  // namespace
+
+int RunNmea(const Args& args) {
+  Options o;
+  if (!ParseOptions(args, o)) {
+    std::fputs(Usage, stderr);
+    return 2;
+  }
+  if (!CheckGrid(o)) return 2;
+  VmNmeaParser* parser = NmeaParser_New();
+  NmeaParser_SetGpsDatum(parser, static_cast<int16_t>(o.Datum));
+  if (Error_ErrNum(NmeaParser_GetErrHandle(parser)) != 0) {
+    std::fprintf(stderr, "velmira nmea: %s\n", ErrorText(NmeaParser_GetErrHandle(parser)).c_str());
+    NmeaParser_Delete(parser);
+    return 2;
+  }
+  HWND window = VmWindow_New(nullptr, 0, 0, 0, 0);
+  NmeaParser_SetCallbackHWND(parser, window);
+  if (!o.UsePort) {
+    static char outBuffer[ReadBlock];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+  }
+
+  Run run(o);
+  int status = o.UsePort ? RunPort(run, parser, window) : RunText(run, parser, window);
+
+  NmeaParser_Delete(parser);
+  run.DrainNow(window);
+  NmeaParser_SetCallbackHWND(nullptr, nullptr);
+  VmWindow_Delete(window);
+  if (std::fflush(stdout) != 0 && status == 0) status = 1;
+  return status;
+}
+
+}  // namespace cli
