@@ -1,6 +1,7 @@
 // velmira nmea: decodes NMEA from a file, standard input or a serial port through an
 // NmeaParser and prints one JSON object per delivered event, in posting order.
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
