@@ -1,0 +1,339 @@
+// The Position object: unit conversions, the degree/minute/second cache and its rounding,
+// the stale/pristine state machine and every refusal.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "frame/Text.h"
+#include "geo/Position.h"
+
+namespace velmira {
+namespace {
+
+constexpr double Pi = 3.141592653589793;
+
+std::string Take(Text* text) {
+  Ref<Text> held = Ref<Text>::Adopt(text);
+  return held ? held->Chars() : "(null)";
+}
+
+const char* MessageOf(const Position& p) { return p.GetError().Message; }
+
+TEST(PositionDefaults, NewPositionReadsZerosOnDatum1WithoutGridOrZone) {
+  Position p;
+  EXPECT_EQ(p.GetLatitudeRads(), 0);
+  EXPECT_EQ(p.GetLongitudeRads(), 0);
+  EXPECT_EQ(p.GetDatum(), 1);
+  EXPECT_EQ(p.GetGrid(), 0);
+  EXPECT_EQ(p.GetAltitude(0), 0);
+  EXPECT_EQ(p.GetAltitude(1), 0);
+  EXPECT_EQ(Take(p.GetZone()), "");
+  EXPECT_EQ(p.GetEasting(), 0);  // no grid: nothing computed, nothing reported
+  EXPECT_FALSE(p.GetError().Failed());
+}
+
+TEST(PositionLatitude, RangeIsInclusiveAndEverythingElseIsRefusedUnchanged) {
+  Position p;
+  p.SetLatitudeRads(0.5);
+  for (double bad : {1.6, -1.6, double{NAN}, double{INFINITY}, -double{INFINITY}, 1e300}) {
+    p.SetLatitudeRads(bad);
+    EXPECT_STREQ(MessageOf(p), "Invalid latitude. Must be between -PI/2 and PI/2") << bad;
+    EXPECT_EQ(p.GetLatitudeRads(), 0.5);
+  }
+  p.SetLatitudeDecDeg(91);
+  EXPECT_STREQ(MessageOf(p), "Invalid latitude. Must be between -PI/2 and PI/2");
+  p.SetLatitudeRads(1.5707963267948966);
+  EXPECT_FALSE(p.GetError().Failed());
+  p.SetLatitudeRads(-1.5707963267948966);
+  EXPECT_FALSE(p.GetError().Failed());
+}
+
+TEST(PositionLatitude, DmsSetterChecksDegreesOnlyAndHemisphereIsCaseSensitive) {
+  Position p;
+  p.SetLatitudeDMS(90, 30, 0, 'N');
+  EXPECT_FALSE(p.GetError().Failed());
+  EXPECT_NEAR(p.GetLatitudeDecDeg(), 90.5, 1e-12);
+  p.SetLatitudeDMS(10, 0, 0, 's');
+  EXPECT_GT(p.GetLatitudeRads(), 0);
+  p.SetLatitudeDMS(10, 0, 0, 'S');
+  EXPECT_LT(p.GetLatitudeRads(), 0);
+  for (double bad : {-1.0, 90.01, double{NAN}}) {
+    p.SetLatitudeDMS(bad, 0, 0, 'N');
+    EXPECT_STREQ(MessageOf(p), "Invalid value of Degrees. Must be between 0 and 90!");
+    EXPECT_NEAR(p.GetLatitudeDecDeg(), -10, 1e-12);
+  }
+  p.SetLongitudeDMS(11, 31, 0, 'W');
+  EXPECT_NEAR(p.GetLongitudeDecDeg(), -(11 + 31 / 60.0), 1e-12);
+  p.SetLongitudeDMS(11, 31, 0, 'w');
+  EXPECT_GT(p.GetLongitudeRads(), 0);
+}
+
+TEST(PositionLongitude, WritesAreNormalisedIntoPlusMinusPi) {
+  Position p;
+  p.SetLongitudeRads(4.0);
+  EXPECT_DOUBLE_EQ(p.GetLongitudeRads(), 4.0 - 2 * Pi);
+  p.SetLongitudeRads(-7.0);
+  EXPECT_DOUBLE_EQ(p.GetLongitudeRads(), -7.0 + 2 * Pi);
+  p.SetLongitudeRads(1000.0);
+  EXPECT_LE(std::fabs(p.GetLongitudeRads()), Pi);
+  EXPECT_NEAR(std::remainder(p.GetLongitudeRads() - 1000.0, 2 * Pi), 0, 1e-9);
+  p.SetLongitudeRads(Pi);
+  EXPECT_EQ(p.GetLongitudeRads(), Pi);
+  for (double huge : {1e300, -1e20}) {
+    p.SetLongitudeRads(huge);
+    EXPECT_LE(std::fabs(p.GetLongitudeRads()), Pi) << huge;
+  }
+  p.SetLongitudeRads(INFINITY);
+  EXPECT_TRUE(std::isnan(p.GetLongitudeRads()));
+  DmsParts parts;
+  Take(p.GetLongitudeDMS(parts));
+  EXPECT_EQ(parts.Degrees, 0);
+}
+
+TEST(PositionDms, CacheRoundsSecondsToThousandthsAndCarries) {
+  Position p;
+  p.SetLatitudeDecDeg(59.3348);
+  DmsParts parts;
+  EXPECT_EQ(Take(p.GetLatitudeDMS(parts)), "N");
+  EXPECT_EQ(parts.Degrees, 59);
+  EXPECT_EQ(parts.Minutes, 20);
+  EXPECT_NEAR(parts.Seconds, 5.28, 1e-9);
+  EXPECT_EQ(Take(p.GetLatitudeString(0)), "59 20'5.28 N");
+
+  // 30 degrees in radians and back is 29.999999999999996: the latitude's nudge and the
+  // longitude's carry must both land on 30 0 0.
+  p.SetLatitudeDecDeg(-30);
+  EXPECT_EQ(Take(p.GetLatitudeDMS(parts)), "S");
+  EXPECT_EQ(parts.Degrees, 30);
+  EXPECT_EQ(parts.Minutes, 0);
+  EXPECT_NEAR(parts.Seconds, 0, 1e-9);
+  p.SetLongitudeDecDeg(30);
+  EXPECT_EQ(Take(p.GetLongitudeDMS(parts)), "E");
+  EXPECT_EQ(parts.Degrees, 30);
+  EXPECT_EQ(parts.Minutes, 0);
+  EXPECT_NEAR(parts.Seconds, 0, 1e-9);
+  p.SetLongitudeDecDeg(-0.0);
+  EXPECT_EQ(Take(p.GetLongitudeDMS(parts)), "E");
+}
+
+TEST(PositionDms, TextRoundsUpAndCarriesSecondsAndMinutes) {
+  struct Case {
+    DmsParts Cache;
+    const char* Text;
+  } cases[] = {
+      {{59, 20, 59.996}, "59 20'60.00 N"},  // 59.9965 stays below 60: printed rounding only
+      {{59, 20, 59.9996}, "59 21'0.00 N"},  // reaches 60 with the half thousandth
+      {{59, 59, 59.9996}, "60 0'0.00 N"},   // and carries the minutes into the degrees
+      {{1, 2, 3.004}, "1 2'3.00 N"},
+      {{1, 2, 3.005}, "1 2'3.01 N"},
+  };
+  for (const Case& c : cases) {
+    FixCoordinates fix;
+    fix.Latitude = 0.5;
+    fix.LatitudeDms = c.Cache;
+    Position p(fix);
+    EXPECT_EQ(Take(p.GetLatitudeString(0)), c.Text);
+  }
+}
+
+TEST(PositionDms, TextIsCutToFourteenCharactersAndOtherFormatsAreRefused) {
+  FixCoordinates fix;
+  fix.Longitude = -1;
+  fix.LongitudeDms = {32000, 32000, 12.5};
+  Position p(fix);
+  EXPECT_EQ(Take(p.GetLongitudeString(0)), "32000 32000'12");
+  EXPECT_EQ(Take(p.GetLatitudeString(1)), "(null)");
+  EXPECT_STREQ(MessageOf(p), "Invalid parameter!");
+  EXPECT_EQ(Take(p.GetLongitudeString(-1)), "(null)");
+  EXPECT_STREQ(MessageOf(p), "Invalid parameter!");
+}
+
+TEST(PositionAltitude, KindsAndTheFixRule) {
+  FixCoordinates fix;
+  fix.Altitude = 545.4;  // a fix without a geoid separation has height 0
+  Position p(fix);
+  EXPECT_EQ(p.GetAltitude(0), 545.4);
+  EXPECT_EQ(p.GetAltitude(1), 0);
+  EXPECT_EQ(p.GetAltitude(2), 0);
+  EXPECT_STREQ(MessageOf(p), "Invalid parameter!");
+  p.SetAltitude(12, 0);
+  EXPECT_STREQ(MessageOf(p), "Invalid parameter!");
+  EXPECT_EQ(p.GetAltitude(0), 545.4);
+  p.SetAltitude(12, 1);
+  EXPECT_FALSE(p.GetError().Failed());
+  EXPECT_EQ(p.GetAltitude(1), 12);
+  EXPECT_EQ(p.GetAltitude(0), 0);
+}
+
+TEST(PositionDatum, PristineOnlyRelabelsLaterWritesConvert) {
+  Position fresh;
+  fresh.SetDatum(3);
+  EXPECT_EQ(fresh.GetDatum(), 3);
+  EXPECT_EQ(fresh.GetLatitudeRads(), 0);
+  EXPECT_EQ(fresh.GetLongitudeRads(), 0);
+
+  Position p;
+  p.SetLatitudeDecDeg(52);
+  p.SetLongitudeDecDeg(-1);
+  p.SetDatum(3);  // not pristine any more: the point moves onto OSGB 1936
+  EXPECT_EQ(p.GetDatum(), 3);
+  EXPECT_GT(std::fabs(p.GetLongitudeDecDeg() + 1), 1e-4);
+  p.SetDatum(1);
+  EXPECT_NEAR(p.GetLatitudeDecDeg(), 52, 1e-8);
+  EXPECT_NEAR(p.GetLongitudeDecDeg(), -1, 1e-8);
+  for (int16_t bad : {int16_t{0}, int16_t{28}, int16_t{-1}}) {
+    p.SetDatum(bad);
+    EXPECT_STREQ(MessageOf(p), "Unknown datum!");
+    EXPECT_EQ(p.GetDatum(), 1);
+  }
+}
+
+TEST(PositionDatum, AfterGridWriteTheGridStaysAndLatitudeFollowsOnTheNewDatum) {
+  Position p;
+  p.SetGrid(1);
+  p.SetZone(31);
+  double e = 500000, n = 5000000;
+  p.SetEasting(e);
+  p.SetNorthing(n);
+  const double latWgs = p.GetLatitudeRads();
+  p.SetEasting(e);  // grid authoritative again
+  p.SetDatum(17);   // ED50
+  EXPECT_FALSE(p.GetError().Failed());
+  EXPECT_EQ(p.GetEasting(), e);
+  EXPECT_EQ(p.GetNorthing(), n);
+  EXPECT_GT(std::fabs(p.GetLatitudeRads() - latWgs), 1e-6);  // the same grid point on ED50
+}
+
+TEST(PositionZone, ZoneRulesPerGridFamily) {
+  Position p;
+  p.SetZone(0);  // the current zone on a grid without zones: nothing happens
+  EXPECT_FALSE(p.GetError().Failed());
+  p.SetGrid(3);
+  p.SetZone(5);
+  EXPECT_STREQ(MessageOf(p), "Grid does not support Zones!");
+  p.SetGrid(1);
+  for (int16_t bad : {int16_t{61}, int16_t{-1}}) {
+    p.SetZone(bad);
+    EXPECT_STREQ(MessageOf(p), "Invalid Zone for this grid!");
+  }
+  p.SetGrid(29);
+  p.SetZone(11);
+  EXPECT_STREQ(MessageOf(p), "Invalid Zone for this grid!");
+  p.SetZone(10);
+  EXPECT_FALSE(p.GetError().Failed());
+  p.SetGrid(31);
+  p.SetZone(407);  // a 1927-only code
+  EXPECT_STREQ(MessageOf(p), "Invalid Zone for this grid!");
+  p.SetZone(2111);
+  EXPECT_FALSE(p.GetError().Failed());
+  p.SetGrid(30);
+  p.SetZone(407);
+  EXPECT_FALSE(p.GetError().Failed());
+  p.SetGrid(0);
+  EXPECT_STREQ(MessageOf(p), "Unknown grid!");
+  p.SetGrid(50);
+  EXPECT_STREQ(MessageOf(p), "Unknown grid!");
+  EXPECT_EQ(p.GetGrid(), 30);
+}
+
+TEST(PositionZone, RefusedZoneReturnsToAutomaticSelection) {
+  Position p;
+  p.SetGrid(1);
+  p.SetLatitudeDecDeg(50);
+  p.SetLongitudeDecDeg(10);
+  p.SetZone(33);
+  EXPECT_LT(p.GetEasting(), 200000);  // far west of zone 33's meridian
+  EXPECT_EQ(Take(p.GetZone()), "33U");
+  p.SetZone(99);
+  EXPECT_STREQ(MessageOf(p), "Invalid Zone for this grid!");
+  p.SetLongitudeDecDeg(10);  // any write: the easting is recomputed with automatic zone
+  EXPECT_GT(p.GetEasting(), 500000);
+  EXPECT_EQ(Take(p.GetZone()), "32U");
+}
+
+TEST(PositionZone, ZoneTextLagsUntilTheGridIsRead) {
+  Position p;
+  p.SetGrid(1);
+  p.SetLatitudeDecDeg(50);
+  p.SetLongitudeDecDeg(9);
+  p.GetEasting();
+  EXPECT_EQ(Take(p.GetZone()), "32U");
+  p.SetLongitudeDecDeg(15);
+  EXPECT_EQ(Take(p.GetZone()), "32U");
+  p.GetNorthing();
+  EXPECT_EQ(Take(p.GetZone()), "33U");
+}
+
+TEST(PositionStaleFlags, GridAndGeographicSidesFollowTheLastWrite) {
+  Position p;
+  p.SetGrid(1);  // pristine: the grid is only recorded
+  p.SetLatitudeDecDeg(50);
+  p.SetLongitudeDecDeg(9);
+  const double n = p.GetNorthing();
+  EXPECT_NEAR(p.GetEasting(), 500000, 1e-6);
+
+  // Writing the grid makes latitude/longitude follow; the zone found before is used.
+  double e2 = 600000;
+  p.SetEasting(e2);
+  EXPECT_GT(p.GetLongitudeDecDeg(), 9.5);
+  EXPECT_NEAR(p.GetLatitudeDecDeg(), 50, 0.1);
+  EXPECT_EQ(p.GetEasting(), e2);  // not recomputed: latitude/longitude were only read
+  EXPECT_EQ(p.GetNorthing(), n);
+
+  // Changing the grid makes latitude/longitude authoritative for the new grid.
+  p.SetGrid(13);
+  EXPECT_NEAR(p.GetEasting(), 600000, 0.01);  // ETRS89 vs WGS 84: same frame here
+  p.SetGrid(33);
+  EXPECT_NEAR(p.GetEasting(), 600000, 0.01);
+}
+
+TEST(PositionStaleFlags, FailedRefreshStaysStaleAndKeepsLastValues) {
+  Position p;
+  p.SetGrid(31);
+  p.SetLatitudeDecDeg(33);
+  p.SetLongitudeDecDeg(-86);
+  EXPECT_EQ(p.GetEasting(), 0);
+  EXPECT_STREQ(MessageOf(p), "Zone must be specified for this grid");
+  double e = 250000;
+  p.SetEasting(e);
+  EXPECT_NEAR(p.GetLatitudeDecDeg(), 33, 1e-12);
+  EXPECT_STREQ(MessageOf(p), "Zone must be specified for this grid");
+  EXPECT_NEAR(p.GetLongitudeDecDeg(), -86, 1e-12);
+  EXPECT_STREQ(MessageOf(p), "Zone must be specified for this grid");  // still stale
+}
+
+TEST(PositionStaleFlags, StatePlaneRoundTripThroughZone101OnBothTables) {
+  for (int16_t grid : {int16_t{30}, int16_t{31}}) {
+    Position p;
+    p.SetGrid(grid);
+    p.SetZone(101);
+    p.SetLatitudeDecDeg(32.5);
+    p.SetLongitudeDecDeg(-86);
+    const double e = p.GetEasting(), n = p.GetNorthing();
+    ASSERT_FALSE(p.GetError().Failed());
+    Position q;
+    q.SetGrid(grid);
+    q.SetZone(101);
+    q.SetEasting(e);
+    q.SetNorthing(n);
+    EXPECT_NEAR(q.GetLatitudeDecDeg(), 32.5, 1e-9) << grid;
+    EXPECT_NEAR(q.GetLongitudeDecDeg(), -86, 1e-9) << grid;
+    EXPECT_EQ(Take(q.GetZone()), "");
+  }
+}
+
+TEST(PositionCopy, CopyIsIndependentAndKeepsState) {
+  Position p;
+  p.SetGrid(1);
+  p.SetLatitudeDecDeg(50);
+  p.SetLongitudeDecDeg(9);
+  Ref<Position> copy = Ref<Position>::Adopt(p.Copy());
+  p.SetLongitudeDecDeg(20);
+  EXPECT_NEAR(copy->GetLongitudeDecDeg(), 9, 1e-12);
+  EXPECT_NEAR(copy->GetEasting(), 500000, 1e-6);
+  EXPECT_EQ(copy->GetGrid(), 1);
+}
+
+}  // namespace
+}  // namespace velmira
