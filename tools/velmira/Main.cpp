@@ -9,6 +9,7 @@ const std::vector<Command>& Commands() {
   static const std::vector<Command> table = {
       {"help", "show this help", RunHelp},
       {"nmea", "decode NMEA from a file, standard input or a serial port as JSON Lines", RunNmea},
+      {"convert", "convert points between datums and grids (stdin to stdout)", RunConvert},
   };
   return table;
 }
