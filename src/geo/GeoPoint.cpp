@@ -15,10 +15,6 @@ namespace {
 // latitude exactly, or after this many passes.
 constexpr int MaxLatitudePasses = 10;
 
-// Below this cosine of the latitude (about 0.00006 degrees from a pole) the height is taken
-// from Z, where p / cos(phi) loses every digit.
-constexpr double PolarCosine = 1e-9;
-
 constexpr double ZoneWidth6 = 0.10471975511965978;    // 6 degrees in radians
 constexpr double ZonesPerRadian6 = 9.549296585513721;  // 1 / 6 degrees
 constexpr double ZoneWidth3 = 0.05235987755982989;    // 3 degrees
@@ -53,25 +49,28 @@ Cartesian ShiftFromWgs84(const Cartesian& c, const DatumShift& s) {
           (s.Ry * xd - s.Rx * yd + zd) / k};
 }
 
+// The latitude iteration phi = atan2(Z + e^2 N sin(phi0), p), carried on sin(phi): with
+// t = Z + e^2 N sin(phi0), the next sine is t / sqrt(t^2 + p^2), so a pass costs two square
+// roots instead of a sine and an arctangent, and one atan2 at the end gives phi. The height
+// p / cos(phi) - N is sqrt(t^2 + p^2) - N, which also holds at the poles where p and cos(phi)
+// are both 0.
 void ToGeodetic(const Cartesian& c, const Ellipsoid& e, double& phi, double& lambda,
                 double& h) {
   lambda = std::atan2(c.Y, c.X);
   const double p = std::sqrt(c.X * c.X + c.Y * c.Y);
-  phi = std::atan2(c.Z, (1 - e.E2) * p);
-  double n = e.A;
+  const double p0 = (1 - e.E2) * p;
+  double sinPhi = c.Z / std::sqrt(c.Z * c.Z + p0 * p0);  // sin(atan2(Z, (1 - e^2) p))
+  double n = e.A, t = c.Z, r = std::sqrt(c.Z * c.Z + p * p);
   for (int pass = 0; pass < MaxLatitudePasses; ++pass) {
-    const double phi0 = phi;
-    const double sinPhi0 = std::sin(phi0);
+    const double sinPhi0 = sinPhi;
     n = e.A / std::sqrt(1 - e.E2 * sinPhi0 * sinPhi0);
-    phi = std::atan2(c.Z + e.E2 * n * sinPhi0, p);
-    if (phi == phi0) break;
+    t = c.Z + e.E2 * n * sinPhi0;
+    r = std::sqrt(t * t + p * p);
+    sinPhi = t / r;
+    if (sinPhi == sinPhi0) break;  // the latitude repeats exactly
   }
-  const double cosPhi = std::cos(phi);
-  if (std::fabs(cosPhi) >= PolarCosine) {
-    h = p / cosPhi - n;
-  } else {
-    h = std::fabs(c.Z) - (1 - e.E2) * n;  // at a pole: distance along the axis
-  }
+  phi = std::atan2(t, p);
+  h = r - n;
 }
 
 // Truncation toward zero of a value that may be NaN or huge: those give `fallback`.

@@ -186,5 +186,39 @@ TEST(GridFramework, NonFiniteCoordinatesGiveNaNNotACrash) {
   }
 }
 
+TEST(ChangeDatum, SameDatumIsBitForBitAndUnknownTargetsChangeNothing) {
+  for (int16_t target : {int16_t{1}, int16_t{0}, int16_t{28}, int16_t{-5}}) {
+    PointOn at(0, 51.123456789, -0.987654321);
+    at.Point.Height = 12.345;
+    at.Point.ChangeDatum(target);
+    EXPECT_EQ(at.Point.Latitude, 51.123456789 * Rad);
+    EXPECT_EQ(at.Point.Longitude, -0.987654321 * Rad);
+    EXPECT_EQ(at.Point.Height, 12.345);
+    EXPECT_EQ(at.Point.Datum, 1);
+    EXPECT_EQ(at.Point.GetError().Message, target == 1 ? nullptr : errors::UnknownDatum.Message);
+  }
+}
+
+TEST(ChangeDatum, ZeroParameterDatumsOnlyChangeTheEllipsoid) {
+  // WGS 84 and GRS 80 differ by 0.1 mm in the semi-minor axis.
+  PointOn at(0, 47.5, 8.5);
+  at.Point.Height = 500;
+  at.Point.ChangeDatum(2);
+  EXPECT_NEAR(at.Point.Latitude, 47.5 * Rad, 1e-10);
+  EXPECT_NEAR(at.Point.Longitude, 8.5 * Rad, 1e-15);
+  EXPECT_NEAR(at.Point.Height, 500, 0.001);
+}
+
+TEST(ChangeDatum, HeightAtThePolesIsTheDistanceAlongTheAxis) {
+  // p and cos(latitude) are both 0 there: the height must not come out as -N or NaN.
+  for (double lat : {90.0, -90.0}) {
+    PointOn at(0, lat, 0);
+    at.Point.Height = 100;
+    at.Point.ChangeDatum(2);
+    EXPECT_NEAR(at.Point.Height, 100, 0.001) << lat;
+    EXPECT_NEAR(at.Point.Latitude, lat * Rad, 1e-12) << lat;
+  }
+}
+
 }  // namespace
 }  // namespace velmira

@@ -1,6 +1,7 @@
 // velmira convert: converts points between datums and grids, one per line from standard input,
 // through the Position exports exactly as an application would use them.
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,6 +95,21 @@ bool Probe(const char* option, const Spec& spec) {
   return ok;
 }
 
+// The value with `decimals` digits after the point, as printf's %.Nf prints it (to_chars
+// gives the same correctly rounded digits without printf's cost, which dominated).
+void AppendFixed(std::string& out, double value, int decimals) {
+  char buffer[400];
+  const std::to_chars_result r =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (r.ec == std::errc()) {
+    out.append(buffer, r.ptr);
+  } else {
+    char fallback[400];
+    std::snprintf(fallback, sizeof fallback, "%.*f", decimals, value);
+    out += fallback;
+  }
+}
+
 // Two or three numbers separated by blanks, nothing else.
 bool ParseCoordinates(const char* line, double values[3], int& count) {
   count = 0;
@@ -102,9 +118,17 @@ bool ParseCoordinates(const char* line, double values[3], int& count) {
     while (*cursor == ' ' || *cursor == '\t' || *cursor == '\r' || *cursor == '\n') ++cursor;
     if (*cursor == '\0') break;
     if (count == 3) return false;
-    char* end = nullptr;
-    values[count] = std::strtod(cursor, &end);
-    if (end == cursor) return false;
+    // from_chars reads what strtod reads, correctly rounded, several times faster; it only
+    // leaves the plus sign to us.
+    if (*cursor == '+') ++cursor;
+    const char* end = cursor;
+    while (*end != '\0' && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n') ++end;
+    const std::from_chars_result r = std::from_chars(cursor, end, values[count]);
+    if (r.ec != std::errc() || r.ptr != end) {
+      // Out of double's range: strtod's answer (infinity or zero) rather than a refusal.
+      if (r.ec != std::errc::result_out_of_range) return false;
+      values[count] = std::strtod(cursor, nullptr);
+    }
     ++count;
     cursor = end;
   }
@@ -154,9 +178,12 @@ class Converter {
     if (Failed(p)) return false;
     Position_GetAltitude(p, 1, &h);
     if (Failed(p)) return false;
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer, "%.9f %.9f %.4f", lat, lon, h);
-    out = buffer;
+    out.clear();
+    AppendFixed(out, lat, 9);
+    out += ' ';
+    AppendFixed(out, lon, 9);
+    out += ' ';
+    AppendFixed(out, h, 4);
     return true;
   }
 
@@ -168,9 +195,12 @@ class Converter {
     if (Failed(p)) return false;
     Position_GetAltitude(p, 1, &h);
     if (Failed(p)) return false;
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer, "%.4f %.4f %.4f", e, n, h);
-    out = buffer;
+    out.clear();
+    AppendFixed(out, e, 4);
+    out += ' ';
+    AppendFixed(out, n, 4);
+    out += ' ';
+    AppendFixed(out, h, 4);
     BSTR zone = Position_GetZone(p, nullptr);  // a copy string: ours to free
     const std::string zoneText = Narrow(zone);
     SysFreeString(zone);
