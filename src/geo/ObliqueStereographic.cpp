@@ -1,0 +1,88 @@
+// Oblique stereographic (double projection) after EPSG guidance note 7-2, method 9809:
+// ellipsoid to the conformal sphere of the origin, then the stereographic plane.
+#include "geo/ObliqueStereographic.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "geo/Longitude.h"
+
+namespace velmira {
+namespace {
+
+constexpr double QuarterPi = std::numbers::pi / 4;
+// The latitude iteration of the inverse stops when a pass changes nothing, at most this often.
+constexpr int MaxLatitudePasses = 10;
+
+}  // namespace
+
+ObliqueStereographic::ObliqueStereographic(const GridRow& row, double a, double e2)
+    : FE(row.FE), FN(row.FN), Lambda0(row.Lambda0), E(std::sqrt(e2)), E2(e2) {
+  const double sinPhi0 = std::sin(row.Phi0);
+  const double cosPhi0 = std::cos(row.Phi0);
+  N = std::sqrt(1 + e2 * std::pow(cosPhi0, 4) / (1 - e2));
+  const double s1 = (1 + sinPhi0) / (1 - sinPhi0);
+  const double s2 = (1 - E * sinPhi0) / (1 + E * sinPhi0);
+  const double w1 = std::pow(s1 * std::pow(s2, E), N);
+  const double sin0 = (w1 - 1) / (w1 + 1);
+  C = (N + sinPhi0) * (1 - sin0) / ((N - sinPhi0) * (1 + sin0));
+  const double w2 = C * w1;
+  Chi0 = std::asin((w2 - 1) / (w2 + 1));
+  SinChi0 = std::sin(Chi0);
+  CosChi0 = std::cos(Chi0);
+  const double denom = 1 - e2 * sinPhi0 * sinPhi0;
+  const double meridianRadius = a * (1 - e2) / std::pow(denom, 1.5);
+  const double normalRadius = a / std::sqrt(denom);
+  TwoRK0 = 2 * std::sqrt(meridianRadius * normalRadius) * row.K0;
+  G = TwoRK0 * std::tan(QuarterPi - Chi0 / 2);
+  H = 2 * TwoRK0 * std::tan(Chi0) + G;
+}
+
+bool ObliqueStereographic::Forward(double phi, double lambda, double& easting,
+                                   double& northing) const {
+  const double sinPhi = std::sin(phi);
+  const double sa = (1 + sinPhi) / (1 - sinPhi);
+  const double sb = (1 - E * sinPhi) / (1 + E * sinPhi);
+  const double w = C * std::pow(sa * std::pow(sb, E), N);
+  const double chi = std::asin((w - 1) / (w + 1));
+  const double delta = N * ReduceLongitude(lambda - Lambda0);
+  const double sinChi = std::sin(chi), cosChi = std::cos(chi), cosDelta = std::cos(delta);
+  const double b = 1 + sinChi * SinChi0 + cosChi * CosChi0 * cosDelta;
+  const double x = FE + TwoRK0 * cosChi * std::sin(delta) / b;
+  const double y = FN + TwoRK0 * (sinChi * CosChi0 - cosChi * SinChi0 * cosDelta) / b;
+  if (!FinitePair(x, y)) return false;
+  easting = x;
+  northing = y;
+  return true;
+}
+
+bool ObliqueStereographic::Inverse(double easting, double northing, double& phi,
+                                   double& lambda) const {
+  const double x = easting - FE;
+  const double y = northing - FN;
+  const double i = std::atan2(x, H + y);
+  const double j = std::atan2(x, G - y) - i;
+  const double chi = Chi0 + 2 * std::atan((y - x * std::tan(j / 2)) / TwoRK0);
+  const double lam = ReduceLongitude(Lambda0 + (j + 2 * i) / N);
+  const double sinChi = std::sin(chi);
+  const double psi = 0.5 * std::log((1 + sinChi) / (C * (1 - sinChi))) / N;
+  double p = 2 * std::atan(std::exp(psi)) - std::numbers::pi / 2;
+  for (int pass = 0; pass < MaxLatitudePasses; ++pass) {
+    const double previous = p;
+    const double eSin = E * std::sin(previous);
+    const double psiP =
+        std::log(std::tan(previous / 2 + QuarterPi) * std::pow((1 - eSin) / (1 + eSin), E / 2));
+    p = previous - (psiP - psi) * std::cos(previous) * (1 - eSin * eSin) / (1 - E2);
+    if (p == previous) break;
+  }
+  if (!FinitePair(p, lam)) return false;
+  phi = p;
+  lambda = lam;
+  return true;
+}
+
+std::unique_ptr<Projection> MakeObliqueStereographic(const GridRow& row, double a, double e2) {
+  return std::make_unique<ObliqueStereographic>(row, a, e2);
+}
+
+}  // namespace velmira
