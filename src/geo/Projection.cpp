@@ -20,6 +20,13 @@ struct KindFactory {
 // One row per projection kind that computes; kinds not listed compute nothing.
 constexpr KindFactory Factories[] = {
     {KindTransverseMercator, MakeTransverseMercator},
+    {KindSwissOblique, MakeSwissOblique},
+    {KindNewZealandMapGrid, MakeNewZealandMapGrid},
+    {KindLambertConic, MakeLambertConic},
+    {KindLambertBelgian, MakeLambertBelgian},
+    {KindObliqueStereographic, MakeObliqueStereographic},
+    {KindSystem34Jylland, MakeSystem34},
+    {KindSystem34Sjaelland, MakeSystem34},
 };
 
 // Slots parallel to the grid table and the two zone tables. A slot holds the row's

@@ -41,7 +41,9 @@ struct GridRow {
 class Projection {
  public:
   virtual ~Projection() = default;
-  // False only when the point lies outside the grid (the System 34 kinds).
+  // False when the point lies outside the grid: outside a System 34 region, or (kinds 2, 4,
+  // 5, 6, 8) a result that is not a finite number (NaN input, a pole or singular line of
+  // the projection). Those kinds write nothing then.
   virtual bool Forward(double phi, double lambda, double& easting, double& northing) const = 0;
   virtual bool Inverse(double easting, double northing, double& phi, double& lambda) const = 0;
 };

@@ -3,11 +3,17 @@
 
 #include <cmath>
 
+#include "geo/Grid.h"
 #include "geo/PointInPolygon.h"
 #include "geo/System34Tables.h"
 
 namespace velmira {
 namespace {
+
+// The UTM grid on datum 27, and how far zone 32 lies east of its strip at 0 degrees: the
+// framework's zone step with the zone pinned to 32.
+constexpr int UtmGridOnEd50 = 47;
+constexpr double Zone32Offset = (32 - 31) * 0.10471975511965978;
 
 // Highest degree a stored table may declare; the published ones are 13 and 9.
 constexpr int MaxDegree = 13;
@@ -97,6 +103,39 @@ int TransformS34(double first, double second, int region, int direction, double&
     status = S34CheckFailed;
   }
   return status;
+}
+
+System34Grid::System34Grid(int region, double a, double e2)
+    : Region(region), Utm32(MakeTransverseMercator(GridTableRow(UtmGridOnEd50), a, e2)) {}
+
+bool System34Grid::Forward(double phi, double lambda, double& easting, double& northing) const {
+  double utmEasting = 0, utmNorthing = 0;
+  if (!Utm32->Forward(phi, lambda - Zone32Offset, utmEasting, utmNorthing)) return false;
+  double first = 0, second = 0;
+  if (TransformS34(utmNorthing, utmEasting, Region, S34Forward, first, second) != S34Ok) {
+    return false;
+  }
+  northing = first;
+  easting = second;
+  return true;
+}
+
+bool System34Grid::Inverse(double easting, double northing, double& phi, double& lambda) const {
+  double utmNorthing = 0, utmEasting = 0;
+  if (TransformS34(northing, easting, Region, S34Inverse, utmNorthing, utmEasting) != S34Ok) {
+    return false;
+  }
+  double p = 0, lam = 0;
+  if (!Utm32->Inverse(utmEasting, utmNorthing, p, lam)) return false;
+  phi = p;
+  lambda = lam + Zone32Offset;
+  return true;
+}
+
+// Grid 49 stands for the Sjaelland region; grid 48 for Jylland.
+std::unique_ptr<Projection> MakeSystem34(const GridRow& row, double a, double e2) {
+  return std::make_unique<System34Grid>(
+      row.Kind == KindSystem34Sjaelland ? S34Sjaelland : S34Jylland, a, e2);
 }
 
 }  // namespace velmira

@@ -2,7 +2,10 @@
 // with a box and polygon test on the input and a back-transformation check.
 #pragma once
 
+#include <memory>
 #include <span>
+
+#include "geo/Projection.h"
 
 namespace velmira {
 
@@ -33,5 +36,18 @@ void EvaluateS34Polynomial(std::span<const double> table, double first, double s
 // direction) they are left as they were.
 int TransformS34(double first, double second, int region, int direction, double& outFirst,
                  double& outSecond);
+
+// Kinds 9 and 10 (grids 48 and 49): UTM zone 32 on the grid's datum (the grid table's row 47),
+// then the region's polynomials. Any status other than S34Ok is "outside the grid".
+class System34Grid final : public Projection {
+ public:
+  System34Grid(int region, double a, double e2);
+  bool Forward(double phi, double lambda, double& easting, double& northing) const override;
+  bool Inverse(double easting, double northing, double& phi, double& lambda) const override;
+
+ private:
+  int Region;
+  std::unique_ptr<Projection> Utm32;
+};
 
 }  // namespace velmira

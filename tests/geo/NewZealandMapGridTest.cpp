@@ -9,22 +9,20 @@ namespace {
 
 using namespace velmira::testing;
 
-constexpr double IntlA = 6378388.0;
-
 TEST(NewZealandMapGrid, OriginMapsToTheFalseOrigin) {
-  NewZealandMapGrid p;
-  double e = 0, n = 0;
-  ASSERT_TRUE(p.Forward(-41 * Deg, 173 * Deg, e, n));
-  EXPECT_NEAR(e, 2510000, 1e-6);
-  EXPECT_NEAR(n, 6023150, 1e-6);
-  double phi = 0, lam = 0;
-  ASSERT_TRUE(p.Inverse(2510000, 6023150, phi, lam));
-  EXPECT_NEAR(phi, -41 * Deg, 1e-12);
-  EXPECT_NEAR(lam, 173 * Deg, 1e-12);
+  // 41 S 173 E on NZGD49 gives 2510000, 6023150.
+  GridPoint at(21, 13, -41, 173);
+  at.Point.GeoToGrid();
+  ASSERT_FALSE(at.Point.GetError().Failed());
+  EXPECT_NEAR(at.Point.Easting, 2510000, 1e-6);
+  EXPECT_NEAR(at.Point.Northing, 6023150, 1e-6);
+  at.Point.GridToGeo();
+  EXPECT_NEAR(at.Point.Latitude, -41 * Deg, 1e-12);
+  EXPECT_NEAR(at.Point.Longitude, 173 * Deg, 1e-12);
 }
 
 TEST(NewZealandMapGrid, AgreesWithProjOverNewZealand) {
-  CheckAgainstReference(NewZealandMapGrid(), "grid21_nzmg.txt", IntlA);
+  CheckAgainstReference(ProjectionOfGrid(21), "grid21_nzmg.txt", SemiMajorOfGrid(21));
 }
 
 TEST(NewZealandMapGrid, LongitudeAcrossTheAntimeridianIsTheSameMeridian) {

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "geo/Datum.h"
+#include "geo/GeoPoint.h"
+#include "geo/Grid.h"
 #include "geo/Projection.h"
 
 namespace velmira::testing {
@@ -38,6 +41,27 @@ inline GridRow RowDeg(int16_t datum, int16_t kind, double fe, double fn, double 
                       double phi0, double k0, double phi1, double phi2) {
   return GridRow{datum, kind, fe, fn, lambda0 * Deg, phi0 * Deg, k0, phi1 * Deg, phi2 * Deg, 0};
 }
+
+// The projection the framework uses for a row of the static tables, with the row's ellipsoid.
+inline const Projection& ProjectionOfRow(const GridRow& row) {
+  const Ellipsoid& e = EllipsoidOfDatum(row.Datum);
+  const Projection* p = ProjectionFor(row, e.A, e.E2);
+  EXPECT_NE(p, nullptr) << "kind " << row.Kind;
+  return *p;
+}
+inline const Projection& ProjectionOfGrid(int grid) { return ProjectionOfRow(GridTableRow(grid)); }
+inline double SemiMajorOfGrid(int grid) { return EllipsoidOfDatum(GridTableRow(grid).Datum).A; }
+
+// A point given in degrees on `datum`, set to `grid`, as the framework converts it.
+struct GridPoint {
+  GeoPoint Point;
+  GridPoint(int16_t grid, int16_t datum, double latDeg, double lonDeg) {
+    Point.Grid = grid;
+    Point.Datum = datum;
+    Point.Latitude = latDeg * Deg;
+    Point.Longitude = lonDeg * Deg;
+  }
+};
 
 // Distance on the ground between two latitude/longitude pairs (radians), metres; a sphere
 // of radius a is close enough at millimetre scale.

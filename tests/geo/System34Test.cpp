@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "ProjectionReference.h"
+#include "frame/Error.h"
 #include "geo/System34Tables.h"
 
 namespace velmira {
@@ -174,6 +176,80 @@ TEST(TransformS34, BadInputAndUnknownRegionsAreOutside) {
   EXPECT_EQ(TransformS34(6200000, 500000, 3, S34Forward, n, e), S34OutsideBox);
   EXPECT_EQ(TransformS34(6200000, 500000, 0, S34Forward, n, e), S34OutsideBox);
   EXPECT_EQ(TransformS34(6200000, 500000, S34Jylland, 0, n, e), S34OutsideBox);
+}
+
+using velmira::testing::GridPoint;
+using velmira::testing::GroundDistance;
+using velmira::testing::Deg;
+
+bool IsOutsideGrid(const GeoPoint& p) {
+  return p.GetError().Code == errors::OutsideGrid.Code &&
+         p.GetError().Message == errors::OutsideGrid.Message;
+}
+
+TEST(System34Grid, JyllandPointRoundTripsThroughGrid48) {
+  // On the grid's own datum and on WGS 84 (which goes through the datum shift).
+  for (int16_t datum : {27, 1}) {
+    GridPoint at(48, datum, 56, 9);
+    at.Point.GeoToGrid();
+    ASSERT_FALSE(at.Point.GetError().Failed()) << datum;
+    // Same point in UTM 32 on datum 27 (grid 47), then the published polynomial.
+    GridPoint utm(47, datum, 56, 9);
+    utm.Point.PinnedZone = 32;
+    utm.Point.GeoToGrid();
+    double first = 0, second = 0;
+    ASSERT_EQ(TransformS34(utm.Point.Northing, utm.Point.Easting, S34Jylland, S34Forward, first,
+                           second), S34Ok);
+    EXPECT_EQ(at.Point.Northing, first);
+    EXPECT_EQ(at.Point.Easting, second);
+
+    at.Point.Latitude = at.Point.Longitude = 0;
+    at.Point.GridToGeo();
+    ASSERT_FALSE(at.Point.GetError().Failed()) << datum;
+    EXPECT_LT(GroundDistance(at.Point.Latitude, at.Point.Longitude, 56 * Deg, 9 * Deg, 6378388),
+              0.06) << datum;
+  }
+}
+
+TEST(System34Grid, CopenhagenIsOutsideGrid48ButInsideGrid49) {
+  GridPoint jylland(48, 27, 55.6761, 12.5683);
+  jylland.Point.GeoToGrid();
+  EXPECT_TRUE(IsOutsideGrid(jylland.Point));
+  EXPECT_EQ(jylland.Point.Latitude, 55.6761 * Deg);  // restored after the failure
+
+  GridPoint sjaelland(49, 27, 55.6761, 12.5683);
+  sjaelland.Point.GeoToGrid();
+  ASSERT_FALSE(sjaelland.Point.GetError().Failed());
+  sjaelland.Point.Latitude = sjaelland.Point.Longitude = 0;
+  sjaelland.Point.GridToGeo();
+  ASSERT_FALSE(sjaelland.Point.GetError().Failed());
+  EXPECT_LT(GroundDistance(sjaelland.Point.Latitude, sjaelland.Point.Longitude, 55.6761 * Deg,
+                           12.5683 * Deg, 6378388),
+            0.06);
+}
+
+TEST(System34Grid, FiftyFourNorthIsOutsideBothGrids) {
+  for (int16_t grid : {48, 49}) {
+    for (double lon : {9.0, 12.0}) {
+      GridPoint at(grid, 27, 54, lon);
+      at.Point.GeoToGrid();
+      EXPECT_TRUE(IsOutsideGrid(at.Point)) << grid << " " << lon;
+    }
+  }
+}
+
+TEST(System34Grid, InverseOutsideTheGridKeepsLatitudeAndLongitude) {
+  GridPoint at(48, 27, 56, 9);
+  at.Point.Easting = 1e6;
+  at.Point.Northing = 1e6;
+  at.Point.GridToGeo();
+  EXPECT_TRUE(IsOutsideGrid(at.Point));
+  EXPECT_EQ(at.Point.Latitude, 56 * Deg);
+  EXPECT_EQ(at.Point.Longitude, 9 * Deg);
+  // NaN grid coordinates fail the same way.
+  at.Point.Easting = std::nan("");
+  at.Point.GridToGeo();
+  EXPECT_TRUE(IsOutsideGrid(at.Point));
 }
 
 }  // namespace
