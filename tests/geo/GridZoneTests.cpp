@@ -121,7 +121,7 @@ TEST(GridFramework, GridZeroComputesNothingOnTheWayOutAndRefusesTheWayBack) {
   EXPECT_FALSE(none.Point.GetError().Failed());
   EXPECT_EQ(none.Point.Easting, 123);
   none.Point.GridToGeo();
-  EXPECT_EQ(none.Point.GetError().Message, errors::GridNotSet.Message);
+  EXPECT_STREQ(none.Point.GetError().Message, errors::GridNotSet.Message);
   EXPECT_EQ(none.Point.Latitude, 50 * Rad);
 }
 
@@ -131,9 +131,9 @@ TEST(GridFramework, StatePlaneWithoutZoneCodeFailsBothWays) {
       PointOn at(grid, 33, -86, 19);
       at.Point.Zone = zone;
       at.Point.GeoToGrid();
-      EXPECT_EQ(at.Point.GetError().Message, errors::ZoneRequired.Message);
+      EXPECT_STREQ(at.Point.GetError().Message, errors::ZoneRequired.Message);
       at.Point.GridToGeo();
-      EXPECT_EQ(at.Point.GetError().Message, errors::ZoneRequired.Message);
+      EXPECT_STREQ(at.Point.GetError().Message, errors::ZoneRequired.Message);
       EXPECT_EQ(at.Point.Latitude, 33 * Rad);
     }
   }
@@ -195,7 +195,7 @@ TEST(ChangeDatum, SameDatumIsBitForBitAndUnknownTargetsChangeNothing) {
     EXPECT_EQ(at.Point.Longitude, -0.987654321 * Rad);
     EXPECT_EQ(at.Point.Height, 12.345);
     EXPECT_EQ(at.Point.Datum, 1);
-    EXPECT_EQ(at.Point.GetError().Message, target == 1 ? nullptr : errors::UnknownDatum.Message);
+    EXPECT_STREQ(at.Point.GetError().Message, target == 1 ? nullptr : errors::UnknownDatum.Message);
   }
 }
 
