@@ -184,7 +184,8 @@ using velmira::testing::Deg;
 
 bool IsOutsideGrid(const GeoPoint& p) {
   return p.GetError().Code == errors::OutsideGrid.Code &&
-         p.GetError().Message == errors::OutsideGrid.Message;
+         p.GetError().Message != nullptr &&
+         std::string(p.GetError().Message) == errors::OutsideGrid.Message;
 }
 
 TEST(System34Grid, JyllandPointRoundTripsThroughGrid48) {
