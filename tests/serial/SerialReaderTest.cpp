@@ -353,6 +353,7 @@ TEST(SerialThreads, QueueAndStateQueriesRaceFreeWithTheReaderThread) {
     EXPECT_EQ(f.Reader->GetPort(), 2);
     EXPECT_EQ(f.Reader->GetBaudRate(), 57600);
     (void)f.Reader->IsValid();
+    if (i % 10 == 0) f.Reader->SetRate(57600);  // reconfigures while the thread reads
     platform::Sleep(5);
   }
   EXPECT_TRUE(f.Receiver.WaitForWritten(queued, Generous));
