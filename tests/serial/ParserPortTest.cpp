@@ -78,33 +78,6 @@ TEST(ParserOnPort, DetectionPostsValidPortStateBeforeTheSentenceThatWasFound) {
   EXPECT_NE(std::find(sent.begin(), sent.end(), text), sent.end()) << text;
 }
 
-TEST(ParserOnPort, LossPostsInvalidStateThenDetectsTheReceiverAgain) {
-  ReceiverSimulator receiver(4800);
-  ASSERT_TRUE(receiver.Ready());
-  IsolatedComPorts ports;
-  ports.Map(2, receiver.DevicePath());
-  receiver.Start();
-  ParserOnPort p;
-  NmeaParser_SetPortEnabled(p.Parser, 1);  // port 0: detect; rate stays at its default 4800
-  ASSERT_EQ(p.ErrNum(), 0);
-  VmMsg found = testsupport::WaitForKind(p.Window, 9, Generous);
-  ASSERT_EQ(found.wParam, 9u);
-  testsupport::DeleteCarried(found);
-
-  receiver.StopSending();
-  VmMsg lost = testsupport::WaitForKind(p.Window, 9, Generous);
-  ASSERT_EQ(lost.wParam, 9u);
-  EXPECT_EQ(ComStatus_GetValidNmea(reinterpret_cast<VmComStatus*>(lost.lParam)), 0);
-  testsupport::DeleteCarried(lost);
-
-  receiver.ResumeSending();
-  VmMsg again = testsupport::WaitForKind(p.Window, 9, Generous);
-  ASSERT_EQ(again.wParam, 9u);
-  EXPECT_EQ(ComStatus_GetValidNmea(reinterpret_cast<VmComStatus*>(again.lParam)), 1);
-  EXPECT_EQ(ComStatus_GetComPort(reinterpret_cast<VmComStatus*>(again.lParam)), 2);
-  testsupport::DeleteCarried(again);
-}
-
 TEST(ParserOnPort, LossClearsTheLatestRecordsInPolledMode) {
   ReceiverSimulator receiver(9600);
   ASSERT_TRUE(receiver.Ready());
