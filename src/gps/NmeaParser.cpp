@@ -182,7 +182,10 @@ T* NmeaParser::PolledGet(Slot<T>& slot, int32_t timeoutMs) {
   bool signalled = waiter->Wait(static_cast<uint32_t>(timeoutMs));
   LockHold hold(GetLock());
   T* copy = signalled && slot.Latest ? slot.Latest->Copy() : nullptr;
-  slot.Waiter.Reset();
+  // With calls on several threads the slot holds the latest caller's waiter: an earlier
+  // caller is no longer woken and returns null at its time-out, and must not remove the
+  // waiter of the call that replaced it.
+  if (slot.Waiter.Get() == waiter.Get()) slot.Waiter.Reset();
   return copy;
 }
 

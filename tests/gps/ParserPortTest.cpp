@@ -272,6 +272,31 @@ TEST_F(ParserOnPort, MinimumFixTypeThreeIgnoresGllAndRmcUntilGga) {
   GpsFix_Delete(latest);
 }
 
+// Regression: an earlier waiting call that timed out removed the waiter of a later call on
+// another thread, which then slept through the record it was waiting for.
+TEST_F(ParserOnPort, TimedOutGetLeavesTheWaiterOfALaterGetInPlace) {
+  ReceiverSimulator& receiver = Plug(4800, 2);
+  Use(2, 4800);
+  NmeaParser_SetNoEvents(Parser, 1);
+  NmeaParser_SetPortEnabled(Parser, 1);
+  ASSERT_EQ(ErrNum(), 0);
+  std::atomic<VmQuality*> early{nullptr};
+  std::atomic<VmQuality*> late{nullptr};
+  std::thread first([&] { early = NmeaParser_GetQuality(Parser, SettleMs); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(SettleMs / 5));
+  std::thread second([&] { late = NmeaParser_GetQuality(Parser, Generous); });
+  first.join();  // timed out: nothing was sent
+  EXPECT_EQ(early.load(), nullptr);
+  receiver.StreamSentences({WithChecksum("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1")}, false);
+  receiver.Start();
+  second.join();
+  ASSERT_NE(late.load(), nullptr);
+  double pdop = 0;
+  Quality_GetPDOP(late.load(), &pdop);
+  EXPECT_DOUBLE_EQ(pdop, 2.5);
+  Quality_Delete(late.load());
+}
+
 TEST_F(ParserOnPort, WriteDataReachesTheReceiverAndNeedsAKnownPortAndRate) {
   ReceiverSimulator& receiver = Plug(4800, 2);
   Use(2, 4800);
