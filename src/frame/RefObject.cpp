@@ -1,18 +1,6 @@
 #include "frame/RefObject.h"
 
-#include <atomic>
-
 namespace velmira {
-namespace {
-
-// Library-wide identity counter, incremented before use so the first object gets 1. It is
-// meant for the application's thread, but the reader thread creates objects too, so the
-// increment is atomic (relaxed: only uniqueness matters).
-std::atomic<uint32_t> LastId{0};
-
-}  // namespace
-
-RefObject::RefObject() : Id(LastId.fetch_add(1, std::memory_order_relaxed) + 1) {}
 
 RefObject::~RefObject() { delete Lock; }
 

@@ -1,6 +1,7 @@
 // Base of every library object: reference count, error record, identity number, optional lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <utility>
 
@@ -9,9 +10,16 @@
 
 namespace velmira {
 
+namespace detail {
+// Library-wide identity counter, incremented before use so the first object gets 1. It is
+// meant for the application's thread, but the reader thread creates objects too, so the
+// increment is atomic (relaxed: only uniqueness matters).
+inline std::atomic<uint32_t> LastId{0};
+}  // namespace detail
+
 class RefObject {
  public:
-  RefObject();
+  RefObject() : Id(detail::LastId.fetch_add(1, std::memory_order_relaxed) + 1) {}
   RefObject(const RefObject&) = delete;
   RefObject& operator=(const RefObject&) = delete;
   virtual ~RefObject();

@@ -58,7 +58,7 @@ Text::Text(const WCHAR* wide, int16_t count) : Text() {
 
 Text::~Text() {
   if (Data != Inline) std::free(Data);
-  platform::SysFreeString(Wide);
+  if (Wide != nullptr) platform::SysFreeString(Wide);
 }
 
 void Text::Assign(const char* chars, int length) {

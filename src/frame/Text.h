@@ -10,7 +10,7 @@
 
 namespace velmira {
 
-class Text : public RefObject {
+class Text final : public RefObject {
  public:
   // Longest text a 16-bit signed length can count; longer sources are cut there.
   static constexpr int MaxLength = 32767;

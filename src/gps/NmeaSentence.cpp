@@ -1,5 +1,7 @@
 #include "gps/NmeaSentence.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace velmira {
@@ -19,6 +21,12 @@ constexpr KindRow KindTable[] = {
     {"GSA", KindGsa},  //
     {"VTG", KindVtg},
 };
+
+// The first c in [from, end), or end.
+const char* Next(const char* from, const char* end, char c) {
+  const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
+  return hit == nullptr ? end : static_cast<const char*>(hit);
+}
 
 constexpr int CommandStart = 3;   // after "$" and the two-letter talker
 constexpr int CommandLength = 3;
@@ -64,9 +72,9 @@ Text* NmeaSentence::GetSentence() {
 
 int16_t NmeaSentence::GetFieldCount() {
   if (FieldCount == 0 && Sentence) {
-    int commas = 0;
-    for (const char* p = Sentence->Chars(); *p != 0; ++p) commas += *p == ',';
-    FieldCount = static_cast<int16_t>(commas);  // a text holds at most 32767 characters
+    const char* chars = Sentence->Chars();
+    // A text holds at most 32767 characters, so the count fits.
+    FieldCount = static_cast<int16_t>(std::count(chars, chars + Sentence->Length(), ','));
   }
   return FieldCount;
 }
@@ -86,16 +94,17 @@ void NmeaSentence::SplitFields() {
   FieldArray = static_cast<Text*>(block);
 
   const char* chars = Sentence->Chars();
-  const int length = Sentence->Length();
+  const char* end = chars + Sentence->Length();
+  const char* star = Next(chars, end, '*');
   int built = 0;
-  for (int p = 0; p < length && built < count; ++p) {
-    if (chars[p] != ',') continue;
-    int end = p + 1;
-    while (end < length && chars[end] != ',' && chars[end] != '*') ++end;
-    int fieldLength = end - (p + 1);
-    if (fieldLength > MaxFieldLength) fieldLength = MaxFieldLength;
-    new (&FieldArray[built++]) Text(chars + p + 1, fieldLength);
-    p = end - 1;  // continue at the terminating character
+  for (const char* comma = Next(chars, end, ','); comma != end && built < count;) {
+    const char* field = comma + 1;
+    const char* next = Next(field, end, ',');
+    if (star < field) star = Next(field, end, '*');
+    const char* stop = std::min(next, star);  // a field ends at the next "," or "*"
+    int fieldLength = static_cast<int>(std::min<ptrdiff_t>(stop - field, MaxFieldLength));
+    new (&FieldArray[built++]) Text(field, fieldLength);
+    comma = next;  // the walk continues at the terminating character
   }
   // Every comma starts a field, so built == count; guard anyway so destruction is exact.
   while (built < count) new (&FieldArray[built++]) Text();

@@ -33,7 +33,12 @@ class SentenceBuffer : public RefObject {
 
  private:
   uint8_t At(uint16_t position) const { return Store[position % Size]; }
-  bool ChecksumPasses(uint16_t start) const;
+  // Circular helpers over count bytes from a position: offset of the first or last byte of
+  // a value (-1 when absent), and the XOR of the bytes.
+  int Find(uint16_t from, int count, uint8_t byte) const;
+  int FindLast(uint16_t from, int count, uint8_t byte) const;
+  uint8_t Xor(uint16_t from, int count) const;
+  bool ChecksumPasses(uint16_t start, int length) const;
 
   uint8_t Store[Size] = {};
   uint16_t Written = 0;
