@@ -11,6 +11,7 @@ using Args = std::vector<std::string>;
 
 // Each returns the process exit status: 0 success, 1 failed work, 2 bad usage.
 int RunHelp(const Args& args);
+int RunDemo(const Args& args);
 int RunNmea(const Args& args);
 int RunConvert(const Args& args);
 

@@ -7,6 +7,7 @@ namespace cli {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> table = {
+      {"demo", "decode the bundled NMEA log and place every fix on a map grid", RunDemo},
       {"help", "show this help", RunHelp},
       {"nmea", "decode NMEA from a file, standard input or a serial port as JSON Lines", RunNmea},
       {"convert", "convert points between datums and grids (stdin to stdout)", RunConvert},
