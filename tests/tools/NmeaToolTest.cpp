@@ -30,7 +30,10 @@ struct Result {
 
 // Runs `velmira nmea ARGS`, with `input` on standard input.
 Result RunTool(const std::string& args, const std::string& input = "") {
-  std::string in = ::testing::TempDir() + "velmira_nmea_in.txt";
+  // CTest runs tests of this program side by side: every run gets its own input file.
+  static int runs = 0;
+  std::string in = ::testing::TempDir() + "velmira_nmea_in_" + std::to_string(getpid()) + "_" +
+                   std::to_string(++runs) + ".txt";
   std::ofstream(in, std::ios::binary) << input;
   std::string command = Program() + " nmea " + args + " < " + in + " 2>/dev/null";
   Result r;
@@ -41,6 +44,7 @@ Result RunTool(const std::string& args, const std::string& input = "") {
   size_t got;
   while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
   int status = pclose(pipe);
+  std::remove(in.c_str());
   r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) r.Lines.push_back(line);
@@ -48,7 +52,7 @@ Result RunTool(const std::string& args, const std::string& input = "") {
 }
 
 std::string WriteFile(const std::string& name, const std::string& text) {
-  std::string path = ::testing::TempDir() + name;
+  std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + name;
   std::ofstream(path, std::ios::binary) << text;
   return path;
 }
