@@ -2,6 +2,8 @@
 // advisory lock dropped) when the last reference to the handle goes.
 #pragma once
 
+#include <mutex>
+
 #include "platform/Serial.h"
 #include "platform/Sync.h"
 
@@ -14,6 +16,18 @@ class Descriptor final : public KernelObject {
 
   const int Fd;
   const bool Terminal;  // a serial line: the comm functions apply
+  // One thread may reconfigure a line while another reads it, as the platform allows.
+  COMMTIMEOUTS GetTimeouts() const {
+    std::lock_guard<std::mutex> hold(TimeoutsLock);
+    return Timeouts;
+  }
+  void SetTimeouts(const COMMTIMEOUTS& timeouts) {
+    std::lock_guard<std::mutex> hold(TimeoutsLock);
+    Timeouts = timeouts;
+  }
+
+ private:
+  mutable std::mutex TimeoutsLock;
   // Reads return at once with whatever has arrived until the caller asks otherwise.
   COMMTIMEOUTS Timeouts{MAXDWORD, 0, 0, 0, 0};
 };

@@ -102,7 +102,7 @@ bool WaitReady(int fd, short events, int timeoutMs) {
 }
 
 bool ReadTerminal(Descriptor* d, uint8_t* buffer, DWORD toRead, DWORD* done) {
-  const COMMTIMEOUTS& t = d->Timeouts;
+  const COMMTIMEOUTS t = d->GetTimeouts();
   bool atOnce = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
                 t.ReadTotalTimeoutConstant == 0;
   uint64_t total = uint64_t{t.ReadTotalTimeoutMultiplier} * toRead + t.ReadTotalTimeoutConstant;

@@ -182,7 +182,7 @@ bool GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) {
   Descriptor* d = Line(port);
   if (d == nullptr) return false;
   if (timeouts == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-  *timeouts = d->Timeouts;
+  *timeouts = d->GetTimeouts();
   return true;
 }
 
@@ -190,7 +190,7 @@ bool SetCommTimeouts(HANDLE port, const COMMTIMEOUTS* timeouts) {
   Descriptor* d = Line(port);
   if (d == nullptr) return false;
   if (timeouts == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-  d->Timeouts = *timeouts;
+  d->SetTimeouts(*timeouts);
   return true;
 }
 
