@@ -62,6 +62,7 @@ Text::~Text() {
 }
 
 void Text::Assign(const char* chars, int length) {
+  if (length <= 0) return;  // already empty; chars may be null
   if (length >= InlineCapacity) {
     auto* heap = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
     if (heap == nullptr) return;  // stays empty: allocation failures are not reported here
