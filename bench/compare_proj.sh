@@ -1,6 +1,7 @@
 #!/bin/sh
 # Compares the geodesy throughput with PROJ in the same run:
-#   in process: bench_geo_position (Position exports) against proj_trans_generic;
+#   in process: bench_geo_position (Position exports) and bench_projections (each projection
+#   kind) against proj_trans_generic;
 #   whole process: velmira convert against cs2cs on a million points.
 # usage: bench/compare_proj.sh [build-dir]    (needs PROJ: cs2cs, proj.h, libproj)
 set -eu
@@ -20,6 +21,18 @@ printf "%-28s %14s %14s %8s %14s %8s\n" case velmira proj-approx ratio proj-exac
 sort "$work/ours" > "$work/a"; sort "$work/proj_approx" > "$work/b"; sort "$work/proj_exact" > "$work/c"
 join "$work/a" "$work/b" | join - "$work/c" |
   awk '{ printf "%-28s %14.0f %14.0f %8.2f %14.0f %8.2f\n", $1, $2, $3, $2 / $3, $4, $2 / $4 }'
+
+echo
+echo "== in process, points per second per projection kind (4096 points over each grid, no datum shift) =="
+cc -O2 -o "$work/proj_kinds" "$here/proj_kinds.c" -lproj -lm
+"$build/bench/bench_projections" --benchmark_min_time=0.5 --benchmark_format=json 2>/dev/null |
+  python3 -c 'import json,sys; [print(b["name"], round(b["items_per_second"])) for b in json.load(sys.stdin)["benchmarks"]]' |
+  sort > "$work/kinds_ours"
+"$work/proj_kinds" | sort > "$work/kinds_proj"
+printf "%-34s %14s %14s %8s\n" case velmira proj ratio
+join -a 1 "$work/kinds_ours" "$work/kinds_proj" |
+  awk '{ if (NF == 3) printf "%-34s %14.0f %14.0f %8.2f\n", $1, $2, $3, $2 / $3;
+         else printf "%-34s %14.0f %14s %8s\n", $1, $2, "-", "-" }'
 
 echo
 echo "== whole process, a million points (lat lon on WGS 84 over Great Britain) =="

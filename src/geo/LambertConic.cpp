@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "geo/Longitude.h"
+#include "geo/ProjectionMath.h"
 
 namespace velmira {
 namespace {
@@ -16,8 +16,7 @@ constexpr int MaxLatitudePasses = 10;
 }  // namespace
 
 double ConformalT(double phi, double e) {
-  const double eSinPhi = e * std::sin(phi);
-  return std::tan(std::numbers::pi / 4 - phi / 2) / std::pow((1 - eSinPhi) / (1 + eSinPhi), e / 2);
+  return std::tan(std::numbers::pi / 4 - phi / 2) / EccentricityFactor(e * std::sin(phi), e);
 }
 
 double ParallelM(double phi, double e2) {
@@ -61,13 +60,16 @@ bool LambertConic::Inverse(double easting, double northing, double& phi, double&
   // angle is measured from the negated pair. No grid row has such a cone.
   const double theta = N < 0 ? std::atan2(-x, -y) : std::atan2(x, y);
   const double lam = ReduceLongitude((theta + Correction) / N + Lambda0);
-  double p = Phi1;
-  for (int pass = 0; pass < MaxLatitudePasses; ++pass) {
-    const double previous = p;
-    const double eSin = E * std::sin(previous);
-    p = std::numbers::pi / 2 - 2 * std::atan(t * std::pow((1 - eSin) / (1 + eSin), E / 2));
-    if (p == previous) break;
+  // The pass phi = pi/2 - 2 atan(t q(e sin phi)) is carried on its arctangent's argument
+  // X = t q: the next sin(phi) is cos(2 atan X), so a pass needs no trigonometry. X repeats
+  // exactly when the latitude does; the first X is the first pass.
+  double x0 = t * EccentricityFactor(E * std::sin(Phi1), E);
+  for (int pass = 1; pass < MaxLatitudePasses; ++pass) {
+    const double next = t * EccentricityFactor(E * CosTwiceAtan(x0), E);
+    if (next == x0) break;
+    x0 = next;
   }
+  const double p = std::numbers::pi / 2 - 2 * std::atan(x0);
   if (!FinitePair(p, lam)) return false;
   phi = p;
   lambda = lam;

@@ -4,7 +4,7 @@
 #include "geo/NewZealandMapGrid.h"
 
 #include "geo/Complex.h"
-#include "geo/Longitude.h"
+#include "geo/ProjectionMath.h"
 
 namespace velmira {
 namespace {

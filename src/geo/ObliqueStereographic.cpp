@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "geo/Longitude.h"
+#include "geo/ProjectionMath.h"
 
 namespace velmira {
 namespace {
@@ -69,9 +69,10 @@ bool ObliqueStereographic::Inverse(double easting, double northing, double& phi,
   double p = 2 * std::atan(std::exp(psi)) - std::numbers::pi / 2;
   for (int pass = 0; pass < MaxLatitudePasses; ++pass) {
     const double previous = p;
-    const double eSin = E * std::sin(previous);
-    const double psiP =
-        std::log(std::tan(previous / 2 + QuarterPi) * std::pow((1 - eSin) / (1 + eSin), E / 2));
+    const double sinP = std::sin(previous);
+    const double eSin = E * sinP;
+    // ln(tan(phi/2 + pi/4) q(e sin phi)) = atanh(sin phi) - e atanh(e sin phi).
+    const double psiP = std::atanh(sinP) - E * EccentricAtanh(eSin);
     p = previous - (psiP - psi) * std::cos(previous) * (1 - eSin * eSin) / (1 - E2);
     if (p == previous) break;
   }

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "geo/Longitude.h"
+#include "geo/ProjectionMath.h"
 
 namespace velmira {
 namespace {
@@ -48,18 +48,27 @@ bool SwissOblique::Forward(double phi, double lambda, double& easting, double& n
 
 bool SwissOblique::Inverse(double easting, double northing, double& phi, double& lambda) const {
   const double lBar = (easting - FE) / R;
-  const double bBar = 2 * (std::atan(std::exp((northing - FN) / R)) - QuarterPi);
-  const double b = std::asin(CosB0 * std::sin(bBar) + SinB0 * std::cos(bBar) * std::cos(lBar));
-  const double l = std::atan(std::sin(lBar) / (CosB0 * std::cos(lBar) - SinB0 * std::tan(bBar)));
+  // b-bar = 2 (atan(exp v) - pi/4) is the Gudermannian of v: its sine, cosine and tangent are
+  // tanh v, 1 / cosh v and sinh v, all from one exponential.
+  const double ev = std::exp((northing - FN) / R);
+  const double sinhV = (ev - 1 / ev) / 2, coshV = (ev + 1 / ev) / 2;
+  const double sinBBar = sinhV / coshV, cosBBar = 1 / coshV, tanBBar = sinhV;
+  const double sinB = CosB0 * sinBBar + SinB0 * cosBBar * std::cos(lBar);
+  const double l = std::atan(std::sin(lBar) / (CosB0 * std::cos(lBar) - SinB0 * tanBBar));
   const double lam = ReduceLongitude(Lambda0 + l / Alpha);
-  const double sPrime = (std::log(std::tan(QuarterPi + b / 2)) - K) / Alpha;
-  double p = b;
-  for (int pass = 0; pass < MaxLatitudePasses; ++pass) {
-    const double previous = p;
-    const double isometric = std::log(std::tan(QuarterPi + std::asin(E * std::sin(previous)) / 2));
-    p = 2 * std::atan(std::exp(sPrime + E * isometric)) - std::numbers::pi / 2;
-    if (p == previous) break;
+  // ln tan(pi/4 + b/2) = atanh(sin b).
+  const double sPrime = (std::atanh(sinB) - K) / Alpha;
+  // The pass phi = 2 atan(exp(S' + e atanh(e sin phi))) - pi/2 (ln tan(pi/4 + asin(x)/2) is
+  // atanh x) is carried on the arctangent's argument X: the next sin(phi) is -cos(2 atan X),
+  // so a pass needs no trigonometry. X repeats exactly when the latitude does.
+  const double expS = std::exp(sPrime);
+  double x0 = expS / EccentricityFactor(E * sinB, E);  // phi starts at b
+  for (int pass = 1; pass < MaxLatitudePasses; ++pass) {
+    const double next = expS / EccentricityFactor(-E * CosTwiceAtan(x0), E);
+    if (next == x0) break;
+    x0 = next;
   }
+  const double p = 2 * std::atan(x0) - std::numbers::pi / 2;
   if (!FinitePair(p, lam)) return false;
   phi = p;
   lambda = lam;

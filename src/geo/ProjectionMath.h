@@ -1,0 +1,56 @@
+// Small helpers shared by the projection kinds.
+#pragma once
+
+#include <cmath>
+#include <numbers>
+
+namespace velmira {
+
+// A longitude difference on the near side of the central meridian, in [-pi, pi]. Without it a
+// point across the antimeridian from the central meridian (the Aleutians in Alaska zone 10) is
+// projected a whole turn away. remainder() is exact, so values already in range are unchanged.
+inline double ReduceLongitude(double lambda) { return std::remainder(lambda, 2.0 * std::numbers::pi); }
+
+// The projection steps write nothing and report a point whose result is not a finite number (NaN input, a pole
+// or singular line of the projection) as outside the grid.
+inline bool FinitePair(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
+
+// c0 + c1 z + ... + c8 z^8 in Estrin's order: the latitude iterations are bound by the
+// latency of their dependent multiplications, which this halves against Horner's rule.
+inline double Nine(double z, double c0, double c1, double c2, double c3, double c4, double c5,
+                   double c6, double c7, double c8) {
+  const double z2 = z * z, z4 = z2 * z2;
+  const double low = (c0 + c1 * z) + z2 * (c2 + c3 * z);
+  const double high = (c4 + c5 * z) + z2 * (c6 + c7 * z);
+  return low + z4 * (high + z4 * c8);
+}
+
+// atanh x for x = e sin(phi). Within |x| <= 0.1 (every ellipsoid of the datum table has
+// e < 0.083) the series x (1 + x^2/3 + ... + x^16/17) is exact to double precision (the next
+// term is below 1e-19 of the sum) at a fraction of the library call's cost, which matters
+// inside the latitude iterations; anything else, NaN included, takes the library call.
+inline double EccentricAtanh(double x) {
+  if (!(std::fabs(x) <= 0.1)) return std::atanh(x);
+  return x * Nine(x * x, 1.0, 1.0 / 3, 1.0 / 5, 1.0 / 7, 1.0 / 9, 1.0 / 11, 1.0 / 13, 1.0 / 15,
+                  1.0 / 17);
+}
+
+// ((1 - x) / (1 + x))^(e/2) = exp(-e atanh x) for x = e sin(phi), the eccentricity factor of
+// the conformal latitude. The exponent stays below 0.011 in size, where exp to its y^8 term
+// is exact to double precision (the next term is below 1e-23).
+inline double EccentricityFactor(double x, double e) {
+  if (!(std::fabs(x) <= 0.1)) return std::pow((1 - x) / (1 + x), e / 2);
+  const double y = -e * EccentricAtanh(x);
+  return Nine(y, 1.0, 1.0, 1.0 / 2, 1.0 / 6, 1.0 / 24, 1.0 / 120, 1.0 / 720, 1.0 / 5040,
+              1.0 / 40320);
+}
+
+// cos(2 atan x) = (1 - x^2) / (1 + x^2), written for large x through 1/x so that it never
+// overflows. The latitude iterations carry tan((pi/2 - phi)/2) and need sin(phi) from it.
+inline double CosTwiceAtan(double x) {
+  if (std::fabs(x) <= 1) return (1 - x * x) / (1 + x * x);
+  const double r = 1 / x;
+  return (r * r - 1) / (r * r + 1);
+}
+
+}  // namespace velmira
