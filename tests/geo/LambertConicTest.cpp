@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
 #include "ProjectionReference.h"
 
 namespace velmira {
@@ -36,6 +41,40 @@ TEST(LambertConic, StatePlaneZonesShownInTheTablesAgreeWithProj) {
     ASSERT_NE(row, nullptr) << c.Zone;
     CheckAgainstReference(ProjectionOfRow(*row), c.File, EllipsoidOfDatum(row->Datum).A);
   }
+}
+
+TEST(LambertConic, EveryStatePlaneLambertZoneAgreesWithItsEpsgConversion) {
+  std::ifstream in(std::string(VELMIRA_TEST_DATA) + "/proj/spcs_lambert_all.txt");
+  std::string line;
+  std::set<std::pair<int, int>> zones;
+  int points = 0;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    int grid = 0, zone = 0;
+    double lat = 0, lon = 0, easting = 0, northing = 0;
+    ASSERT_TRUE(fields >> grid >> zone >> lat >> lon >> easting >> northing) << line;
+    SCOPED_TRACE(line);
+    const GridRow* row = FindStatePlaneZone(grid, zone);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->Kind, KindLambertConic);
+    const Projection& p = ProjectionOfRow(*row);
+    double e = 0, n = 0, phi = 0, lam = 0;
+    ASSERT_TRUE(p.Forward(lat * Deg, lon * Deg, e, n));
+    EXPECT_NEAR(e, easting, 0.002);
+    EXPECT_NEAR(n, northing, 0.002);
+    ASSERT_TRUE(p.Inverse(easting, northing, phi, lam));
+    EXPECT_LT(GroundDistance(phi, lam, lat * Deg, lon * Deg, EllipsoidOfDatum(row->Datum).A), 0.002);
+    zones.insert({grid, zone});
+    ++points;
+  }
+  // Every Lambert zone of both tables is in the file.
+  size_t lambertRows = 0;
+  for (auto table : {ZoneTable27(), ZoneTable83()}) {
+    for (const GridRow& row : table) lambertRows += row.Kind == KindLambertConic;
+  }
+  EXPECT_EQ(zones.size(), lambertRows);
+  EXPECT_GE(points, 6 * static_cast<int>(lambertRows));
 }
 
 TEST(LambertConic, OriginOnTheParisMeridianMapsToTheFalseOrigin) {

@@ -143,11 +143,61 @@ def make_places():
             f.write(f"{name} {lat} {lon} {e} {n}\n")
 
 
+ZONE_TABLES = os.path.join(HERE, "..", "..", "..", "src", "geo", "ZoneTables.cpp")
+NAD27_ELLIPSOID = {19: "grs80", 20: "clarke1866", 21: "clarke1866", 22: "clarke1866",
+                   23: "clarke1866"}
+
+
+def lambert_zones():
+    """(grid, zone code, datum, EPSG conversion) of every Lambert row of the zone tables; the
+    conversion code is the one each row's comment names. Only that mapping is read from the
+    table: the projection parameters come from PROJ's EPSG dataset."""
+    zones, grid = [], 30
+    with open(ZONE_TABLES) as f:
+        for line in f:
+            if "StatePlaneZones83" in line and "[]" in line:
+                grid = 31
+            if "Zone(" not in line or "//" not in line:
+                continue
+            args = line.split("Zone(")[1].split(")")[0].split(",")
+            if int(args[1]) != 5:
+                continue
+            zones.append((grid, int(args[-1]), int(args[0]), line.split("//")[1].split()[0]))
+    return zones
+
+
+def epsg_conversion(code):
+    out = subprocess.run(["projinfo", "-k", "operation", f"EPSG:{code}", "-o", "PROJ", "-q"],
+                         capture_output=True, text=True, check=True).stdout
+    words = [w for w in out.split() if not w.startswith("+units=") and w != "+no_defs"]
+    return " ".join(words)
+
+
+def make_state_plane(rng):
+    """A few points over each Lambert State Plane zone of both tables, against the zone's EPSG
+    conversion on the zone datum's ellipsoid."""
+    with open(os.path.join(HERE, "spcs_lambert_all.txt"), "w") as f:
+        f.write("# every Lambert row of both State Plane tables: proj -f %.5f <EPSG conversion> +a +es\n")
+        f.write("# made by make_reference.py; grid zone latitude_deg longitude_deg easting_m northing_m\n")
+        for grid, zone, datum, code in lambert_zones():
+            definition = epsg_conversion(code) + " " + ell(NAD27_ELLIPSOID[datum])
+            params = dict(w[1:].split("=") for w in definition.split() if "=" in w)
+            lat1, lat2 = float(params["lat_1"]), float(params["lat_2"])
+            lon0 = float(params["lon_0"])
+            points = [(f"{wrap(rng.uniform(lon0 - 2.5, lon0 + 2.5)):.9f}",
+                       f"{rng.uniform(min(lat1, lat2) - 0.6, max(lat1, lat2) + 0.6):.9f}")
+                      for _ in range(6)]
+            f.write(f"# {grid} {zone} EPSG:{code} {definition}\n")
+            for (lon, lat), (e, n) in zip(points, run_proj(definition, points)):
+                f.write(f"{grid} {zone} {lat} {lon} {e} {n}\n")
+
+
 def main():
     rng = random.Random(20240417)
     for name, definition, area, count in GRIDS:
         make_grid(name, definition, area, count, rng)
     make_places()
+    make_state_plane(random.Random(1983))
 
 
 if __name__ == "__main__":
