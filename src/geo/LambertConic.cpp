@@ -25,7 +25,11 @@ double ParallelM(double phi, double e2) {
 }
 
 LambertConic::LambertConic(const GridRow& row, double a, double e2, bool belgian)
-    : FE(row.FE), FN(row.FN), Lambda0(row.Lambda0), Phi1(row.Phi1), E(std::sqrt(e2)),
+    : FE(row.FE),
+      FN(row.FN),
+      Lambda0(row.Lambda0),
+      Phi1(row.Phi1),
+      E(std::sqrt(e2)),
       Correction(belgian ? BelgianCorrection : 0.0) {
   // The Belgian row's origin is the pole (90 degrees), whose t is taken as exactly 0.
   const double t0 = belgian ? 0.0 : ConformalT(row.Phi0, E);

@@ -14,11 +14,11 @@ class ObliqueStereographic final : public Projection {
  private:
   double FE, FN, Lambda0;
   double E, E2;
-  double N;                 // sphere-to-ellipsoid longitude ratio
-  double C;                 // conformal latitude constant
+  double N;                       // sphere-to-ellipsoid longitude ratio
+  double C;                       // conformal latitude constant
   double Chi0, SinChi0, CosChi0;  // conformal latitude of the origin
-  double TwoRK0;            // 2 R k0, R the radius of the conformal sphere
-  double G, H;              // inverse constants
+  double TwoRK0;                  // 2 R k0, R the radius of the conformal sphere
+  double G, H;                    // inverse constants
 };
 
 }  // namespace velmira

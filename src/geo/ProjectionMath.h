@@ -1,4 +1,4 @@
-// Small helpers shared by the projection kinds.
+// Small helpers shared by the conic, oblique and New Zealand projection kinds.
 #pragma once
 
 #include <cmath>
@@ -9,16 +9,18 @@ namespace velmira {
 // A longitude difference on the near side of the central meridian, in [-pi, pi]. Without it a
 // point across the antimeridian from the central meridian (the Aleutians in Alaska zone 10) is
 // projected a whole turn away. remainder() is exact, so values already in range are unchanged.
-inline double ReduceLongitude(double lambda) { return std::remainder(lambda, 2.0 * std::numbers::pi); }
+inline double ReduceLongitude(double lambda) {
+  return std::remainder(lambda, 2.0 * std::numbers::pi);
+}
 
-// The projection steps write nothing and report a point whose result is not a finite number (NaN input, a pole
-// or singular line of the projection) as outside the grid.
+// A point whose result is not a finite number (NaN input, a pole or singular line of the
+// projection) is reported as outside the grid, and nothing is written.
 inline bool FinitePair(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
 
 // c0 + c1 z + ... + c8 z^8 in Estrin's order: the latitude iterations are bound by the
 // latency of their dependent multiplications, which this halves against Horner's rule.
-inline double Nine(double z, double c0, double c1, double c2, double c3, double c4, double c5,
-                   double c6, double c7, double c8) {
+inline double EstrinDegree8(double z, double c0, double c1, double c2, double c3, double c4,
+                            double c5, double c6, double c7, double c8) {
   const double z2 = z * z, z4 = z2 * z2;
   const double low = (c0 + c1 * z) + z2 * (c2 + c3 * z);
   const double high = (c4 + c5 * z) + z2 * (c6 + c7 * z);
@@ -31,8 +33,8 @@ inline double Nine(double z, double c0, double c1, double c2, double c3, double 
 // inside the latitude iterations; anything else, NaN included, takes the library call.
 inline double EccentricAtanh(double x) {
   if (!(std::fabs(x) <= 0.1)) return std::atanh(x);
-  return x * Nine(x * x, 1.0, 1.0 / 3, 1.0 / 5, 1.0 / 7, 1.0 / 9, 1.0 / 11, 1.0 / 13, 1.0 / 15,
-                  1.0 / 17);
+  return x * EstrinDegree8(x * x, 1.0, 1.0 / 3, 1.0 / 5, 1.0 / 7, 1.0 / 9, 1.0 / 11, 1.0 / 13,
+                           1.0 / 15, 1.0 / 17);
 }
 
 // ((1 - x) / (1 + x))^(e/2) = exp(-e atanh x) for x = e sin(phi), the eccentricity factor of
@@ -41,8 +43,8 @@ inline double EccentricAtanh(double x) {
 inline double EccentricityFactor(double x, double e) {
   if (!(std::fabs(x) <= 0.1)) return std::pow((1 - x) / (1 + x), e / 2);
   const double y = -e * EccentricAtanh(x);
-  return Nine(y, 1.0, 1.0, 1.0 / 2, 1.0 / 6, 1.0 / 24, 1.0 / 120, 1.0 / 720, 1.0 / 5040,
-              1.0 / 40320);
+  return EstrinDegree8(y, 1.0, 1.0, 1.0 / 2, 1.0 / 6, 1.0 / 24, 1.0 / 120, 1.0 / 720, 1.0 / 5040,
+                       1.0 / 40320);
 }
 
 // cos(2 atan x) = (1 - x^2) / (1 + x^2), written for large x through 1/x so that it never

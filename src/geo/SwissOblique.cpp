@@ -25,7 +25,8 @@ SwissOblique::SwissOblique(const GridRow& row, double a, double e2)
   const double b0 = std::asin(sinPhi0 / Alpha);
   SinB0 = std::sin(b0);
   CosB0 = std::cos(b0);
-  K = std::log(std::tan(QuarterPi + b0 / 2)) - Alpha * std::log(std::tan(QuarterPi + row.Phi0 / 2)) +
+  K = std::log(std::tan(QuarterPi + b0 / 2)) -
+      Alpha * std::log(std::tan(QuarterPi + row.Phi0 / 2)) +
       Alpha * (E / 2) * std::log((1 + E * sinPhi0) / (1 - E * sinPhi0));
 }
 

@@ -14,11 +14,11 @@ class SwissOblique final : public Projection {
 
  private:
   double FE, FN, Lambda0;
-  double E;       // first eccentricity
-  double R;       // radius of the conformal sphere
-  double Alpha;   // ratio of sphere to ellipsoid longitudes
+  double E;             // first eccentricity
+  double R;             // radius of the conformal sphere
+  double Alpha;         // ratio of sphere to ellipsoid longitudes
   double SinB0, CosB0;  // sphere latitude of the origin
-  double K;       // constant of the latitude mapping
+  double K;             // constant of the latitude mapping
 };
 
 }  // namespace velmira

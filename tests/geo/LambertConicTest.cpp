@@ -1,5 +1,3 @@
-#include "geo/LambertConic.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,6 +6,7 @@
 #include <string>
 
 #include "ProjectionReference.h"
+#include "geo/LambertConic.h"
 
 namespace velmira {
 namespace {
@@ -18,9 +17,9 @@ TEST(LambertConic, GridsAgreeWithProjOverTheirAreas) {
   const struct {
     int Grid;
     const char* File;
-  } cases[] = {{23, "grid23_lambert_1.txt"},  {24, "grid24_lambert_2.txt"},
-               {25, "grid25_lambert_3.txt"},  {26, "grid26_lambert_4.txt"},
-               {27, "grid27_lambert_93.txt"}, {45, "grid45_lambert_2_extended.txt"},
+  } cases[] = {{23, "grid23_lambert_1.txt"},      {24, "grid24_lambert_2.txt"},
+               {25, "grid25_lambert_3.txt"},      {26, "grid26_lambert_4.txt"},
+               {27, "grid27_lambert_93.txt"},     {45, "grid45_lambert_2_extended.txt"},
                {46, "grid46_conic_45_49_ntf.txt"}};
   for (const auto& c : cases) {
     CheckAgainstReference(ProjectionOfGrid(c.Grid), c.File, SemiMajorOfGrid(c.Grid));
@@ -64,7 +63,8 @@ TEST(LambertConic, EveryStatePlaneLambertZoneAgreesWithItsEpsgConversion) {
     EXPECT_NEAR(e, easting, 0.002);
     EXPECT_NEAR(n, northing, 0.002);
     ASSERT_TRUE(p.Inverse(easting, northing, phi, lam));
-    EXPECT_LT(GroundDistance(phi, lam, lat * Deg, lon * Deg, EllipsoidOfDatum(row->Datum).A), 0.002);
+    EXPECT_LT(GroundDistance(phi, lam, lat * Deg, lon * Deg, EllipsoidOfDatum(row->Datum).A),
+              0.002);
     zones.insert({grid, zone});
     ++points;
   }
@@ -124,7 +124,8 @@ TEST(LambertConic, ConeOpeningSouthRoundTrips) {
       double e = 0, n = 0, phi = 0, lam = 0;
       ASSERT_TRUE(p.Forward(lat * Deg, lon * Deg, e, n));
       ASSERT_TRUE(p.Inverse(e, n, phi, lam));
-      EXPECT_LT(GroundDistance(phi, lam, lat * Deg, lon * Deg, grs80.A), 0.001) << lat << " " << lon;
+      EXPECT_LT(GroundDistance(phi, lam, lat * Deg, lon * Deg, grs80.A), 0.001)
+          << lat << " " << lon;
     }
   }
 }

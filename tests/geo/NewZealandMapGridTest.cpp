@@ -1,8 +1,7 @@
-#include "geo/NewZealandMapGrid.h"
-
 #include <gtest/gtest.h>
 
 #include "ProjectionReference.h"
+#include "geo/NewZealandMapGrid.h"
 
 namespace velmira {
 namespace {

@@ -1,8 +1,7 @@
-#include "geo/ObliqueStereographic.h"
-
 #include <gtest/gtest.h>
 
 #include "ProjectionReference.h"
+#include "geo/ObliqueStereographic.h"
 
 namespace velmira {
 namespace {

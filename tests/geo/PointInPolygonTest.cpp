@@ -1,11 +1,10 @@
-#include "geo/PointInPolygon.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <vector>
 
+#include "geo/PointInPolygon.h"
 #include "geo/System34Tables.h"
 
 namespace velmira {
@@ -35,8 +34,8 @@ TEST(PointInPolygon, InsideAndOutsideOfATriangle) {
 TEST(PointInPolygon, PointsOnEdgesInBothDirectionsAreOnTheBoundary) {
   // The same triangle traversed both ways: its slanted edges run toward larger second
   // coordinates in one order and toward smaller ones in the other.
-  for (const auto& triangle : {Polygon({{0, 0}, {2, 1}, {2, -1}}),
-                               Polygon({{0, 0}, {2, -1}, {2, 1}})}) {
+  for (const auto& triangle :
+       {Polygon({{0, 0}, {2, 1}, {2, -1}}), Polygon({{0, 0}, {2, -1}, {2, 1}})}) {
     EXPECT_EQ(PointInPolygon(triangle, 1, 0.5), OnPolygonBoundary);
     EXPECT_EQ(PointInPolygon(triangle, 1, -0.5), OnPolygonBoundary);
     EXPECT_EQ(PointInPolygon(triangle, 2, 0), OnPolygonBoundary);  // edge on the line
@@ -85,10 +84,10 @@ TEST(PointInPolygon, RepeatedClosingVertexChangesNothing) {
 
 TEST(PointInPolygon, PublishedPolygonsHaveEveryVertexAndEdgeMidpointOnTheBoundary) {
   using namespace s34tables;
-  for (std::span<const double> p :
-       {std::span<const double>(JyllandForwardPolygon), std::span<const double>(JyllandInversePolygon),
-        std::span<const double>(SjaellandForwardPolygon),
-        std::span<const double>(SjaellandInversePolygon)}) {
+  for (std::span<const double> p : {std::span<const double>(JyllandForwardPolygon),
+                                    std::span<const double>(JyllandInversePolygon),
+                                    std::span<const double>(SjaellandForwardPolygon),
+                                    std::span<const double>(SjaellandInversePolygon)}) {
     const int n = static_cast<int>(p[0]);
     double sumF = 0, sumS = 0;
     for (int k = 0; k < n; ++k) {

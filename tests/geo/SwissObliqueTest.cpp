@@ -1,8 +1,7 @@
-#include "geo/SwissOblique.h"
-
 #include <gtest/gtest.h>
 
 #include "ProjectionReference.h"
+#include "geo/SwissOblique.h"
 
 namespace velmira {
 namespace {

@@ -1,5 +1,3 @@
-#include "geo/System34.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +9,7 @@
 
 #include "ProjectionReference.h"
 #include "frame/Error.h"
+#include "geo/System34.h"
 #include "geo/System34Tables.h"
 
 namespace velmira {
@@ -138,8 +137,10 @@ TEST(TransformS34, FiftyFourNorthIsOutsideBothBoxes) {
   for (const char* name : {"South_54N_9E", "South_54N_12E"}) {
     const UtmPlace p = places.at(name);
     double n = -1, e = -1;
-    EXPECT_EQ(TransformS34(p.Northing, p.Easting, S34Jylland, S34Forward, n, e), S34OutsideBox) << name;
-    EXPECT_EQ(TransformS34(p.Northing, p.Easting, S34Sjaelland, S34Forward, n, e), S34OutsideBox) << name;
+    EXPECT_EQ(TransformS34(p.Northing, p.Easting, S34Jylland, S34Forward, n, e), S34OutsideBox)
+        << name;
+    EXPECT_EQ(TransformS34(p.Northing, p.Easting, S34Sjaelland, S34Forward, n, e), S34OutsideBox)
+        << name;
     EXPECT_EQ(n, -1);
   }
 }
@@ -178,9 +179,9 @@ TEST(TransformS34, BadInputAndUnknownRegionsAreOutside) {
   EXPECT_EQ(TransformS34(6200000, 500000, S34Jylland, 0, n, e), S34OutsideBox);
 }
 
+using velmira::testing::Deg;
 using velmira::testing::GridPoint;
 using velmira::testing::GroundDistance;
-using velmira::testing::Deg;
 
 bool IsOutsideGrid(const GeoPoint& p) {
   return p.GetError().Code == errors::OutsideGrid.Code &&
@@ -199,8 +200,9 @@ TEST(System34Grid, JyllandPointRoundTripsThroughGrid48) {
     utm.Point.PinnedZone = 32;
     utm.Point.GeoToGrid();
     double first = 0, second = 0;
-    ASSERT_EQ(TransformS34(utm.Point.Northing, utm.Point.Easting, S34Jylland, S34Forward, first,
-                           second), S34Ok);
+    ASSERT_EQ(
+        TransformS34(utm.Point.Northing, utm.Point.Easting, S34Jylland, S34Forward, first, second),
+        S34Ok);
     EXPECT_EQ(at.Point.Northing, first);
     EXPECT_EQ(at.Point.Easting, second);
 
@@ -208,7 +210,8 @@ TEST(System34Grid, JyllandPointRoundTripsThroughGrid48) {
     at.Point.GridToGeo();
     ASSERT_FALSE(at.Point.GetError().Failed()) << datum;
     EXPECT_LT(GroundDistance(at.Point.Latitude, at.Point.Longitude, 56 * Deg, 9 * Deg, 6378388),
-              0.06) << datum;
+              0.06)
+        << datum;
   }
 }
 
