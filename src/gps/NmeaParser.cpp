@@ -1,6 +1,7 @@
 #include "gps/NmeaParser.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "gps/NmeaSentence.h"
 #include "gps/SentenceBuffer.h"
@@ -88,7 +89,7 @@ void NmeaParser::WriteData(const WCHAR* buffer, int16_t count) {
     Err.Set(errors::AutodetectNotAllowed);
     return;
   }
-  std::vector<uint8_t> bytes(std::max<int16_t>(count, 0));
+  std::vector<uint8_t> bytes(buffer != nullptr ? std::max<int16_t>(count, 0) : 0);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(buffer[i] & 0xFF);
   Reader->Queue(bytes.data(), static_cast<int32_t>(bytes.size()));
   Err.CopyFrom(Reader->GetError());

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -26,6 +27,7 @@ std::string Program() {
 struct Result {
   int Status = -1;
   std::vector<std::string> Lines;
+  std::string Errors;  // what the program said on standard error, for failure messages
 };
 
 // Runs `velmira nmea ARGS`, with `input` on standard input.
@@ -35,7 +37,8 @@ Result RunTool(const std::string& args, const std::string& input = "") {
   std::string in = ::testing::TempDir() + "velmira_nmea_in_" + std::to_string(getpid()) + "_" +
                    std::to_string(++runs) + ".txt";
   std::ofstream(in, std::ios::binary) << input;
-  std::string command = Program() + " nmea " + args + " < " + in + " 2>/dev/null";
+  std::string err = in + ".err";
+  std::string command = Program() + " nmea " + args + " < " + in + " 2>" + err;
   Result r;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return r;
@@ -45,6 +48,9 @@ Result RunTool(const std::string& args, const std::string& input = "") {
   while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
   int status = pclose(pipe);
   std::remove(in.c_str());
+  std::ifstream errors(err);
+  r.Errors.assign(std::istreambuf_iterator<char>(errors), {});
+  std::remove(err.c_str());
   r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) r.Lines.push_back(line);
@@ -146,17 +152,17 @@ TEST(NmeaTool, SerialDeviceInEventAndPolledMode) {
   ASSERT_TRUE(receiver.Ready());
   receiver.Start();
   Result events = RunTool("--device " + receiver.DevicePath() + " --baud 9600 --count 4 --seconds 20");
-  ASSERT_EQ(events.Status, 0);
+  ASSERT_EQ(events.Status, 0) << events.Errors;
   ASSERT_EQ(events.Lines.size(), 4u);
   EXPECT_EQ(events.Lines[0], "{\"class\":\"COMSTATUS\",\"valid\":true,\"port\":1,\"baud\":9600}");
 
   Result polled = RunTool("--port 9 --device " + receiver.DevicePath() +
                       " --baud 9600 --polled 2000 --count 3 --seconds 20");
-  ASSERT_EQ(polled.Status, 0);
+  ASSERT_EQ(polled.Status, 0) << polled.Errors;
   ASSERT_EQ(polled.Lines.size(), 3u);
   bool sawFix = false;
   for (const std::string& l : polled.Lines) sawFix |= l.rfind("{\"class\":\"FIX\"", 0) == 0;
-  EXPECT_TRUE(sawFix);
+  EXPECT_TRUE(sawFix) << polled.Lines[0] << "\n" << polled.Lines[1] << "\n" << polled.Lines[2];
 }
 
 }  // namespace

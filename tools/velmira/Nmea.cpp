@@ -336,11 +336,17 @@ class Run {
 
   bool Done() const { return Opts.Count >= 0 && Printed >= Opts.Count; }
   bool TimeUp() const { return Opts.Seconds >= 0 && std::chrono::steady_clock::now() >= Deadline; }
-  long MsLeft() const {
-    if (Opts.Seconds < 0) return PortWaitSliceMs;
+  // Milliseconds until the deadline (LONG_MAX without one).
+  long MsToDeadline() const {
+    if (Opts.Seconds < 0) return LONG_MAX;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         Deadline - std::chrono::steady_clock::now()).count();
-    return left < 0 ? 0 : (left > PortWaitSliceMs ? PortWaitSliceMs : left);
+    return left < 0 ? 0 : left;
+  }
+  // One wait for a port message: short enough to notice the deadline.
+  int32_t WaitSlice() const {
+    long left = MsToDeadline();
+    return static_cast<int32_t>(left < PortWaitSliceMs ? left : PortWaitSliceMs);
   }
 
   // Prints the event (unless it is not wanted or the count is reached) and deletes it.
@@ -416,7 +422,7 @@ int RunText(Run& run, VmNmeaParser* parser, HWND window) {
 int RunPortEvents(Run& run, HWND window) {
   VmMsg m;
   while (!run.Done() && !run.TimeUp()) {
-    if (VmWindow_GetMessage(window, &m, static_cast<int32_t>(run.MsLeft())) == 1 &&
+    if (VmWindow_GetMessage(window, &m, run.WaitSlice()) == 1 &&
         m.message == GpsMessage) {
       run.Take(m.wParam, reinterpret_cast<void*>(m.lParam));
       std::fflush(stdout);
@@ -439,9 +445,8 @@ int RunPortPolled(Run& run, VmNmeaParser* parser) {
   };
   while (!run.Done() && !run.TimeUp()) {
     printChanged(0, last, 9, NmeaParser_GetComStatus(parser));
-    int32_t wait = run.Opts.Seconds >= 0 && run.MsLeft() < run.Opts.PolledMs
-                       ? static_cast<int32_t>(run.MsLeft())
-                       : run.Opts.PolledMs;
+    long left = run.MsToDeadline();
+    int32_t wait = left < run.Opts.PolledMs ? static_cast<int32_t>(left) : run.Opts.PolledMs;
     if (VmGpsFix* fix = NmeaParser_GetGpsFix(parser, wait < 1 ? 1 : wait, 0)) run.Take(5, fix);
     printChanged(1, last, 7, NmeaParser_GetMovement(parser, 0));
     printChanged(2, last, 8, NmeaParser_GetQuality(parser, 0));
