@@ -146,6 +146,13 @@ TEST(SentenceChecksums, HexDigitCase) {
   EXPECT_EQ(Frame(highLower + "\r\n").size(), 1u);
 }
 
+TEST(SentenceChecksums, StarRightBeforeTheLineEndReadsCrLfAsTheDigits) {
+  // Found by fuzzing: CR and LF give -42 and -45, and -42 x 16 - 45 = -717, which is 51
+  // ("3") modulo 256. The digit rule accepts it; the text handed on is "$3*".
+  EXPECT_EQ(Frame("$3*\r\n"), std::vector<std::string>{"$3*"});
+  EXPECT_TRUE(Frame("$4*\r\n").empty());
+}
+
 TEST(SentenceStore, CountersWrapAtSixteenBitsWithoutLosingSentences) {
   // Push well past 65,536 bytes, in pieces that straddle the 512-byte store edge and the
   // 16-bit wrap, checking every sentence comes out whole and in order.
