@@ -1,6 +1,7 @@
 #include "gps/NmeaSentence.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -22,10 +23,22 @@ constexpr KindRow KindTable[] = {
     {"VTG", KindVtg},
 };
 
-// The first c in [from, end), or end.
-const char* Next(const char* from, const char* end, char c) {
-  const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
-  return hit == nullptr ? end : static_cast<const char*>(hit);
+// Commas in a text, eight bytes at a time: a byte equal to "," becomes zero after the XOR,
+// and the exact zero-byte test (no borrow between bytes) flags it in its top bit.
+int CountCommas(const char* text, int length) {
+  constexpr uint64_t Commas = 0x2C2C2C2C2C2C2C2Cull;
+  constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full;
+  int count = 0;
+  int i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, sizeof word);
+    uint64_t x = word ^ Commas;
+    uint64_t zero = ~(((x & Low7) + Low7) | x | Low7);
+    count += std::popcount(zero);
+  }
+  for (; i < length; ++i) count += text[i] == ',';
+  return count;
 }
 
 constexpr int CommandStart = 3;   // after "$" and the two-letter talker
@@ -72,9 +85,8 @@ Text* NmeaSentence::GetSentence() {
 
 int16_t NmeaSentence::GetFieldCount() {
   if (FieldCount == 0 && Sentence) {
-    const char* chars = Sentence->Chars();
     // A text holds at most 32767 characters, so the count fits.
-    FieldCount = static_cast<int16_t>(std::count(chars, chars + Sentence->Length(), ','));
+    FieldCount = static_cast<int16_t>(CountCommas(Sentence->Chars(), Sentence->Length()));
   }
   return FieldCount;
 }
@@ -93,18 +105,19 @@ void NmeaSentence::SplitFields() {
   if (block == nullptr) return;  // no fields rather than a crash
   FieldArray = static_cast<Text*>(block);
 
+  // One pass: a "," ends the open field and opens the next; a "*" only ends the open one.
   const char* chars = Sentence->Chars();
-  const char* end = chars + Sentence->Length();
-  const char* star = Next(chars, end, '*');
+  const int length = Sentence->Length();
   int built = 0;
-  for (const char* comma = Next(chars, end, ','); comma != end && built < count;) {
-    const char* field = comma + 1;
-    const char* next = Next(field, end, ',');
-    if (star < field) star = Next(field, end, '*');
-    const char* stop = std::min(next, star);  // a field ends at the next "," or "*"
-    int fieldLength = static_cast<int>(std::min<ptrdiff_t>(stop - field, MaxFieldLength));
-    new (&FieldArray[built++]) Text(field, fieldLength);
-    comma = next;  // the walk continues at the terminating character
+  int start = -1;  // first character of the open field, -1 when none is open
+  for (int p = 0; p <= length && built < count; ++p) {
+    const char c = p < length ? chars[p] : ',';  // the text's end closes the last field
+    if (c != ',' && c != '*') continue;
+    if (start >= 0) {
+      int fieldLength = std::min(p - start, MaxFieldLength);
+      new (&FieldArray[built++]) Text(chars + start, fieldLength);
+    }
+    start = c == ',' ? p + 1 : -1;
   }
   // Every comma starts a field, so built == count; guard anyway so destruction is exact.
   while (built < count) new (&FieldArray[built++]) Text();
