@@ -180,8 +180,10 @@ VELMIRA_API void NmeaParser_SetNoEvents(VmNmeaParser* h, uint8_t noEvents);
  * With `timeoutMs` < 1: a copy of the latest fix, or null when there is none. Otherwise
  * waits up to `timeoutMs` ms for the next fix of at least `minimumFixType` (2 or 3) and
  * returns a copy of it, or null on time-out; while such a request waits, fixes of a lower
- * type are dropped. The result is new (delete it with GpsFix_Delete). One waiting call per
- * record kind at a time. */
+ * type are dropped. The result is new (delete it with GpsFix_Delete). The Get functions may
+ * be called from several threads at once, but each record kind has one waiter: a later
+ * waiting call of the same kind takes it over, and the earlier one returns null at its
+ * time-out; the minimum fix type is the latest caller's. */
 VELMIRA_API VmGpsFix* NmeaParser_GetGpsFix(VmNmeaParser* h, int32_t timeoutMs, int16_t minimumFixType);
 /* As NmeaParser_GetGpsFix for movement records (no minimum). Delete with Movement_Delete. */
 VELMIRA_API VmMovement* NmeaParser_GetMovement(VmNmeaParser* h, int32_t timeoutMs);

@@ -156,6 +156,9 @@ void NmeaParser::SetNoEvents(bool noEvents) {
 }
 
 bool NmeaParser::PolledGetAllowed() {
+  // The Get exports may run on several application threads at once; their error record
+  // updates are kept apart by the lock.
+  LockHold hold(GetLock());
   Err.Clear();
   if (!NoEvents) {
     Err.Set(errors::NoEventsRequired);
