@@ -58,6 +58,27 @@ void BM_ParsePolled(benchmark::State& state) {
 }
 BENCHMARK(BM_ParsePolled);
 
+// Event mode with the messages taken on the parsing thread between Parse calls, as a
+// single-threaded application (or velmira nmea) does.
+void BM_ParseEventsSameThread(benchmark::State& state) {
+  const auto& lines = Lines();
+  VmNmeaParser* parser = NmeaParser_New();
+  HWND window = VmWindow_New(nullptr, 0, 0, 0, 0);
+  NmeaParser_SetCallbackHWND(parser, window);
+  VmMsg m;
+  for (auto _ : state) {
+    for (const std::u16string& line : lines) {
+      NmeaParser_Parse(parser, line.c_str());
+      while (VmWindow_GetMessage(window, &m, 0) == 1) DeleteCarried(m);
+    }
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * lines.size()));
+  NmeaParser_SetCallbackHWND(parser, nullptr);
+  NmeaParser_Delete(parser);
+  VmWindow_Delete(window);
+}
+BENCHMARK(BM_ParseEventsSameThread);
+
 void BM_ParseEvents(benchmark::State& state) {
   const auto& lines = Lines();
   VmNmeaParser* parser = NmeaParser_New();

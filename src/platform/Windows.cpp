@@ -51,6 +51,9 @@ struct Registry {
   std::mutex Mutex;
   std::unordered_map<HWND, WindowPtr> Live;
   HWND Foreground = nullptr;
+  // Changes with every window created or deleted, so a thread may keep the last window it
+  // looked up for as long as the count stays the same.
+  std::atomic<uint64_t> Generation{0};
 };
 
 Registry& Windows() {
@@ -63,6 +66,25 @@ WindowPtr Find(HWND window) {
   std::lock_guard<std::mutex> hold(r.Mutex);
   auto it = r.Live.find(window);
   return it == r.Live.end() ? nullptr : it->second;
+}
+
+// The poster and the reader of a busy queue each look the same window up for every message;
+// a per-thread memory of the last look-up spares them the registry's lock and the count
+// traffic of a shared_ptr copy. A window deleted after the check is caught by its Dead flag.
+const WindowPtr& FindCached(HWND window) {
+  struct Last {
+    HWND Handle = nullptr;
+    uint64_t Generation = 0;
+    WindowPtr Window;
+  };
+  thread_local Last last;
+  uint64_t now = Windows().Generation.load(std::memory_order_acquire);
+  if (last.Handle != window || last.Generation != now || !last.Window) {
+    last.Window = Find(window);
+    last.Handle = window;
+    last.Generation = now;
+  }
+  return last.Window;
 }
 
 void SpinPause() {
@@ -108,6 +130,7 @@ HWND CreateWindowObject(HWND parent, int32_t x, int32_t y, int32_t width, int32_
     w->Parent = parent;
   }
   r.Live.emplace(handle, std::move(w));
+  r.Generation.fetch_add(1, std::memory_order_acq_rel);
   return handle;
 }
 
@@ -135,6 +158,7 @@ bool DestroyWindow(HWND window) {
       if (r.Foreground == w.get()) r.Foreground = nullptr;
       r.Live.erase(w.get());
     }
+    r.Generation.fetch_add(1, std::memory_order_acq_rel);
   }
   // Discards run without the registry lock: they may release objects that post or delete.
   for (const WindowPtr& w : doomed) Retire(*w);
@@ -181,7 +205,7 @@ bool PostMessageW(HWND window, uint32_t message, uintptr_t wParam, intptr_t lPar
 
 bool PostMessageW(HWND window, uint32_t message, uintptr_t wParam, intptr_t lParam,
                   MessageDiscard discard) {
-  WindowPtr w = Find(window);
+  const WindowPtr& w = FindCached(window);
   if (!w) return false;
   bool wake;
   {
@@ -196,7 +220,8 @@ bool PostMessageW(HWND window, uint32_t message, uintptr_t wParam, intptr_t lPar
 }
 
 int GetMessageW(MSG* out, HWND window, DWORD ms) {
-  WindowPtr w = Find(window);
+  // Nothing below looks another window up on this thread, so the cached entry holds still.
+  const WindowPtr& w = FindCached(window);
   if (!w) return -1;
   if (ms != 0) {
     for (int i = 0; i < SpinChecks && w->Queued.load(std::memory_order_acquire) == 0; ++i) {
