@@ -38,7 +38,12 @@ TEST(WindowMessages, ComeOutInPostingOrderFromAnotherThread) {
 
 TEST(WindowMessages, PostToDeletedWindowFailsAndLeavesOwnershipWithCaller) {
   HWND w = VmWindow_New(nullptr, 0, 0, 1, 1);
+  Discarded = 0;
+  // This thread has just posted to the window when it goes: the look-up it remembers must
+  // not outlive the window.
+  EXPECT_TRUE(platform::PostMessageW(w, 1125, 5, 3, CountDiscard));
   VmWindow_Delete(w);
+  EXPECT_EQ(Discarded, 3);
   Discarded = 0;
   EXPECT_FALSE(platform::PostMessageW(w, 1125, 5, 7, CountDiscard));
   EXPECT_FALSE(platform::PostMessageW(nullptr, 1125, 5, 7, CountDiscard));

@@ -92,6 +92,14 @@ TEST(NmeaTool, StandardInputBareLineFeedsAndMissingLastLineEndDecodeAlike) {
   EXPECT_EQ(crlf.Lines.size(), 3u);
 }
 
+TEST(NmeaTool, OverlongLinesAndNulBytesDoNotHideTheNextSentence) {
+  std::string junk = std::string(10000, 'A') + "\n" + std::string(5000, '\0') + "\n";
+  Result r = RunTool("-", junk + Gga + "\r\n");
+  ASSERT_EQ(r.Status, 0);
+  ASSERT_EQ(r.Lines.size(), 1u);
+  EXPECT_EQ(r.Lines[0], GgaJson);
+}
+
 TEST(NmeaTool, SentencesOptionAddsEscapedSentenceLinesAndCountStops) {
   // A proprietary sentence with a quote and a backslash in it; its "command" is whatever
   // stands in characters 3 to 5.

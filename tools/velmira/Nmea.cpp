@@ -356,8 +356,8 @@ class Run {
   }
 
   void Emit(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
+    fwrite_unlocked(line.data(), 1, line.size(), stdout);  // one thread writes stdout
+    putc_unlocked('\n', stdout);
     ++Printed;
   }
 
@@ -401,11 +401,19 @@ int RunText(Run& run, VmNmeaParser* parser, HWND window) {
   size_t used = 0;
   size_t got;
   while (!run.Done() && !run.TimeUp() && (got = std::fread(block, 1, sizeof block, in)) > 0) {
-    for (size_t i = 0; i < got && !run.Done(); ++i) {
-      line[used++] = block[i];
-      bool end = block[i] == '\n';
-      if (end || used == MaxPiece) {
-        ParseLine(parser, line, used, end);
+    const char* p = block;
+    const char* end = block + got;
+    while (p < end && !run.Done()) {
+      // Up to the next LF, or as much as the piece buffer still takes.
+      size_t room = MaxPiece - used;
+      size_t span = static_cast<size_t>(end - p) < room ? static_cast<size_t>(end - p) : room;
+      const char* lf = static_cast<const char*>(std::memchr(p, '\n', span));
+      size_t take = lf != nullptr ? static_cast<size_t>(lf - p) + 1 : span;
+      std::memcpy(line + used, p, take);
+      used += take;
+      p += take;
+      if (lf != nullptr || used == MaxPiece) {
+        ParseLine(parser, line, used, lf != nullptr);
         used = 0;
         run.DrainNow(window);
       }
