@@ -27,12 +27,18 @@ struct VmWindowObject {
 
   std::vector<uint8_t> Pixels;
 
+  // Posters append to Queue under QueueMutex; readers take from Taking under TakeMutex and
+  // move the whole of Queue over when Taking runs dry. A poster and a reader on two threads
+  // then meet on one lock per batch instead of per message. Everything in Taking is older
+  // than everything in Queue, so the order stays first in, first out.
   std::mutex QueueMutex;
   std::condition_variable Arrived;
   std::deque<Pending> Queue;
   std::atomic<size_t> Queued{0};  // Queue.size(), readable without the mutex
   int Waiting = 0;
   bool Dead = false;
+  std::mutex TakeMutex;
+  std::deque<Pending> Taking;
 };
 
 namespace platform {
@@ -104,9 +110,17 @@ void Retire(VmWindowObject& w) {
     pending.swap(w.Queue);
     w.Queued.store(0, std::memory_order_release);
   }
+  // Woken readers see Dead and let go of TakeMutex, which is taken only after this.
   w.Arrived.notify_all();
-  for (const auto& p : pending) {
-    if (p.Discard != nullptr) p.Discard(p.Msg.message, p.Msg.wParam, p.Msg.lParam);
+  std::deque<VmWindowObject::Pending> taking;
+  {
+    std::lock_guard<std::mutex> hold(w.TakeMutex);
+    taking.swap(w.Taking);
+  }
+  for (const auto* list : {&taking, &pending}) {
+    for (const auto& p : *list) {
+      if (p.Discard != nullptr) p.Discard(p.Msg.message, p.Msg.wParam, p.Msg.lParam);
+    }
   }
 }
 
@@ -223,31 +237,35 @@ int GetMessageW(MSG* out, HWND window, DWORD ms) {
   // Nothing below looks another window up on this thread, so the cached entry holds still.
   const WindowPtr& w = FindCached(window);
   if (!w) return -1;
-  if (ms != 0) {
-    for (int i = 0; i < SpinChecks && w->Queued.load(std::memory_order_acquire) == 0; ++i) {
-      SpinPause();
+  std::lock_guard<std::mutex> take(w->TakeMutex);
+  if (w->Taking.empty()) {
+    if (ms != 0) {
+      for (int i = 0; i < SpinChecks && w->Queued.load(std::memory_order_acquire) == 0; ++i) {
+        SpinPause();
+      }
     }
-  }
-  std::unique_lock<std::mutex> hold(w->QueueMutex);
-  auto ready = [&w] { return !w->Queue.empty() || w->Dead; };
-  // Only an empty queue waits: the timed wait reads the clock, which is most of the cost of
-  // taking a message that is already there.
-  bool arrived = ready();
-  if (!arrived && ms != 0) {
-    ++w->Waiting;
-    if (ms == INFINITE) {
-      w->Arrived.wait(hold, ready);
-      arrived = true;
-    } else {
-      arrived = w->Arrived.wait_for(hold, std::chrono::milliseconds(ms), ready);
+    std::unique_lock<std::mutex> hold(w->QueueMutex);
+    auto ready = [&w] { return !w->Queue.empty() || w->Dead; };
+    // Only an empty queue waits: the timed wait reads the clock, which is most of the cost
+    // of taking a message that is already there.
+    bool arrived = ready();
+    if (!arrived && ms != 0) {
+      ++w->Waiting;
+      if (ms == INFINITE) {
+        w->Arrived.wait(hold, ready);
+        arrived = true;
+      } else {
+        arrived = w->Arrived.wait_for(hold, std::chrono::milliseconds(ms), ready);
+      }
+      --w->Waiting;
     }
-    --w->Waiting;
+    if (w->Dead) return -1;
+    if (!arrived) return 0;
+    w->Taking.swap(w->Queue);
+    w->Queued.store(0, std::memory_order_release);
   }
-  if (w->Dead) return -1;
-  if (!arrived) return 0;
-  if (out != nullptr) *out = w->Queue.front().Msg;
-  w->Queue.pop_front();
-  w->Queued.store(w->Queue.size(), std::memory_order_release);
+  if (out != nullptr) *out = w->Taking.front().Msg;
+  w->Taking.pop_front();
   return 1;
 }
 

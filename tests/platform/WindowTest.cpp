@@ -68,6 +68,18 @@ TEST(WindowMessages, DeletingParentDiscardsPendingMessagesOfWholeTree) {
   EXPECT_EQ(VmWindow_New(child, 0, 0, 1, 1), nullptr);
 }
 
+TEST(WindowMessages, MessagesLeftAfterATakeAreStillDiscardedWithTheWindow) {
+  HWND w = VmWindow_New(nullptr, 0, 0, 1, 1);
+  Discarded = 0;
+  for (int carried : {1, 10, 100}) platform::PostMessageW(w, 1125, 1, carried, CountDiscard);
+  VmMsg m;
+  ASSERT_EQ(VmWindow_GetMessage(w, &m, 0), 1);  // the reader takes the oldest...
+  EXPECT_EQ(m.lParam, 1);
+  platform::PostMessageW(w, 1125, 1, 1000, CountDiscard);
+  VmWindow_Delete(w);  // ...and the rest, taken over or not, goes back with the window
+  EXPECT_EQ(Discarded, 1110);
+}
+
 TEST(WindowMessages, DeleteWakesWaiterInsteadOfLeavingItBlocked) {
   HWND w = VmWindow_New(nullptr, 0, 0, 1, 1);
   std::atomic<int> result{2};
