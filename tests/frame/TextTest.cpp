@@ -68,21 +68,6 @@ TEST(TextSlicing, SubstringAndCharAtBounds) {
   EXPECT_EQ(t->CharAt(t->Length()), 0);
 }
 
-TEST(TextSlicing, CopyToTruncatesAndTerminates) {
-  Ref<Text> t = MakeRef<Text>("GPGGA");
-  char buffer[8];
-  std::memset(buffer, '#', sizeof buffer);
-  t->CopyTo(buffer, 4);
-  EXPECT_STREQ(buffer, "GPG");
-  t->CopyTo(buffer, 1);
-  EXPECT_STREQ(buffer, "");
-  buffer[0] = '#';
-  t->CopyTo(buffer, 0);  // no room even for the NUL: nothing is written
-  EXPECT_EQ(buffer[0], '#');
-  t->CopyTo(buffer, sizeof buffer);
-  EXPECT_STREQ(buffer, "GPGGA");
-}
-
 TEST(TextComparison, EmptyTextIsNeverEqual) {
   Ref<Text> empty = MakeRef<Text>();
   Ref<Text> alsoEmpty = MakeRef<Text>("");
@@ -96,13 +81,6 @@ TEST(TextComparison, EmptyTextIsNeverEqual) {
   EXPECT_FALSE(rmc->Equals("RM")) << "a prefix is not equal";
   EXPECT_FALSE(rmc->Equals("RMCX"));
   EXPECT_TRUE(rmc->Equals(Ref<Text>::Adopt(new Text("RMC")).Get()));
-}
-
-TEST(TextComparison, EmbeddedNulFromWideInputIsCompared) {
-  const char16_t text[] = u"R\u0100C";  // low byte of U+0100 is NUL
-  Ref<Text> t = MakeRef<Text>(reinterpret_cast<const WCHAR*>(text));
-  EXPECT_EQ(t->Length(), 3);
-  EXPECT_FALSE(t->Equals("R"));
 }
 
 struct NumberCase {
@@ -173,24 +151,6 @@ TEST(TextWide, EmptyTextGivesEmptyWideStringNotNull) {
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(SysStringLen(w), 0u);
   EXPECT_EQ(w[0], 0);
-}
-
-TEST(WideStrings, LengthPrefixAndNullHandling) {
-  const char16_t text[] = u"abc";
-  BSTR s = SysAllocStringLen(reinterpret_cast<const WCHAR*>(text), 3);
-  ASSERT_NE(s, nullptr);
-  uint32_t prefix;
-  std::memcpy(&prefix, reinterpret_cast<const char*>(s) - 4, 4);
-  EXPECT_EQ(prefix, 6u) << "the prefix counts bytes";
-  EXPECT_EQ(SysStringLen(s), 3u);
-  SysFreeString(s);
-  BSTR zeros = SysAllocStringLen(nullptr, 4);
-  ASSERT_NE(zeros, nullptr);
-  for (int i = 0; i <= 4; ++i) EXPECT_EQ(zeros[i], 0);
-  SysFreeString(zeros);
-  EXPECT_EQ(SysAllocStringLen(nullptr, 0xFFFFFFFFu), nullptr) << "unrepresentable length";
-  EXPECT_EQ(SysStringLen(nullptr), 0u);
-  SysFreeString(nullptr);
 }
 
 }  // namespace
