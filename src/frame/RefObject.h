@@ -31,23 +31,30 @@ class RefObject {
   void AddRef();
   // Returns the new count. Does not free: whoever sees 0 destroys the object.
   uint32_t Release();
-  // Gives the object a lock so its count may change on two threads.
+  // Makes the object safe to share between two threads: from now on its count changes are
+  // atomic, and GetLock() gives it a lock of its own. Call it before the object is shared.
   void CreateLock();
 
   Error& GetError() { return Err; }
   const Error& GetError() const { return Err; }
   uint32_t GetID() const { return Id; }
   void SetID(uint32_t id) { Id = id; }
-  ObjectLock* GetLock() const { return Lock; }
-  uint32_t RefCount() const { return Count; }
+  // The object's lock, or null when it does no locking. Made on first request, so objects that
+  // only need a safe count never build one.
+  ObjectLock* GetLock() const;
+  uint32_t RefCount() const { return Count.load(std::memory_order_relaxed); }
 
  protected:
   Error Err;
 
  private:
-  uint32_t Count = 1;
+  // Objects without a lock stay on one thread, so their count changes need no atomic
+  // read-modify-write; shared ones use one, which is what holding a lock around the change
+  // would give, without the lock traffic between cores.
+  std::atomic<uint32_t> Count{1};
   uint32_t Id;
-  ObjectLock* Lock = nullptr;
+  bool Shared = false;
+  mutable std::atomic<ObjectLock*> Lock{nullptr};
 };
 
 // Drops one reference and destroys the object when it was the last. Null is allowed.
