@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -14,70 +13,62 @@ namespace {
 // coordinates along the line first = point's first.
 std::vector<double> Polygon(std::initializer_list<std::pair<double, double>> vertices) {
   std::vector<double> p{static_cast<double>(vertices.size())};
-  for (auto [f, s] : vertices) {
-    p.push_back(f);
-    p.push_back(s);
-  }
+  for (auto [f, s] : vertices) p.insert(p.end(), {f, s});
   return p;
 }
 
-TEST(PointInPolygon, InsideAndOutsideOfATriangle) {
-  const auto triangle = Polygon({{0, 0}, {2, 1}, {2, -1}});
-  EXPECT_EQ(PointInPolygon(triangle, 1, 0.2), InsidePolygon);
-  EXPECT_EQ(PointInPolygon(triangle, 1, -0.4), InsidePolygon);
-  EXPECT_EQ(PointInPolygon(triangle, 1, 0.7), OutsidePolygon);
-  EXPECT_EQ(PointInPolygon(triangle, 1, -0.7), OutsidePolygon);
-  EXPECT_EQ(PointInPolygon(triangle, 3, 0), OutsidePolygon);
-  EXPECT_EQ(PointInPolygon(triangle, -1, 0), OutsidePolygon);
-}
+const auto Triangle = Polygon({{0, 0}, {2, 1}, {2, -1}});
+const auto TriangleReversed = Polygon({{0, 0}, {2, -1}, {2, 1}});
+const auto Square = Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}});
+const auto SquareClosed = Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}, {0, 0}});
+// The ray from (0, 3) passes through both vertices on the line, where the boundary crosses.
+const auto Diamond = Polygon({{0, 0}, {1, 1}, {0, 2}, {-1, 1}});
+// Two successive vertices on the line first = 0; the boundary goes through it there.
+const auto Step = Polygon({{-1, 0}, {0, 1}, {0, 2}, {1, 3}, {1, 6}, {-1, 6}});
 
-TEST(PointInPolygon, PointsOnEdgesInBothDirectionsAreOnTheBoundary) {
-  // The same triangle traversed both ways: its slanted edges run toward larger second
-  // coordinates in one order and toward smaller ones in the other.
-  for (const auto& triangle :
-       {Polygon({{0, 0}, {2, 1}, {2, -1}}), Polygon({{0, 0}, {2, -1}, {2, 1}})}) {
-    EXPECT_EQ(PointInPolygon(triangle, 1, 0.5), OnPolygonBoundary);
-    EXPECT_EQ(PointInPolygon(triangle, 1, -0.5), OnPolygonBoundary);
-    EXPECT_EQ(PointInPolygon(triangle, 2, 0), OnPolygonBoundary);  // edge on the line
-    EXPECT_EQ(PointInPolygon(triangle, 0, 0), OnPolygonBoundary);  // a vertex
-    EXPECT_EQ(PointInPolygon(triangle, 2, 1), OnPolygonBoundary);
+TEST(PointInPolygon, NamedScenes) {
+  const struct {
+    const char* Scene;
+    const std::vector<double>& Shape;
+    double F, S;
+    int Want;
+  } cases[] = {
+      {"inside triangle", Triangle, 1, 0.2, InsidePolygon},
+      {"inside triangle below", Triangle, 1, -0.4, InsidePolygon},
+      {"above triangle", Triangle, 1, 0.7, OutsidePolygon},
+      {"below triangle", Triangle, 1, -0.7, OutsidePolygon},
+      {"beyond triangle", Triangle, 3, 0, OutsidePolygon},
+      {"before triangle", Triangle, -1, 0, OutsidePolygon},
+      {"apex only touches the line", Triangle, 0, 5, OutsidePolygon},
+      {"rising edge", Triangle, 1, 0.5, OnPolygonBoundary},
+      {"falling edge", Triangle, 1, -0.5, OnPolygonBoundary},
+      {"edge along the line", Triangle, 2, 0, OnPolygonBoundary},
+      {"vertex", Triangle, 0, 0, OnPolygonBoundary},
+      {"far vertex", Triangle, 2, 1, OnPolygonBoundary},
+      {"rising edge, reversed", TriangleReversed, 1, 0.5, OnPolygonBoundary},
+      {"falling edge, reversed", TriangleReversed, 1, -0.5, OnPolygonBoundary},
+      {"edge along the line, reversed", TriangleReversed, 2, 0, OnPolygonBoundary},
+      {"vertex, reversed", TriangleReversed, 0, 0, OnPolygonBoundary},
+      {"far vertex, reversed", TriangleReversed, 2, 1, OnPolygonBoundary},
+      {"top edge across the ray", Square, 1, 2, OnPolygonBoundary},
+      {"bottom edge across the ray", Square, 1, 0, OnPolygonBoundary},
+      {"side on the line only touches", Square, 0, 3, OutsidePolygon},
+      {"inside square", Square, 1, 1, InsidePolygon},
+      {"above square", Square, 1, 3, OutsidePolygon},
+      {"vertices on the ray, inside", Diamond, 0, 1.5, InsidePolygon},
+      {"vertices on the ray, outside", Diamond, 0, 3, OutsidePolygon},
+      {"below diamond", Diamond, 0, -1, OutsidePolygon},
+      {"run of vertices counts once", Step, 0, 4, InsidePolygon},
+      {"on the run", Step, 0, 1.5, OnPolygonBoundary},
+      {"above the run", Step, 0, 7, OutsidePolygon},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PointInPolygon(c.Shape, c.F, c.S), c.Want) << c.Scene;
   }
-  // Edges across the ray at the point's own second coordinate.
-  const auto square = Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}});
-  EXPECT_EQ(PointInPolygon(square, 1, 2), OnPolygonBoundary);
-  EXPECT_EQ(PointInPolygon(square, 1, 0), OnPolygonBoundary);
-}
-
-TEST(PointInPolygon, VertexOnTheRayCountsOnlyWhereTheBoundaryCrosses) {
-  // Diamond: the ray from (0, 3) passes through both line vertices, where the boundary crosses.
-  const auto diamond = Polygon({{0, 0}, {1, 1}, {0, 2}, {-1, 1}});
-  EXPECT_EQ(PointInPolygon(diamond, 0, 1.5), InsidePolygon);
-  EXPECT_EQ(PointInPolygon(diamond, 0, 3), OutsidePolygon);
-  EXPECT_EQ(PointInPolygon(diamond, 0, -1), OutsidePolygon);
-  // The triangle only touches the line first = 0 at its apex.
-  const auto triangle = Polygon({{0, 0}, {2, 1}, {2, -1}});
-  EXPECT_EQ(PointInPolygon(triangle, 0, 5), OutsidePolygon);
-}
-
-TEST(PointInPolygon, RunOfVerticesOnTheRayCountsOnce) {
-  // B and C lie on the line first = 0; the boundary goes through it there.
-  const auto step = Polygon({{-1, 0}, {0, 1}, {0, 2}, {1, 3}, {1, 6}, {-1, 6}});
-  EXPECT_EQ(PointInPolygon(step, 0, 4), InsidePolygon);
-  EXPECT_EQ(PointInPolygon(step, 0, 1.5), OnPolygonBoundary);
-  EXPECT_EQ(PointInPolygon(step, 0, 7), OutsidePolygon);
-  // A square's side on the line only touches it.
-  const auto square = Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}});
-  EXPECT_EQ(PointInPolygon(square, 0, 3), OutsidePolygon);
-  EXPECT_EQ(PointInPolygon(square, 1, 1), InsidePolygon);
-  EXPECT_EQ(PointInPolygon(square, 1, 3), OutsidePolygon);
-}
-
-TEST(PointInPolygon, RepeatedClosingVertexChangesNothing) {
-  const auto open = Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}});
-  const auto closed = Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}, {0, 0}});
+  // A repeated closing vertex changes nothing.
   for (double f : {-0.5, 0.0, 1.0, 2.0, 2.5}) {
     for (double s : {-1.0, 0.0, 1.0, 2.0, 3.0}) {
-      EXPECT_EQ(PointInPolygon(open, f, s), PointInPolygon(closed, f, s)) << f << " " << s;
+      EXPECT_EQ(PointInPolygon(Square, f, s), PointInPolygon(SquareClosed, f, s)) << f << " " << s;
     }
   }
 }
@@ -108,20 +99,16 @@ TEST(PointInPolygon, PublishedPolygonsHaveEveryVertexAndEdgeMidpointOnTheBoundar
 TEST(PointInPolygon, BadInputIsOutsideAndStaysInBounds) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  const auto square = Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}});
-  EXPECT_EQ(PointInPolygon(square, nan, 1), OutsidePolygon);
-  EXPECT_EQ(PointInPolygon(square, 1, nan), OutsidePolygon);
-  EXPECT_EQ(PointInPolygon(square, inf, 1), OutsidePolygon);
-  EXPECT_EQ(PointInPolygon(square, 1, -inf), OutsidePolygon);
-  EXPECT_EQ(PointInPolygon(square, 1, inf), OutsidePolygon);
+  const double bad[][2] = {{nan, 1}, {1, nan}, {inf, 1}, {1, -inf}, {1, inf}};
+  for (const auto& b : bad) EXPECT_EQ(PointInPolygon(Square, b[0], b[1]), OutsidePolygon) << b[0] << " " << b[1];
   // A count larger than the stored vertices is cut to what is there; odd counts are bad data.
-  auto overstated = square;
+  auto overstated = Square;
   overstated[0] = 1e9;
   EXPECT_EQ(PointInPolygon(overstated, 1, 1), InsidePolygon);
   for (double count : {-4.0, 0.0, nan}) {
-    auto bad = square;
-    bad[0] = count;
-    EXPECT_EQ(PointInPolygon(bad, 1, 1), OutsidePolygon) << count;
+    auto wrong = Square;
+    wrong[0] = count;
+    EXPECT_EQ(PointInPolygon(wrong, 1, 1), OutsidePolygon) << count;
   }
   EXPECT_EQ(PointInPolygon(std::span<const double>(), 1, 1), OutsidePolygon);
 }

@@ -1,193 +1,173 @@
-// Agreement with PROJ on points spread over every transverse Mercator grid, a sample of
-// State Plane zones and every datum. The expected values are in tests/data/geo, made by
-// make_reference.py with cs2cs on the library's own ellipsoid, shift and grid figures.
+// Agreement with PROJ. The expected values are the files under tests/data/geo and
+// tests/data/proj, made by the make_reference.py beside them with cs2cs and proj on the
+// library's own ellipsoid, shift and grid figures.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <iomanip>
+#include <set>
 
-#include "frame/Text.h"
+#include "GeoTesting.h"
 #include "geo/Datum.h"
-#include "geo/GeoPoint.h"
 #include "geo/Grid.h"
 #include "geo/Position.h"
 
 namespace velmira {
 namespace {
 
-constexpr double Rad = 0.017453292519943295;
-constexpr double EarthRadius = 6371000;
-constexpr double GridTolerance = 0.002;   // metres on the ground, both directions
+using namespace velmira::testing;
+
+constexpr double GridTolerance = 0.002;  // metres on the ground, both directions
+constexpr double RoundTripTolerance = 0.005;
+constexpr double DatumTolerance = 0.001;
 // From 5 degrees off the central meridian the library's series, which stops at A^6, parts
 // from PROJ's, which carries the A^7 and A^8 terms: about 1 cm at 7 degrees.
 constexpr double FarDegrees = 5;
 constexpr double FarGridTolerance = 0.02;
-constexpr double RoundTripTolerance = 0.005;
-constexpr double DatumTolerance = 0.001;
 
-std::vector<std::vector<double>> ReadRows(const std::string& name) {
-  std::ifstream in(std::string(VELMIRA_TEST_DATA) + "/geo/" + name);
-  std::vector<std::vector<double>> rows;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::vector<double> row;
-    for (double v; fields >> v;) row.push_back(v);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-// Distance on the ground between two latitude/longitude pairs in degrees, metres.
-double GroundDistance(double lat1, double lon1, double lat2, double lon2) {
-  const double dLon = std::remainder(lon1 - lon2, 360.0);
-  return EarthRadius * Rad * std::hypot(lat1 - lat2, dLon * std::cos(lat1 * Rad));
-}
-
-bool TranslationOnly(int datum) {
-  const DatumShift& s = DatumRow(datum).Shift;
-  return s.Rx == 0 && s.Ry == 0 && s.Rz == 0 && s.Ds == 0;
-}
-
-struct TmCase {
-  int Grid, Zone;
-  double Lat, Lon, H, Easting, Northing;
-  bool InBand;
-  double InvLat, InvLon;
-
-  explicit TmCase(const std::vector<double>& r)
-      : Grid(static_cast<int>(r[0])), Zone(static_cast<int>(r[1])), Lat(r[2]), Lon(r[3]), H(r[4]),
-        Easting(r[5]), Northing(r[6]), InBand(r[7] != 0), InvLat(r[8]), InvLon(r[9]) {}
-
-  std::string Where() const {
-    std::ostringstream s;
-    s.precision(10);
-    s << "grid " << Grid << " zone " << Zone << " at " << Lat << ", " << Lon;
-    return s.str();
-  }
-  // Zones are given by the caller only where the grid needs one.
-  bool CallerGivesZone() const { return IsStatePlane(Grid); }
-};
-
-class TransverseMercatorReference : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    for (const auto& row : ReadRows("tm_reference.txt")) Cases.emplace_back(row);
-  }
-  static std::vector<TmCase> Cases;
-};
-std::vector<TmCase> TransverseMercatorReference::Cases;
-
-TEST_F(TransverseMercatorReference, ForwardFromWgs84MatchesProjOnEveryGrid) {
-  ASSERT_GT(Cases.size(), 1000u);
-  for (const TmCase& c : Cases) {
+// tm_reference.txt: grid zone lat lon h easting northing band inverse-lat inverse-lon, where
+// band 1 marks points within 3.5 degrees of the central meridian.
+TEST(TransverseMercatorReference, EveryGridAgreesWithProjBothWaysAndRoundTrips) {
+  const auto rows = ReadRows("geo/tm_reference.txt");
+  ASSERT_GT(rows.size(), 1000u);
+  int inBand = 0;
+  for (const RefRow& row : rows) {
+    const auto& r = row.V;
+    const int16_t grid = static_cast<int16_t>(r[0]), zone = static_cast<int16_t>(r[1]);
+    SCOPED_TRACE(::testing::Message() << std::setprecision(10) << "grid " << grid << " zone "
+                                      << zone << " at " << r[2] << ", " << r[3]);
     Position p;
-    p.SetDatum(1);
-    p.SetGrid(static_cast<int16_t>(c.Grid));
-    if (c.CallerGivesZone()) p.SetZone(static_cast<int16_t>(c.Zone));
-    p.SetLatitudeDecDeg(c.Lat);
-    p.SetLongitudeDecDeg(c.Lon);
-    p.SetAltitude(c.H, 1);
-    const double e = p.GetEasting();
-    const double n = p.GetNorthing();
-    ASSERT_FALSE(p.GetError().Failed()) << c.Where() << ": " << p.GetError().Message;
-    const double offMeridian = std::fabs(c.Lon - p.Point().ConversionRow()->Lambda0 / Rad);
-    const bool far = !c.InBand && !IsZonedTransverseMercator(c.Grid) && offMeridian > FarDegrees;
-    EXPECT_LT(std::hypot(e - c.Easting, n - c.Northing), far ? FarGridTolerance : GridTolerance)
-        << c.Where() << ": " << e << " " << n << " vs " << c.Easting << " " << c.Northing;
-    if (IsZonedTransverseMercator(c.Grid) || c.Grid == GridGaussKruger3) {
-      EXPECT_EQ(p.Point().Zone, c.Zone) << c.Where();
+    p.SetGrid(grid);
+    if (IsStatePlane(grid)) p.SetZone(zone);  // elsewhere the zone is found from the point
+    p.SetLatitudeDecDeg(r[2]);
+    p.SetLongitudeDecDeg(r[3]);
+    p.SetAltitude(r[4], 1);
+    const double e = p.GetEasting(), n = p.GetNorthing();
+    ASSERT_FALSE(p.GetError().Failed()) << p.GetError().Message;
+    const bool band = r[7] != 0;
+    const double offMeridian = std::fabs(r[3] - p.Point().ConversionRow()->Lambda0 / Deg);
+    const bool far = !band && !IsZonedTransverseMercator(grid) && offMeridian > FarDegrees;
+    EXPECT_LT(std::hypot(e - r[5], n - r[6]), far ? FarGridTolerance : GridTolerance)
+        << "forward " << e << " " << n;
+    if (IsZonedTransverseMercator(grid) || grid == GridGaussKruger3) {
+      EXPECT_EQ(p.Point().Zone, zone);
     }
+    if (!band) continue;  // farther out the inverse series drifts by centimetres
+    ++inBand;
+    Position q;
+    q.SetGrid(grid);
+    q.SetZone(zone);
+    q.SetEasting(r[5]);
+    q.SetNorthing(r[6]);
+    const double lat = q.GetLatitudeDecDeg(), lon = q.GetLongitudeDecDeg();
+    ASSERT_FALSE(q.GetError().Failed()) << q.GetError().Message;
+    EXPECT_LT(GroundDistance(lat * Deg, lon * Deg, r[8] * Deg, r[9] * Deg), GridTolerance)
+        << "inverse " << lat << " " << lon;
+    // On the grid's own datum no shift takes part: only the two series.
+    GeoPoint g;
+    g.Grid = grid;
+    g.Zone = zone;
+    g.Datum = g.ConversionRow()->Datum;
+    g.Latitude = r[2] * Deg;
+    g.Longitude = r[3] * Deg;
+    g.GeoToGrid();
+    g.GridToGeo();
+    EXPECT_LT(GroundDistance(g.Latitude, g.Longitude, r[2] * Deg, r[3] * Deg), RoundTripTolerance)
+        << "round trip";
+  }
+  EXPECT_GT(inBand, 1000);
+}
+
+// datum_reference.txt: datum direction lat lon h and PROJ's lat lon h; direction 1 is from
+// the datum to WGS 84, -1 the way back.
+TEST(DatumShiftReference, EachDirectionOfEveryDatumMatchesProjWithin1mm) {
+  const auto rows = ReadRows("geo/datum_reference.txt");
+  ASSERT_EQ(rows.size(), 26u * 20u);
+  for (const RefRow& row : rows) {
+    const auto& r = row.V;
+    const int16_t datum = static_cast<int16_t>(r[0]);
+    const bool toWgs = r[1] > 0;
+    GeoPoint p;
+    p.Datum = toWgs ? datum : 1;
+    p.Latitude = r[2] * Deg;
+    p.Longitude = r[3] * Deg;
+    p.Height = r[4];
+    p.ChangeDatum(toWgs ? 1 : datum);
+    ASSERT_FALSE(p.GetError().Failed());
+    const double ground = GroundDistance(p.Latitude, p.Longitude, r[5] * Deg, r[6] * Deg);
+    EXPECT_LT(std::hypot(ground, p.Height - r[7]), DatumTolerance)
+        << "datum " << datum << (toWgs ? " to" : " from") << " WGS 84 at " << r[2] << ", "
+        << r[3];
   }
 }
 
-TEST_F(TransverseMercatorReference, InverseToWgs84MatchesProjWithinTheBand) {
-  int compared = 0;
-  for (const TmCase& c : Cases) {
-    if (!c.InBand) continue;  // farther out the inverse series drifts by centimetres
-    Position p;
-    p.SetDatum(1);
-    p.SetGrid(static_cast<int16_t>(c.Grid));
-    p.SetZone(static_cast<int16_t>(c.Zone));
-    p.SetEasting(c.Easting);
-    p.SetNorthing(c.Northing);
-    const double lat = p.GetLatitudeDecDeg();
-    const double lon = p.GetLongitudeDecDeg();
-    ASSERT_FALSE(p.GetError().Failed()) << c.Where() << ": " << p.GetError().Message;
-    EXPECT_LT(GroundDistance(lat, lon, c.InvLat, c.InvLon), GridTolerance)
-        << c.Where() << ": " << lat << " " << lon << " vs " << c.InvLat << " " << c.InvLon;
-    ++compared;
-  }
-  EXPECT_GT(compared, 1000);
-}
-
-TEST_F(TransverseMercatorReference, RoundTripOnTheGridDatumStaysWithin5mm) {
-  // On the grid's own datum, so no datum shift takes part: only the two series.
-  for (const TmCase& c : Cases) {
-    if (!c.InBand) continue;
-    const GridRow* row = nullptr;
-    GeoPoint point;
-    point.Grid = static_cast<int16_t>(c.Grid);
-    point.Zone = static_cast<int16_t>(c.Zone);
-    row = point.ConversionRow();
-    ASSERT_NE(row, nullptr) << c.Where();
-    point.Datum = row->Datum;
-    point.Latitude = c.Lat * Rad;
-    point.Longitude = c.Lon * Rad;
-    point.GeoToGrid();
-    point.GridToGeo();
-    EXPECT_LT(GroundDistance(point.Latitude / Rad, point.Longitude / Rad, c.Lat, c.Lon),
-              RoundTripTolerance)
-        << c.Where();
-  }
-}
-
-struct DatumCase {
-  int Datum, Direction;
-  double Lat, Lon, H, RefLat, RefLon, RefH;
-  explicit DatumCase(const std::vector<double>& r)
-      : Datum(static_cast<int>(r[0])), Direction(static_cast<int>(r[1])), Lat(r[2]), Lon(r[3]),
-        H(r[4]), RefLat(r[5]), RefLon(r[6]), RefH(r[7]) {}
+// tests/data/proj: latitude longitude easting northing for one grid or State Plane zone,
+// or, with Grid 0, grid and zone leading each line.
+struct ProjFile {
+  const char* File;
+  int Grid, Zone;
+  double Forward = GridTolerance, Inverse = GridTolerance, RoundTrip = RoundTripTolerance;
 };
 
-TEST(DatumShiftReference, EachDirectionOfEveryDatumMatchesProjWithin1mm) {
-  const auto rows = ReadRows("datum_reference.txt");
-  ASSERT_EQ(rows.size(), 26u * 20u);
-  for (const auto& row : rows) {
-    const DatumCase c(row);
-    GeoPoint p;
-    p.Datum = static_cast<int16_t>(c.Direction > 0 ? c.Datum : 1);
-    p.Latitude = c.Lat * Rad;
-    p.Longitude = c.Lon * Rad;
-    p.Height = c.H;
-    p.ChangeDatum(static_cast<int16_t>(c.Direction > 0 ? 1 : c.Datum));
-    ASSERT_FALSE(p.GetError().Failed());
-    const double ground = GroundDistance(p.Latitude / Rad, p.Longitude / Rad, c.RefLat, c.RefLon);
-    EXPECT_LT(std::hypot(ground, p.Height - c.RefH), DatumTolerance)
-        << "datum " << c.Datum << " direction " << c.Direction << " at " << c.Lat << ", "
-        << c.Lon;
+const ProjFile ProjFiles[] = {
+    {"grid07_swiss_lv03", 7, 0},  {"grid08_swiss_lv95", 8, 0},
+    {"grid21_nzmg", 21, 0},       {"grid22_belgian_lambert72", 22, 0},
+    {"grid23_lambert_1", 23, 0},  {"grid24_lambert_2", 24, 0},
+    {"grid25_lambert_3", 25, 0},  {"grid26_lambert_4", 26, 0},
+    {"grid27_lambert_93", 27, 0}, {"grid34_dutch_rd", 34, 0},
+    {"grid45_lambert_2_extended", 45, 0}, {"grid46_conic_45_49_ntf", 46, 0},
+    {"spcs27_0407", 30, 407},
+    {"spcs27_5010", 30, 5010},  // reaches across the antimeridian into the western Aleutians
+    {"spcs83_0401", 31, 401},     {"spcs83_2111", 31, 2111},
+    {"spcs_lambert_all", 0, 0},  // every Lambert zone of both tables, as its EPSG conversion
+};
+
+class ProjReference : public ::testing::TestWithParam<ProjFile> {};
+
+TEST_P(ProjReference, ForwardInverseAndRoundTripAgreeWithProj) {
+  const ProjFile& f = GetParam();
+  const auto rows = ReadRows(std::string("proj/") + f.File + ".txt");
+  ASSERT_GE(rows.size(), 20u);
+  std::set<std::pair<int, int>> zones;
+  for (const RefRow& row : rows) {
+    std::vector<double> r = row.V;
+    int grid = f.Grid, zone = f.Zone;
+    if (grid == 0) {
+      ASSERT_EQ(r.size(), 6u);
+      grid = static_cast<int>(r[0]);
+      zone = static_cast<int>(r[1]);
+      r.erase(r.begin(), r.begin() + 2);
+      zones.insert({grid, zone});
+    }
+    SCOPED_TRACE(::testing::Message() << "grid " << grid << " zone " << zone << " at " << r[0]
+                                      << ", " << r[1]);
+    const GridRow* gridRow = zone != 0 ? FindStatePlaneZone(grid, zone) : &GridTableRow(grid);
+    ASSERT_NE(gridRow, nullptr);
+    EXPECT_TRUE(f.Grid != 0 || gridRow->Kind == KindLambertConic) << "not a Lambert row";
+    const Ellipsoid& ell = EllipsoidOfDatum(gridRow->Datum);
+    const Projection* p = ProjectionFor(*gridRow, ell.A, ell.E2);
+    ASSERT_NE(p, nullptr);
+    const double phi = r[0] * Deg, lam = r[1] * Deg;
+    double e = 0, n = 0, phiBack = 0, lamBack = 0;
+    ASSERT_TRUE(p->Forward(phi, lam, e, n));
+    EXPECT_NEAR(e, r[2], f.Forward);
+    EXPECT_NEAR(n, r[3], f.Forward);
+    ASSERT_TRUE(p->Inverse(r[2], r[3], phiBack, lamBack));
+    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, ell.A), f.Inverse) << "inverse";
+    ASSERT_TRUE(p->Inverse(e, n, phiBack, lamBack));
+    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, ell.A), f.RoundTrip) << "round trip";
+  }
+  if (f.Grid == 0) {
+    size_t lambertRows = 0;
+    for (auto table : {ZoneTable27(), ZoneTable83()}) {
+      for (const GridRow& row : table) lambertRows += row.Kind == KindLambertConic;
+    }
+    EXPECT_EQ(zones.size(), lambertRows) << "a Lambert zone of the tables has no reference";
+    EXPECT_GE(rows.size(), 6 * lambertRows);
   }
 }
 
-TEST(DatumShiftReference, TranslationOnlyDatumsRoundTripWithin1mm) {
-  for (int datum = 2; datum <= LastDatum; ++datum) {
-    if (!TranslationOnly(datum)) continue;
-    GeoPoint p;
-    p.Latitude = 51.5 * Rad;
-    p.Longitude = -0.1 * Rad;
-    p.Height = 45;
-    p.ChangeDatum(static_cast<int16_t>(datum));
-    p.ChangeDatum(1);
-    EXPECT_LT(std::hypot(GroundDistance(p.Latitude / Rad, p.Longitude / Rad, 51.5, -0.1),
-                         p.Height - 45),
-              DatumTolerance)
-        << "datum " << datum;
-  }
-}
+INSTANTIATE_TEST_SUITE_P(Files, ProjReference, ::testing::ValuesIn(ProjFiles),
+                         [](const auto& info) { return std::string(info.param.File); });
 
 }  // namespace
 }  // namespace velmira
