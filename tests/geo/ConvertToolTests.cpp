@@ -48,48 +48,28 @@ TEST(ConvertTool, CopiesCommentsAndBlankLinesAndReportsBadLinesWithoutStopping) 
 }
 
 TEST(ConvertTool, AgreesWithProjBothWaysOnBritishNationalGridAndUtm) {
-  // Rows of tm_reference.txt inside the band: WGS 84 <-> grid. The program prints 4
-  // decimals: 0.1 mm of rounding on top of the 2 mm.
-  const auto rows = ReadRows("geo/tm_reference.txt");
-  for (int grid : {1, 3}) {
-    std::string forwardIn, inverseIn;
-    std::vector<std::vector<double>> expected, inverseExpected;
-    char text[128];
-    for (const RefRow& row : rows) {
-      const auto& r = row.V;
-      if (r[0] != grid || r[7] == 0 || expected.size() == 40) continue;
-      std::snprintf(text, sizeof text, "%.12g %.12g %.12g\n", r[2], r[3], r[4]);
-      forwardIn += text;
-      expected.push_back(r);
-      if (r[1] != expected[0][1]) continue;  // one zone per process for the way back
-      std::snprintf(text, sizeof text, "%.12g %.12g\n", r[5], r[6]);
-      inverseIn += text;
-      inverseExpected.push_back(r);
-    }
-    ASSERT_GT(expected.size(), 10u);
-    ASSERT_GE(inverseExpected.size(), 5u);
-    const std::string spec = "datum=1,grid=" + std::to_string(grid);
-    const ToolResult forward = RunTool("convert --from datum=1 --to " + spec, forwardIn);
-    ASSERT_EQ(forward.Status, 0) << forward.Errors;
-    ASSERT_EQ(forward.Lines.size(), expected.size());
-    for (size_t k = 0; k < expected.size(); ++k) {
-      const std::vector<double> got = Numbers(forward.Lines[k]);
-      ASSERT_GE(got.size(), 2u) << forward.Lines[k];
-      EXPECT_LT(std::hypot(got[0] - expected[k][5], got[1] - expected[k][6]), 0.0022)
-          << forward.Lines[k];
-    }
-    const std::string zone = grid == 1 ? ",zone=" + std::to_string(int(expected[0][1])) : "";
-    const ToolResult inverse = RunTool("convert --from " + spec + zone + " --to datum=1", inverseIn);
-    ASSERT_EQ(inverse.Status, 0) << inverse.Errors;
-    ASSERT_EQ(inverse.Lines.size(), inverseExpected.size());
-    for (size_t k = 0; k < inverseExpected.size(); ++k) {
-      const std::vector<double> got = Numbers(inverse.Lines[k]);
-      ASSERT_GE(got.size(), 2u) << inverse.Lines[k];
-      const auto& r = inverseExpected[k];
-      EXPECT_LT(GroundDistance(got[0] * Deg, got[1] * Deg, r[8] * Deg, r[9] * Deg), 0.0022)
-          << inverse.Lines[k];
-    }
+  // In-band rows of tm_reference.txt, one process each way. The program prints 4 decimals:
+  // 0.1 mm of rounding on top of the 2 mm.
+  int taken[4] = {};
+  char text[128];
+  for (const RefRow& row : ReadRows("geo/tm_reference.txt")) {
+    const auto& r = row.V;
+    const int grid = static_cast<int>(r[0]);
+    if ((grid != 1 && grid != 3) || r[7] == 0 || ++taken[grid] > 6) continue;
+    const std::string spec = "datum=1,grid=" + std::to_string(grid) +
+                             (grid == 1 ? ",zone=" + std::to_string(int(r[1])) : "");
+    std::snprintf(text, sizeof text, "%.12g %.12g %.12g\n", r[2], r[3], r[4]);
+    const ToolResult forward = RunTool("convert --from datum=1 --to " + spec, text);
+    std::snprintf(text, sizeof text, "%.12g %.12g\n", r[5], r[6]);
+    const ToolResult inverse = RunTool("convert --from " + spec + " --to datum=1", text);
+    ASSERT_EQ(forward.Status + inverse.Status, 0) << forward.Errors << inverse.Errors;
+    const std::vector<double> e = Numbers(forward.Lines.at(0)), g = Numbers(inverse.Lines.at(0));
+    ASSERT_TRUE(e.size() >= 2 && g.size() >= 2) << forward.Lines[0] << " / " << inverse.Lines[0];
+    EXPECT_LT(std::hypot(e[0] - r[5], e[1] - r[6]), 0.0022) << forward.Lines[0];
+    EXPECT_LT(GroundDistance(g[0] * Deg, g[1] * Deg, r[8] * Deg, r[9] * Deg), 0.0022)
+        << inverse.Lines[0];
   }
+  EXPECT_TRUE(taken[1] > 6 && taken[3] > 6) << "too few reference rows";
 }
 
 }  // namespace

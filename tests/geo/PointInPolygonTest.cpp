@@ -17,14 +17,15 @@ std::vector<double> Polygon(std::initializer_list<std::pair<double, double>> ver
   return p;
 }
 
-const auto Triangle = Polygon({{0, 0}, {2, 1}, {2, -1}});
-const auto TriangleReversed = Polygon({{0, 0}, {2, -1}, {2, 1}});
-const auto Square = Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}});
-const auto SquareClosed = Polygon({{0, 0}, {0, 2}, {2, 2}, {2, 0}, {0, 0}});
+constexpr int In = InsidePolygon, On = OnPolygonBoundary, Out = OutsidePolygon;
+const auto Triangle = Polygon({{0, On}, {2, In}, {2, Out}});
+const auto TriangleReversed = Polygon({{0, On}, {2, Out}, {2, In}});
+const auto Square = Polygon({{0, On}, {0, 2}, {2, 2}, {2, On}});
+const auto SquareClosed = Polygon({{0, On}, {0, 2}, {2, 2}, {2, On}, {0, On}});
 // The ray from (0, 3) passes through both vertices on the line, where the boundary crosses.
-const auto Diamond = Polygon({{0, 0}, {1, 1}, {0, 2}, {-1, 1}});
+const auto Diamond = Polygon({{0, On}, {1, In}, {0, 2}, {-1, In}});
 // Two successive vertices on the line first = 0; the boundary goes through it there.
-const auto Step = Polygon({{-1, 0}, {0, 1}, {0, 2}, {1, 3}, {1, 6}, {-1, 6}});
+const auto Step = Polygon({{-1, On}, {0, In}, {0, 2}, {1, 3}, {1, 6}, {-1, 6}});
 
 TEST(PointInPolygon, NamedScenes) {
   const struct {
@@ -33,34 +34,25 @@ TEST(PointInPolygon, NamedScenes) {
     double F, S;
     int Want;
   } cases[] = {
-      {"inside triangle", Triangle, 1, 0.2, InsidePolygon},
-      {"inside triangle below", Triangle, 1, -0.4, InsidePolygon},
-      {"above triangle", Triangle, 1, 0.7, OutsidePolygon},
-      {"below triangle", Triangle, 1, -0.7, OutsidePolygon},
-      {"beyond triangle", Triangle, 3, 0, OutsidePolygon},
-      {"before triangle", Triangle, -1, 0, OutsidePolygon},
-      {"apex only touches the line", Triangle, 0, 5, OutsidePolygon},
-      {"rising edge", Triangle, 1, 0.5, OnPolygonBoundary},
-      {"falling edge", Triangle, 1, -0.5, OnPolygonBoundary},
-      {"edge along the line", Triangle, 2, 0, OnPolygonBoundary},
-      {"vertex", Triangle, 0, 0, OnPolygonBoundary},
-      {"far vertex", Triangle, 2, 1, OnPolygonBoundary},
-      {"rising edge, reversed", TriangleReversed, 1, 0.5, OnPolygonBoundary},
-      {"falling edge, reversed", TriangleReversed, 1, -0.5, OnPolygonBoundary},
-      {"edge along the line, reversed", TriangleReversed, 2, 0, OnPolygonBoundary},
-      {"vertex, reversed", TriangleReversed, 0, 0, OnPolygonBoundary},
-      {"far vertex, reversed", TriangleReversed, 2, 1, OnPolygonBoundary},
-      {"top edge across the ray", Square, 1, 2, OnPolygonBoundary},
-      {"bottom edge across the ray", Square, 1, 0, OnPolygonBoundary},
-      {"side on the line only touches", Square, 0, 3, OutsidePolygon},
-      {"inside square", Square, 1, 1, InsidePolygon},
-      {"above square", Square, 1, 3, OutsidePolygon},
-      {"vertices on the ray, inside", Diamond, 0, 1.5, InsidePolygon},
-      {"vertices on the ray, outside", Diamond, 0, 3, OutsidePolygon},
-      {"below diamond", Diamond, 0, -1, OutsidePolygon},
-      {"run of vertices counts once", Step, 0, 4, InsidePolygon},
-      {"on the run", Step, 0, 1.5, OnPolygonBoundary},
-      {"above the run", Step, 0, 7, OutsidePolygon},
+      {"inside", Triangle, 1, 0.2, In}, {"inside low", Triangle, 1, -0.4, In},
+      {"above", Triangle, 1, 0.7, Out}, {"below", Triangle, 1, -0.7, Out},
+      {"beyond", Triangle, 3, 0, Out},  {"before", Triangle, -1, 0, Out},
+      {"apex only touches the line", Triangle, 0, 5, Out},
+      {"rising edge", Triangle, 1, 0.5, On}, {"falling edge", Triangle, 1, -0.5, On},
+      {"edge along the line", Triangle, 2, 0, On}, {"vertex", Triangle, 0, 0, On},
+      {"far vertex", Triangle, 2, 1, On},
+      {"reversed rising edge", TriangleReversed, 1, 0.5, On},
+      {"reversed falling edge", TriangleReversed, 1, -0.5, On},
+      {"reversed edge along the line", TriangleReversed, 2, 0, On},
+      {"reversed vertex", TriangleReversed, 0, 0, On},
+      {"reversed far vertex", TriangleReversed, 2, 1, On},
+      {"top edge across the ray", Square, 1, 2, On}, {"bottom edge across the ray", Square, 1, 0, On},
+      {"side on the line only touches", Square, 0, 3, Out},
+      {"in square", Square, 1, 1, In}, {"above square", Square, 1, 3, Out},
+      {"vertices on the ray, inside", Diamond, 0, 1.5, In},
+      {"vertices on the ray, outside", Diamond, 0, 3, Out}, {"below diamond", Diamond, 0, -1, Out},
+      {"run of vertices counts once", Step, 0, 4, In}, {"on the run", Step, 0, 1.5, On},
+      {"above the run", Step, 0, 7, Out},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PointInPolygon(c.Shape, c.F, c.S), c.Want) << c.Scene;
@@ -99,8 +91,9 @@ TEST(PointInPolygon, PublishedPolygonsHaveEveryVertexAndEdgeMidpointOnTheBoundar
 TEST(PointInPolygon, BadInputIsOutsideAndStaysInBounds) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  const double bad[][2] = {{nan, 1}, {1, nan}, {inf, 1}, {1, -inf}, {1, inf}};
-  for (const auto& b : bad) EXPECT_EQ(PointInPolygon(Square, b[0], b[1]), OutsidePolygon) << b[0] << " " << b[1];
+  for (const auto& b : {std::pair{nan, 1.0}, {1.0, nan}, {inf, 1.0}, {1.0, -inf}, {1.0, inf}}) {
+    EXPECT_EQ(PointInPolygon(Square, b.first, b.second), OutsidePolygon) << b.first << b.second;
+  }
   // A count larger than the stored vertices is cut to what is there; odd counts are bad data.
   auto overstated = Square;
   overstated[0] = 1e9;

@@ -14,18 +14,6 @@ constexpr double Pi = 3.141592653589793;
 
 const char* MessageOf(const Position& p) { return p.GetError().Message; }
 
-TEST(PositionDefaults, NewPositionReadsZerosOnDatum1WithoutGridOrZone) {
-  Position p;
-  EXPECT_EQ(p.GetLatitudeRads(), 0);
-  EXPECT_EQ(p.GetLongitudeRads(), 0);
-  EXPECT_EQ(p.GetDatum(), 1);
-  EXPECT_EQ(p.GetGrid(), 0);
-  EXPECT_EQ(p.GetAltitude(1), 0);
-  EXPECT_EQ(Take(p.GetZone()), "");
-  EXPECT_EQ(p.GetEasting(), 0);  // no grid: nothing computed, nothing reported
-  EXPECT_FALSE(p.GetError().Failed());
-}
-
 TEST(PositionLatitude, RangeIsInclusiveAndDmsChecksDegreesWithCaseSensitiveHemispheres) {
   Position p;
   p.SetLatitudeRads(0.5);
@@ -60,18 +48,15 @@ TEST(PositionLatitude, RangeIsInclusiveAndDmsChecksDegreesWithCaseSensitiveHemis
 
 TEST(PositionLongitude, WritesAreNormalisedIntoPlusMinusPi) {
   Position p;
-  const struct {
-    double In, Want;
-  } cases[] = {{4.0, 4.0 - 2 * Pi}, {-7.0, -7.0 + 2 * Pi}, {Pi, Pi}};
+  const double cases[][2] = {{4.0, 4.0 - 2 * Pi}, {-7.0, -7.0 + 2 * Pi}, {Pi, Pi}};
   for (const auto& c : cases) {
-    p.SetLongitudeRads(c.In);
-    EXPECT_DOUBLE_EQ(p.GetLongitudeRads(), c.Want) << c.In;
+    p.SetLongitudeRads(c[0]);
+    EXPECT_DOUBLE_EQ(p.GetLongitudeRads(), c[1]) << c[0];
   }
-  for (double huge : {1000.0, 1e300, -1e20}) {
+  for (double huge : {1e300, -1e20, 1000.0}) {
     p.SetLongitudeRads(huge);
     EXPECT_LE(std::fabs(p.GetLongitudeRads()), Pi) << huge;
   }
-  p.SetLongitudeRads(1000.0);
   EXPECT_NEAR(std::remainder(p.GetLongitudeRads() - 1000.0, 2 * Pi), 0, 1e-9);
   p.SetLongitudeRads(INFINITY);
   EXPECT_TRUE(std::isnan(p.GetLongitudeRads()));
@@ -81,25 +66,25 @@ TEST(PositionLongitude, WritesAreNormalisedIntoPlusMinusPi) {
 }
 
 TEST(PositionDms, CacheRoundsSecondsToThousandthsAndCarries) {
-  Position p;
-  DmsParts parts;
-  p.SetLatitudeDecDeg(59.3348);
-  EXPECT_EQ(Take(p.GetLatitudeDMS(parts)), "N");
-  EXPECT_EQ(parts.Degrees * 100 + parts.Minutes, 5920);
-  EXPECT_NEAR(parts.Seconds, 5.28, 1e-9);
-  EXPECT_EQ(Take(p.GetLatitudeString(0)), "59 20'5.28 N");
   // 30 degrees in radians and back is 29.999999999999996: the latitude's nudge and the
   // longitude's carry must both land on 30 0 0.
-  p.SetLatitudeDecDeg(-30);
-  EXPECT_EQ(Take(p.GetLatitudeDMS(parts)), "S");
-  EXPECT_EQ(parts.Degrees * 100 + parts.Minutes, 3000);
-  EXPECT_NEAR(parts.Seconds, 0, 1e-9);
-  p.SetLongitudeDecDeg(30);
-  EXPECT_EQ(Take(p.GetLongitudeDMS(parts)), "E");
-  EXPECT_EQ(parts.Degrees * 100 + parts.Minutes, 3000);
-  EXPECT_NEAR(parts.Seconds, 0, 1e-9);
-  p.SetLongitudeDecDeg(-0.0);
-  EXPECT_EQ(Take(p.GetLongitudeDMS(parts)), "E");
+  const struct {
+    bool Latitude;
+    double DecDeg;
+    const char* Hemisphere;
+    double Dms;  // degrees * 10000 + minutes * 100 + seconds
+  } cases[] = {{true, 59.3348, "N", 592005.28}, {true, -30, "S", 300000},
+               {false, 30, "E", 300000},        {false, -0.0, "E", 0}};
+  for (const auto& c : cases) {
+    Position p;
+    DmsParts d;
+    c.Latitude ? p.SetLatitudeDecDeg(c.DecDeg) : p.SetLongitudeDecDeg(c.DecDeg);
+    EXPECT_EQ(Take(c.Latitude ? p.GetLatitudeDMS(d) : p.GetLongitudeDMS(d)), c.Hemisphere);
+    EXPECT_NEAR(d.Degrees * 10000 + d.Minutes * 100 + d.Seconds, c.Dms, 1e-9) << c.DecDeg;
+  }
+  Position p;
+  p.SetLatitudeDecDeg(59.3348);
+  EXPECT_EQ(Take(p.GetLatitudeString(0)), "59 20'5.28 N");
 }
 
 TEST(PositionDms, TextRoundsCarriesIsCutToFourteenCharactersAndRefusesOtherFormats) {
@@ -183,7 +168,10 @@ TEST(PositionDatum, PristineOnlyRelabelsLaterWritesConvertAndAGridWriteStays) {
 }
 
 TEST(PositionZone, ZoneRulesPerGridFamily) {
-  Position p;
+  Position p;  // datum 1 without grid or zone: nothing computed, nothing reported
+  EXPECT_EQ(p.GetDatum() * 100 + p.GetGrid(), 100);
+  EXPECT_EQ(p.GetEasting(), 0);
+  EXPECT_EQ(Take(p.GetZone()), "");
   p.SetZone(0);  // the current zone on a grid without zones: nothing happens
   EXPECT_FALSE(p.GetError().Failed());
   const struct {

@@ -1,14 +1,17 @@
-// Agreement with PROJ. The expected values are the files under tests/data/geo and
-// tests/data/proj, made by the make_reference.py beside them with cs2cs and proj on the
-// library's own ellipsoid, shift and grid figures.
+// Agreement with PROJ, and the projections' own edge cases. The expected values are the
+// files under tests/data/geo and tests/data/proj, made by the make_reference.py beside them
+// with cs2cs and proj on the library's own ellipsoid, shift and grid figures.
 #include <gtest/gtest.h>
 
 #include <iomanip>
+#include <limits>
 #include <set>
 
 #include "GeoTesting.h"
 #include "geo/Datum.h"
 #include "geo/Grid.h"
+#include "geo/LambertConic.h"
+#include "geo/NewZealandMapGrid.h"
 #include "geo/Position.h"
 
 namespace velmira {
@@ -100,30 +103,68 @@ TEST(DatumShiftReference, EachDirectionOfEveryDatumMatchesProjWithin1mm) {
   }
 }
 
+// Nasty inputs never crash or hang, and a step that reports success hands back numbers.
+void CheckBadInputIsBounded(const Projection& p) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity(), pi = 3.141592653589793;
+  const double angles[] = {0, pi / 2, -pi / 2, pi, -pi, 2 * pi, 1e300, -1e300, nan, inf, -inf};
+  const double metres[] = {0, 1e7, -1e7, 1e300, -1e300, nan, inf, -inf};
+  for (double a : angles) {
+    for (double b : angles) {
+      double e = 0, n = 0;
+      EXPECT_TRUE(!p.Forward(a, b, e, n) || (std::isfinite(e) && std::isfinite(n))) << a << " " << b;
+    }
+  }
+  for (double a : metres) {
+    for (double b : metres) {
+      double phi = 0, lam = 0;
+      EXPECT_TRUE(!p.Inverse(a, b, phi, lam) || (std::isfinite(phi) && std::fabs(lam) <= pi))
+          << a << " " << b;
+    }
+  }
+}
+
 // tests/data/proj: latitude longitude easting northing for one grid or State Plane zone,
-// or, with Grid 0, grid and zone leading each line.
+// or, with Grid 0, grid and zone leading each line. Where the grid's false origin is
+// published, its point on the grid's datum must map to it exactly and back.
 struct ProjFile {
   const char* File;
   int Grid, Zone;
+  struct {
+    int16_t Datum;
+    double Lat, Lon, Easting, Northing;
+  } Origin{};
   double Forward = GridTolerance, Inverse = GridTolerance, RoundTrip = RoundTripTolerance;
 };
 
 const ProjFile ProjFiles[] = {
-    {"grid07_swiss_lv03", 7, 0},  {"grid08_swiss_lv95", 8, 0},
-    {"grid21_nzmg", 21, 0},       {"grid22_belgian_lambert72", 22, 0},
-    {"grid23_lambert_1", 23, 0},  {"grid24_lambert_2", 24, 0},
-    {"grid25_lambert_3", 25, 0},  {"grid26_lambert_4", 26, 0},
-    {"grid27_lambert_93", 27, 0}, {"grid34_dutch_rd", 34, 0},
-    {"grid45_lambert_2_extended", 45, 0}, {"grid46_conic_45_49_ntf", 46, 0},
+    {"grid07_swiss_lv03", 7, 0, {4, 46.9524055556, 7.4395833333, 600000, 200000}},
+    {"grid08_swiss_lv95", 8, 0, {4, 46.9524055556, 7.4395833333, 2600000, 1200000}},
+    {"grid21_nzmg", 21, 0, {13, -41, 173, 2510000, 6023150}},
+    {"grid22_belgian_lambert72", 22, 0},
+    {"grid23_lambert_1", 23, 0, {15, 49.5, 2.3372291667, 600000, 200000}},  // Paris meridian
+    {"grid24_lambert_2", 24, 0},
+    {"grid25_lambert_3", 25, 0},
+    {"grid26_lambert_4", 26, 0},
+    {"grid27_lambert_93", 27, 0},
+    {"grid34_dutch_rd", 34, 0, {24, 52.1561605556, 5.3876388889, 155000, 463000}},
+    {"grid45_lambert_2_extended", 45, 0},
+    {"grid46_conic_45_49_ntf", 46, 0},
     {"spcs27_0407", 30, 407},
     {"spcs27_5010", 30, 5010},  // reaches across the antimeridian into the western Aleutians
-    {"spcs83_0401", 31, 401},     {"spcs83_2111", 31, 2111},
+    {"spcs83_0401", 31, 401},
+    {"spcs83_2111", 31, 2111},
     {"spcs_lambert_all", 0, 0},  // every Lambert zone of both tables, as its EPSG conversion
 };
 
+const Projection& ProjectionOf(const GridRow& row) {
+  const Ellipsoid& ell = EllipsoidOfDatum(row.Datum);
+  return *ProjectionFor(row, ell.A, ell.E2);
+}
+
 class ProjReference : public ::testing::TestWithParam<ProjFile> {};
 
-TEST_P(ProjReference, ForwardInverseAndRoundTripAgreeWithProj) {
+TEST_P(ProjReference, ForwardInverseRoundTripOriginAndBadInput) {
   const ProjFile& f = GetParam();
   const auto rows = ReadRows(std::string("proj/") + f.File + ".txt");
   ASSERT_GE(rows.size(), 20u);
@@ -143,18 +184,16 @@ TEST_P(ProjReference, ForwardInverseAndRoundTripAgreeWithProj) {
     const GridRow* gridRow = zone != 0 ? FindStatePlaneZone(grid, zone) : &GridTableRow(grid);
     ASSERT_NE(gridRow, nullptr);
     EXPECT_TRUE(f.Grid != 0 || gridRow->Kind == KindLambertConic) << "not a Lambert row";
-    const Ellipsoid& ell = EllipsoidOfDatum(gridRow->Datum);
-    const Projection* p = ProjectionFor(*gridRow, ell.A, ell.E2);
-    ASSERT_NE(p, nullptr);
-    const double phi = r[0] * Deg, lam = r[1] * Deg;
+    const Projection& p = ProjectionOf(*gridRow);
+    const double phi = r[0] * Deg, lam = r[1] * Deg, a = EllipsoidOfDatum(gridRow->Datum).A;
     double e = 0, n = 0, phiBack = 0, lamBack = 0;
-    ASSERT_TRUE(p->Forward(phi, lam, e, n));
+    ASSERT_TRUE(p.Forward(phi, lam, e, n));
     EXPECT_NEAR(e, r[2], f.Forward);
     EXPECT_NEAR(n, r[3], f.Forward);
-    ASSERT_TRUE(p->Inverse(r[2], r[3], phiBack, lamBack));
-    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, ell.A), f.Inverse) << "inverse";
-    ASSERT_TRUE(p->Inverse(e, n, phiBack, lamBack));
-    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, ell.A), f.RoundTrip) << "round trip";
+    ASSERT_TRUE(p.Inverse(r[2], r[3], phiBack, lamBack));
+    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, a), f.Inverse) << "inverse";
+    ASSERT_TRUE(p.Inverse(e, n, phiBack, lamBack));
+    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, a), f.RoundTrip) << "round trip";
   }
   if (f.Grid == 0) {
     size_t lambertRows = 0;
@@ -163,11 +202,75 @@ TEST_P(ProjReference, ForwardInverseAndRoundTripAgreeWithProj) {
     }
     EXPECT_EQ(zones.size(), lambertRows) << "a Lambert zone of the tables has no reference";
     EXPECT_GE(rows.size(), 6 * lambertRows);
+    return;
   }
+  if (f.Origin.Datum != 0) {
+    PointOn at(static_cast<int16_t>(f.Grid), f.Origin.Datum, f.Origin.Lat, f.Origin.Lon);
+    at.P.Zone = static_cast<int16_t>(f.Zone);
+    at.P.GeoToGrid();
+    ASSERT_FALSE(at.P.GetError().Failed());
+    EXPECT_NEAR(at.P.Easting, f.Origin.Easting, 1e-6);
+    EXPECT_NEAR(at.P.Northing, f.Origin.Northing, 1e-6);
+    at.P.GridToGeo();
+    EXPECT_NEAR(at.P.Latitude, f.Origin.Lat * Deg, 1e-12);
+    EXPECT_NEAR(at.P.Longitude, f.Origin.Lon * Deg, 1e-12);
+  }
+  CheckBadInputIsBounded(ProjectionOf(f.Zone != 0 ? *FindStatePlaneZone(f.Grid, f.Zone)
+                                                  : GridTableRow(f.Grid)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ProjReference, ::testing::ValuesIn(ProjFiles),
                          [](const auto& info) { return std::string(info.param.File); });
+
+TEST(ProjectionEdges, BelgianExampleAndCorrectionSouthernConeAntimeridianAndPoles) {
+  const GridRow& belgian = GridTableRow(22);
+  const Projection& p = ProjectionOf(belgian);
+  // EPSG guidance note 7-2, Belgian Lambert 72 worked example (published to the centimetre).
+  double e = 0, n = 0, phi = 0, lam = 0;
+  ASSERT_TRUE(p.Forward((50 + 40 / 60.0 + 46.461 / 3600) * Deg,
+                        (5 + 48 / 60.0 + 26.533 / 3600) * Deg, e, n));
+  EXPECT_NEAR(e, 251763.20, 0.005);
+  EXPECT_NEAR(n, 153034.13, 0.005);
+  // The correction turns the cone: the central meridian lies rho sin(correction) west of the
+  // false easting (cos(correction) is 1 to 1e-8), and with t0 = 0 the pole is the apex.
+  ASSERT_TRUE(p.Forward(50.5 * Deg, 4.3569397222 * Deg, e, n));
+  EXPECT_NEAR(e - belgian.FE, -(belgian.FN - n) * std::sin(BelgianCorrection), 1e-4);
+  EXPECT_LT(e, belgian.FE - 700);
+  ASSERT_TRUE(p.Forward(90 * Deg, 0, e, n));
+  EXPECT_NEAR(e, belgian.FE, 1e-6);
+  EXPECT_NEAR(n, belgian.FN, 1e-6);
+
+  // No grid row has a southern cone (n < 0), but one must invert to the same side.
+  const GridRow south{0, KindLambertConic, 500000, 1000000, 135 * Deg, -32 * Deg, 0,
+                      -28 * Deg, -36 * Deg, 0};
+  const Ellipsoid& grs80 = EllipsoidOfDatum(2);
+  LambertConic cone(south, grs80.A, grs80.E2, false);
+  for (double lat : {-25.0, -32.0, -40.0}) {
+    for (double lon : {125.0, 135.0, 145.0}) {
+      ASSERT_TRUE(cone.Forward(lat * Deg, lon * Deg, e, n));
+      ASSERT_TRUE(cone.Inverse(e, n, phi, lam));
+      EXPECT_LT(GroundDistance(phi, lam, lat * Deg, lon * Deg, grs80.A), 0.001) << lat << lon;
+    }
+  }
+
+  // The Chatham Islands lie east of 180 degrees; +183.5 and -176.5 are one meridian, east of
+  // the central one, not a whole turn west.
+  NewZealandMapGrid nz;
+  double e2 = 0, n2 = 0;
+  ASSERT_TRUE(nz.Forward(-44 * Deg, -176.5 * Deg, e, n));
+  ASSERT_TRUE(nz.Forward(-44 * Deg, 183.5 * Deg, e2, n2));
+  EXPECT_NEAR(e, e2, 1e-6);
+  EXPECT_NEAR(n, n2, 1e-6);
+  EXPECT_GT(e, 2510000);
+  ASSERT_TRUE(nz.Inverse(e, n, phi, lam));
+  EXPECT_NEAR(lam, -176.5 * Deg, 1e-6);
+
+  EXPECT_FALSE(ProjectionOf(GridTableRow(7)).Forward(std::nan(""), 0.13, e, n));
+  // Just short of the pole the stereographic plane is still finite and north of the origin.
+  ASSERT_TRUE(ProjectionOf(GridTableRow(34)).Forward(89.999 * Deg, 5.3876388889 * Deg, e, n));
+  EXPECT_NEAR(e, 155000, 1e-3);
+  EXPECT_GT(n, 463000 + 4e6);
+}
 
 }  // namespace
 }  // namespace velmira
