@@ -2,6 +2,7 @@
 // each sentence as it is reported, and records what happened for the test to examine.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include "gps/NmeaSentence.h"
 #include "gps/SerialReader.h"
 #include "platform/Sync.h"
+#include "support/ReceiverSimulator.h"
 
 namespace velmira::test {
 
@@ -28,20 +30,12 @@ class ReaderLoop {
     platform::SetEvent(StopEvent.Get());
     return platform::WaitForSingleObject(Thread.Get(), 10000) == platform::WAIT_OBJECT_0;
   }
-
   bool WaitForSentences(size_t count, int timeoutMs) {
-    std::unique_lock<std::mutex> hold(Mutex);
-    return Changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                            [&] { return Texts.size() >= count; });
+    return WaitFor(timeoutMs, [&] { return Texts.size() >= count; });
   }
   // Waits until the state has been returned `times` times in all.
   bool WaitForState(int16_t state, int timeoutMs, int times = 1) {
-    std::unique_lock<std::mutex> hold(Mutex);
-    return Changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] {
-      int seen = 0;
-      for (int16_t s : States) seen += s == state;
-      return seen >= times;
-    });
+    return WaitFor(timeoutMs, [&] { return std::count(States.begin(), States.end(), state) >= times; });
   }
   std::vector<std::string> Sentences() {
     std::lock_guard<std::mutex> hold(Mutex);
@@ -53,29 +47,29 @@ class ReaderLoop {
   }
 
  private:
+  template <class Predicate>
+  bool WaitFor(int timeoutMs, Predicate done) {
+    std::unique_lock<std::mutex> hold(Mutex);
+    return Changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), done);
+  }
   static platform::DWORD Main(void* self) {
     static_cast<ReaderLoop*>(self)->Run();
     return 0;
   }
-
   void Run() {
-    for (;;) {
-      int16_t state = Reader->Poll(StopEvent.Get(), Wanted);
-      std::string text;
-      if (state == PollSentence) {
-        Ref<NmeaSentence> sentence = Ref<NmeaSentence>::Adopt(Reader->TakeSentence());
-        if (sentence) text = Ref<Text>::Adopt(sentence->GetSentence())->Chars();
+    for (int16_t state = 0; state != PollStopped;) {
+      state = Reader->Poll(StopEvent.Get(), Wanted);
+      Ref<NmeaSentence> sentence;
+      if (state == PollSentence) sentence = Ref<NmeaSentence>::Adopt(Reader->TakeSentence());
+      std::lock_guard<std::mutex> hold(Mutex);
+      // Successive "nothing found" results are folded so long runs stay small.
+      if (state != PollNothing || States.empty() || States.back() != PollNothing) {
+        States.push_back(state);
       }
-      {
-        std::lock_guard<std::mutex> hold(Mutex);
-        // Successive "nothing found" results are folded so long runs stay small.
-        if (!(state == PollNothing && !States.empty() && States.back() == PollNothing)) {
-          States.push_back(state);
-        }
-        if (state == PollSentence) Texts.push_back(text);
+      if (state == PollSentence) {
+        Texts.push_back(sentence ? Ref<Text>::Adopt(sentence->GetSentence())->Chars() : "");
       }
       Changed.notify_all();
-      if (state == PollStopped) return;
     }
   }
 
@@ -92,14 +86,7 @@ class ReaderLoop {
 // True when `got` is a run of consecutive entries of `sent` (nothing lost, nothing added).
 inline bool IsContiguousRunOf(const std::vector<std::string>& got,
                               const std::vector<std::string>& sent) {
-  if (got.empty()) return false;
-  for (size_t start = 0; start + got.size() <= sent.size(); ++start) {
-    if (sent[start] != got[0]) continue;
-    bool all = true;
-    for (size_t i = 1; i < got.size() && all; ++i) all = sent[start + i] == got[i];
-    if (all) return true;
-  }
-  return false;
+  return !got.empty() && std::search(sent.begin(), sent.end(), got.begin(), got.end()) != sent.end();
 }
 
 }  // namespace velmira::test
