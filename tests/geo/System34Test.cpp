@@ -65,14 +65,12 @@ TEST(TransformS34, PlacesOfEachRegionRoundTripWithinTheCheckAndOthersAreOutside)
     int Region, Status;
   } cases[] = {
       {"Jylland_56N_9E", S34Jylland, S34Ok}, {"Aarhus", S34Jylland, S34Ok},
-      {"Aalborg", S34Jylland, S34Ok},        {"Esbjerg", S34Jylland, S34Ok},
-      {"Viborg", S34Jylland, S34Ok},         {"Skagen", S34Jylland, S34Ok},
-      {"Copenhagen", S34Sjaelland, S34Ok},   {"Roskilde", S34Sjaelland, S34Ok},
-      {"Naestved", S34Sjaelland, S34Ok},     {"Holbaek", S34Sjaelland, S34Ok},
-      {"Copenhagen", S34Jylland, S34OutsideBox},
+      {"Aalborg", S34Jylland, S34Ok}, {"Esbjerg", S34Jylland, S34Ok}, {"Viborg", S34Jylland, S34Ok},
+      {"Skagen", S34Jylland, S34Ok}, {"Copenhagen", S34Sjaelland, S34Ok},
+      {"Roskilde", S34Sjaelland, S34Ok}, {"Naestved", S34Sjaelland, S34Ok},
+      {"Holbaek", S34Sjaelland, S34Ok}, {"Copenhagen", S34Jylland, S34OutsideBox},
       {"South_54N_9E", S34Jylland, S34OutsideBox}, {"South_54N_9E", S34Sjaelland, S34OutsideBox},
-      {"South_54N_12E", S34Jylland, S34OutsideBox}, {"South_54N_12E", S34Sjaelland, S34OutsideBox},
-  };
+      {"South_54N_12E", S34Jylland, S34OutsideBox}, {"South_54N_12E", S34Sjaelland, S34OutsideBox}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.Name << " in region " << c.Region);
     const UtmPlace p = places.at(c.Name);
@@ -103,20 +101,14 @@ TEST(TransformS34, BoxBoundsPolygonAndBadInput) {
   } cases[] = {
       // Box bounds are inclusive; the corners lie far outside the polygon, so the status
       // tells the box test apart.
-      {6000000, 300000, S34Jylland, S34Forward, false},
-      {6500000, 700000, S34Jylland, S34Forward, false},
+      {6000000, 300000, S34Jylland, S34Forward, false}, {6500000, 700000, S34Jylland, S34Forward, false},
       {std::nextafter(6000000.0, 0.0), 500000, S34Jylland, S34Forward, true},
       {6200000, std::nextafter(700000.0, 1e9), S34Jylland, S34Forward, true},
-      {-43894, 31610, S34Sjaelland, S34Inverse, false},
-      {280862, 248251, S34Sjaelland, S34Inverse, false},
-      {nan, 500000, S34Jylland, S34Forward, true},
-      {6200000, nan, S34Jylland, S34Forward, true},
-      {inf, 500000, S34Jylland, S34Forward, true},
-      {6200000, -inf, S34Sjaelland, S34Inverse, true},
-      {6200000, 500000, 3, S34Forward, true},
-      {6200000, 500000, 0, S34Forward, true},
-      {6200000, 500000, S34Jylland, 0, true},
-  };
+      {-43894, 31610, S34Sjaelland, S34Inverse, false}, {280862, 248251, S34Sjaelland, S34Inverse, false},
+      {nan, 500000, S34Jylland, S34Forward, true}, {6200000, nan, S34Jylland, S34Forward, true},
+      {inf, 500000, S34Jylland, S34Forward, true}, {6200000, -inf, S34Sjaelland, S34Inverse, true},
+      {6200000, 500000, 3, S34Forward, true}, {6200000, 500000, 0, S34Forward, true},
+      {6200000, 500000, S34Jylland, 0, true}};
   for (const auto& c : cases) {
     double n = 0, e = 0;
     EXPECT_EQ(TransformS34(c.First, c.Second, c.Region, c.Direction, n, e) == S34OutsideBox,
@@ -163,9 +155,8 @@ TEST(System34Grid, CopenhagenOnlyInGrid49AndFiftyFourNorthInNeither) {
     int16_t Grid;
     double Lat, Lon;
     bool Inside;
-  } cases[] = {{48, 55.6761, 12.5683, false}, {49, 55.6761, 12.5683, true},
-               {48, 54, 9, false},            {48, 54, 12, false},
-               {49, 54, 9, false},            {49, 54, 12, false}};
+  } cases[] = {{48, 55.6761, 12.5683, false}, {49, 55.6761, 12.5683, true}, {48, 54, 9, false},
+               {48, 54, 12, false}, {49, 54, 9, false}, {49, 54, 12, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "grid " << c.Grid << " at " << c.Lat << ", " << c.Lon);
     PointOn at(c.Grid, 27, c.Lat, c.Lon);

@@ -1,10 +1,8 @@
 #include "ReceiverSimulator.h"
 
-#include <cerrno>
 #include <cstdarg>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -46,18 +44,15 @@ std::string WithChecksum(const std::string& body) {
   return Format("$%s*%02X", body.c_str(), sum);
 }
 
+namespace {
+// One second of a plausible receiver near Munich moving north-east: RMC, GGA, GSA, three GSV,
+// VTG and GLL, with the time advancing by 50 ms per epoch so that every epoch is distinct.
 std::vector<std::string> ReceiverEpoch(int epoch) {
-  int centis = epoch * 5;  // 50 ms per epoch
-  int hour = 12 + centis / 360000 % 12;
-  int minute = centis / 6000 % 60;
-  int second = centis / 100 % 60;
-  int hundredths = centis % 100;
-  std::string time = Format("%02d%02d%02d.%02d", hour, minute, second, hundredths);
-  double latMin = 7.038 + (epoch % 10000) * 0.0001;
-  double lonMin = 31.000 + (epoch % 10000) * 0.0001;
-  std::string lat = Format("48%07.4f", latMin);
-  std::string lon = Format("011%07.4f", lonMin);
-  int azimuth = epoch % 360;
+  const int centis = epoch * 5;  // 50 ms per epoch
+  const std::string time = Format("%02d%02d%02d.%02d", 12 + centis / 360000 % 12,
+                                  centis / 6000 % 60, centis / 100 % 60, centis % 100);
+  const std::string lat = Format("48%07.4f", 7.038 + (epoch % 10000) * 0.0001);
+  const std::string lon = Format("011%07.4f", 31.000 + (epoch % 10000) * 0.0001);
   return {
       WithChecksum(Format("GPRMC,%s,A,%s,N,%s,E,022.4,084.4,230394,003.1,W", time.c_str(),
                           lat.c_str(), lon.c_str())),
@@ -65,13 +60,15 @@ std::vector<std::string> ReceiverEpoch(int epoch) {
                           lat.c_str(), lon.c_str())),
       WithChecksum("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"),
       WithChecksum(Format("GPGSV,3,1,11,03,03,%03d,00,04,15,270,00,06,01,010,00,13,06,292,00",
-                          azimuth)),
+                          epoch % 360)),
       WithChecksum("GPGSV,3,2,11,14,25,170,00,16,57,208,39,18,67,296,40,19,40,246,00"),
       WithChecksum("GPGSV,3,3,11,22,42,067,42,24,14,311,43,27,05,244,00,,,,"),
       WithChecksum(Format("GPVTG,%05.1f,T,034.4,M,005.5,N,010.2,K", 54.7 + epoch % 100)),
       WithChecksum(Format("GPGLL,%s,N,%s,E,%s,A", lat.c_str(), lon.c_str(), time.c_str())),
   };
 }
+
+}  // namespace
 
 ReceiverSimulator::ReceiverSimulator(int32_t rate) : OwnRate(rate) {
   int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
@@ -97,11 +94,12 @@ ReceiverSimulator::ReceiverSimulator(int32_t rate) : OwnRate(rate) {
 ReceiverSimulator::~ReceiverSimulator() { Unplug(); }
 
 void ReceiverSimulator::StreamSentences(std::vector<std::string> sentences, bool repeat) {
-  std::lock_guard<std::mutex> hold(Mutex);
-  Generate = false;
-  Given = std::move(sentences);
-  Repeat = repeat;
-  Pending.assign(Given.begin(), Given.end());
+  Locked([&] {
+    Generate = false;
+    Given = std::move(sentences);
+    Repeat = repeat;
+    Pending.assign(Given.begin(), Given.end());
+  });
 }
 
 void ReceiverSimulator::SendBytes(const std::string& bytes) {
@@ -111,23 +109,18 @@ void ReceiverSimulator::SendBytes(const std::string& bytes) {
 
 void ReceiverSimulator::Start() { ResumeSending(); }
 
-void ReceiverSimulator::StopSending() {
-  std::lock_guard<std::mutex> hold(Mutex);
-  Sending = false;
-}
+void ReceiverSimulator::StopSending() { Locked([&] { Sending = false; }); }
 
 void ReceiverSimulator::ResumeSending() {
-  std::lock_guard<std::mutex> hold(Mutex);
-  Sending = true;
-  ScheduleStartUs = NowUs();
-  SentSinceStart = 0;
+  Locked([&] {
+    Sending = true;
+    ScheduleStartUs = NowUs();
+    SentSinceStart = 0;
+  });
 }
 
 void ReceiverSimulator::Unplug() {
-  {
-    std::lock_guard<std::mutex> hold(Mutex);
-    Quit = true;
-  }
+  Locked([&] { Quit = true; });
   if (Worker.joinable()) Worker.join();
   if (Master >= 0) ::close(Master);
   Master = -1;
@@ -140,12 +133,7 @@ bool ReceiverSimulator::ReadLineSettings(LineSettings* out) const {
   if (::ioctl(Master, TCGETS2, &t) != 0) return false;
   LineSettings s;
   s.Rate = t.c_ospeed;
-  switch (t.c_cflag & CSIZE) {
-    case CS5: s.DataBits = 5; break;
-    case CS6: s.DataBits = 6; break;
-    case CS7: s.DataBits = 7; break;
-    default: s.DataBits = 8; break;
-  }
+  s.DataBits = 5 + static_cast<int>((t.c_cflag & CSIZE) / CS6);  // CS5..CS8 are 0..3 times CS6
   s.Parity = (t.c_cflag & PARENB) != 0;
   s.TwoStopBits = (t.c_cflag & CSTOPB) != 0;
   s.Canonical = (t.c_lflag & ICANON) != 0;
@@ -161,44 +149,22 @@ bool ReceiverSimulator::ReadLineSettings(LineSettings* out) const {
   return true;
 }
 
-std::vector<uint32_t> ReceiverSimulator::RatesSeen() const {
-  std::lock_guard<std::mutex> hold(Mutex);
-  return Rates;
-}
-
-std::vector<std::string> ReceiverSimulator::Sent() const {
-  std::lock_guard<std::mutex> hold(Mutex);
-  return SentLog;
-}
-
-size_t ReceiverSimulator::SentCount() const {
-  std::lock_guard<std::mutex> hold(Mutex);
-  return SentLog.size();
-}
+std::vector<uint32_t> ReceiverSimulator::RatesSeen() const { return Locked([&] { return Rates; }); }
+std::vector<std::string> ReceiverSimulator::Sent() const { return Locked([&] { return SentLog; }); }
+size_t ReceiverSimulator::SentCount() const { return Locked([&] { return SentLog.size(); }); }
+std::string ReceiverSimulator::Written() const { return Locked([&] { return WrittenBytes; }); }
 
 bool ReceiverSimulator::WaitUntilDrained(int timeoutMs) const {
-  std::unique_lock<std::mutex> hold(Mutex);
-  return Changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                          [this] { return Raw.empty() && Pending.empty() && !Generate && !Repeat; });
-}
-
-std::string ReceiverSimulator::Written() const {
-  std::lock_guard<std::mutex> hold(Mutex);
-  return WrittenBytes;
+  return WaitFor(timeoutMs, [this] { return Raw.empty() && Pending.empty() && !Generate && !Repeat; });
 }
 
 bool ReceiverSimulator::WaitForWritten(size_t bytes, int timeoutMs) const {
-  std::unique_lock<std::mutex> hold(Mutex);
-  return Changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                          [&] { return WrittenBytes.size() >= bytes; });
+  return WaitFor(timeoutMs, [&] { return WrittenBytes.size() >= bytes; });
 }
 
 void ReceiverSimulator::Run() {
   for (;;) {
-    {
-      std::lock_guard<std::mutex> hold(Mutex);
-      if (Quit) return;
-    }
+    if (Locked([&] { return Quit; })) return;
     Record();
     ObserveLine();
     SendDue();
@@ -273,7 +239,6 @@ void ReceiverSimulator::SendDue() {
         c = static_cast<char>(NoiseState >> 16);
         if (c == '$') c = '#';
       }
-      Noise += static_cast<int64_t>(wire.size());
     }
     ssize_t n = ::write(Master, wire.data(), wire.size());
     size_t written = n > 0 ? static_cast<size_t>(n) : 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -17,10 +18,6 @@ namespace velmira::test {
 
 // "$" + body + "*" + the two upper-case hex digits of the checksum (no CR LF).
 std::string WithChecksum(const std::string& body);
-
-// One second of a plausible receiver near Munich moving north-east: RMC, GGA, GSA, three GSV,
-// VTG and GLL, with the time advancing by 50 ms per epoch so that every epoch is distinct.
-std::vector<std::string> ReceiverEpoch(int epoch);
 
 // The slave side's settings as read from the master side.
 struct LineSettings {
@@ -49,7 +46,6 @@ class ReceiverSimulator {
   bool Ready() const { return Master >= 0; }
   // The slave device node, to map a COM port to.
   const std::string& DevicePath() const { return Path; }
-  int32_t Rate() const { return OwnRate; }
 
   // Streams these sentences ("$...*hh", no CR LF) instead of generated epochs; once through,
   // or round and round.
@@ -72,7 +68,6 @@ class ReceiverSimulator {
   size_t SentCount() const;
   // True once nothing is left to stream from a once-through list (or SendBytes).
   bool WaitUntilDrained(int timeoutMs) const;
-  int64_t NoiseBytes() const { return Noise.load(); }
   // Bytes the pseudo-terminal would not take because nobody read them.
   int64_t OverrunBytes() const { return Overrun.load(); }
 
@@ -81,6 +76,16 @@ class ReceiverSimulator {
   bool WaitForWritten(size_t bytes, int timeoutMs) const;
 
  private:
+  template <class F>
+  auto Locked(F f) const {
+    std::lock_guard<std::mutex> hold(Mutex);
+    return f();
+  }
+  template <class Predicate>
+  bool WaitFor(int timeoutMs, Predicate done) const {
+    std::unique_lock<std::mutex> hold(Mutex);
+    return Changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), done);
+  }
   void Run();
   void Record();
   void ObserveLine();
@@ -111,7 +116,6 @@ class ReceiverSimulator {
   std::vector<uint32_t> Rates;
   LineSettings Current;
   uint32_t NoiseState = 12345;
-  std::atomic<int64_t> Noise{0};
   std::atomic<int64_t> Overrun{0};
 
   std::thread Worker;
