@@ -10,9 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "support/GpsMessages.h"
 #include "velmira/velmira.h"
 
 namespace {
+
+using testsupport::DeleteCarried;
 
 // The sample drive log: GGA, GSA, GSV groups, RMC, VTG, GLL and proprietary sentences.
 std::vector<std::u16string> LoadLines() {
@@ -31,19 +34,6 @@ std::vector<std::u16string> LoadLines() {
 const std::vector<std::u16string>& Lines() {
   static const std::vector<std::u16string> lines = LoadLines();
   return lines;
-}
-
-void DeleteCarried(const VmMsg& m) {
-  void* object = reinterpret_cast<void*>(m.lParam);
-  switch (m.wParam) {
-    case 1: NmeaSentence_Delete(static_cast<VmNmeaSentence*>(object)); break;
-    case 5: GpsFix_Delete(static_cast<VmGpsFix*>(object)); break;
-    case 6: Satellites_Delete(static_cast<VmSatellites*>(object)); break;
-    case 7: Movement_Delete(static_cast<VmMovement*>(object)); break;
-    case 8: Quality_Delete(static_cast<VmQuality*>(object)); break;
-    case 9: ComStatus_Delete(static_cast<VmComStatus*>(object)); break;
-    default: break;
-  }
 }
 
 void BM_ParsePolled(benchmark::State& state) {
