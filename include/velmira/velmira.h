@@ -46,6 +46,23 @@ typedef struct VmSatellite VmSatellite;
 typedef struct VmQuality VmQuality;
 typedef struct VmComStatus VmComStatus;
 typedef struct VmPosition VmPosition;
+typedef struct VmPen VmPen;
+typedef struct VmBrush VmBrush;
+typedef struct VmTextFont VmTextFont;
+typedef struct VmPoint VmPoint;
+typedef struct VmIcon VmIcon;
+typedef struct VmLabel VmLabel;
+typedef struct VmLine VmLine;
+typedef struct VmRectangle VmRectangle;
+typedef struct VmEllipse VmEllipse;
+/* Any overlay object (VmIcon, VmLine, VmEllipse, VmRectangle or VmLabel); the viewer's
+ * functions pass its type code beside it. */
+typedef struct VmMapObject VmMapObject;
+typedef struct VmLayers VmLayers;
+typedef struct VmLayer VmLayer;
+typedef struct VmViewer VmViewer;
+typedef struct VmMap VmMap;
+typedef struct VmMapLib VmMapLib;
 
 /* ------------------------------------------------------------------------------------------
  * Error records
@@ -379,6 +396,30 @@ VELMIRA_API void Position_SetDatum(VmPosition* h, int16_t datum);
 VELMIRA_API int16_t Position_GetGrid(VmPosition* h);
 /* 1..49, else "Unknown grid!". The zone is kept; latitude/longitude become authoritative. */
 VELMIRA_API void Position_SetGrid(VmPosition* h, int16_t grid);
+
+/* ------------------------------------------------------------------------------------------
+ * Drawing attributes: Pen, Brush, TextFont, Point.
+ * ---------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------
+ * Overlay objects: Icon, Label, Line, Rectangle, Ellipse.
+ * ---------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------
+ * Layers and Layer.
+ * ---------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------
+ * Viewer.
+ * ---------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------
+ * Map.
+ * ---------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------
+ * MapLib.
+ * ---------------------------------------------------------------------------------------- */
 
 
 #ifdef __cplusplus
