@@ -399,7 +399,99 @@ VELMIRA_API void Position_SetGrid(VmPosition* h, int16_t grid);
 
 /* ------------------------------------------------------------------------------------------
  * Drawing attributes: Pen, Brush, TextFont, Point.
+ *
+ * Small value objects that overlay objects draw with. Holders share them by reference, not by
+ * copy: a pen set on two labels, or used as a font's colour, is the same pen, and a change
+ * made through any handle shows at the next drawing. Every field accessor below only reads or
+ * stores its field and leaves the error record as it was; none of them fails.
+ *
+ * Colour parts are 16-bit and stored unchanged (no range check); drawing uses the low 8 bits
+ * of each, so 256 draws as 0, 300 as 44 and 511 as 255.
  * ---------------------------------------------------------------------------------------- */
+
+/* Pen: outline colour and width. New pens are black (0, 0, 0) and 1 pixel wide. Null when out
+ * of memory. Delete it with Pen_Delete. */
+VELMIRA_API VmPen* Pen_New(void);
+/* Drops the caller's reference; holders that share the pen keep it. Null does nothing. */
+VELMIRA_API void Pen_Delete(VmPen* h);
+/* The pen's error record, or null for a null handle. */
+VELMIRA_API VmError* Pen_GetErrHandle(VmPen* h);
+VELMIRA_API int16_t Pen_GetRed(VmPen* h);
+VELMIRA_API void Pen_SetRed(VmPen* h, int16_t red);
+VELMIRA_API int16_t Pen_GetGreen(VmPen* h);
+VELMIRA_API void Pen_SetGreen(VmPen* h, int16_t green);
+VELMIRA_API int16_t Pen_GetBlue(VmPen* h);
+VELMIRA_API void Pen_SetBlue(VmPen* h, int16_t blue);
+/* Line width in pixels, never negative. */
+VELMIRA_API int16_t Pen_GetWidth(VmPen* h);
+/* Stores the absolute value (-3 is stored as 3; -32768, which has no positive 16-bit twin,
+ * as 32767). */
+VELMIRA_API void Pen_SetWidth(VmPen* h, int16_t width);
+
+/* Brush: fill colour, or no fill while transparent. New brushes are transparent (an object
+ * drawn with a new brush is not filled) with colour 0, 0, 0. Null when out of memory. Delete
+ * it with Brush_Delete. */
+VELMIRA_API VmBrush* Brush_New(void);
+/* Drops the caller's reference; holders that share the brush keep it. Null does nothing. */
+VELMIRA_API void Brush_Delete(VmBrush* h);
+/* The brush's error record, or null for a null handle. */
+VELMIRA_API VmError* Brush_GetErrHandle(VmBrush* h);
+VELMIRA_API int16_t Brush_GetRed(VmBrush* h);
+VELMIRA_API void Brush_SetRed(VmBrush* h, int16_t red);
+VELMIRA_API int16_t Brush_GetGreen(VmBrush* h);
+VELMIRA_API void Brush_SetGreen(VmBrush* h, int16_t green);
+VELMIRA_API int16_t Brush_GetBlue(VmBrush* h);
+VELMIRA_API void Brush_SetBlue(VmBrush* h, int16_t blue);
+/* The flag as last set (nonzero: no fill; the colour is then ignored). */
+VELMIRA_API uint8_t Brush_GetTransparent(VmBrush* h);
+VELMIRA_API void Brush_SetTransparent(VmBrush* h, uint8_t transparent);
+
+/* TextFont: typeface, size, weight, slant and text colour of labels. A new font is "Times",
+ * 10 points, neither bold nor italic, with a new black colour pen of its own. Delete it with
+ * TextFont_Delete. */
+VELMIRA_API VmTextFont* TextFont_New(void);
+/* Drops the caller's reference; the last one also releases the font's colour pen. Null does
+ * nothing. */
+VELMIRA_API void TextFont_Delete(VmTextFont* h);
+/* The font's error record, or null for a null handle. */
+VELMIRA_API VmError* TextFont_GetErrHandle(VmTextFont* h);
+/* The typeface name as a copy string, also stored through `out` (may be null): each call makes
+ * a new string, which the caller frees with SysFreeString. */
+VELMIRA_API BSTR TextFont_GetFace(VmTextFont* h, BSTR* out);
+/* Replaces the typeface name (low 8 bits of each unit, so names are plain ASCII). Null stores
+ * an empty name: the platform's default typeface is drawn. Names are kept whole, but only
+ * their first 31 characters reach the platform font. */
+VELMIRA_API void TextFont_SetFace(VmTextFont* h, const WCHAR* face);
+/* Character size in points, written through `out` (null writes nothing). */
+VELMIRA_API void TextFont_GetSize(VmTextFont* h, double* out);
+/* Reads the size in points through `value` (null changes nothing); no range check. Drawing
+ * uses the whole points only: 10.9 draws as 10. */
+VELMIRA_API void TextFont_SetSize(VmTextFont* h, const double* value);
+/* Bold weight: the flag as last set, nonzero meaning bold. */
+VELMIRA_API uint8_t TextFont_GetBold(VmTextFont* h);
+VELMIRA_API void TextFont_SetBold(VmTextFont* h, uint8_t bold);
+/* Slanted face: the flag as last set, nonzero meaning italic. */
+VELMIRA_API uint8_t TextFont_GetItalic(VmTextFont* h);
+VELMIRA_API void TextFont_SetItalic(VmTextFont* h, uint8_t italic);
+/* The font's colour pen itself with one more reference: changes made through it change the
+ * text colour. Release it with Pen_Delete. Only its colour is used, not its width. */
+VELMIRA_API VmPen* TextFont_GetColor(VmTextFont* h);
+/* Shares `pen` as the text colour (the font adds its own reference and releases its previous
+ * pen; the caller still deletes its handle). Null gives the font a new black pen of its own. */
+VELMIRA_API void TextFont_SetColor(VmTextFont* h, VmPen* pen);
+
+/* Point: a pixel position, x to the right and y downwards. Points the viewer and overlay
+ * objects take or return are in view pixels (the current map's picture as zoomed and
+ * rotated). A new point is 0, 0; null when out of memory. Delete it with Point_Delete. */
+VELMIRA_API VmPoint* Point_New(void);
+/* Drops the caller's reference; null does nothing. */
+VELMIRA_API void Point_Delete(VmPoint* h);
+/* The point's error record, or null for a null handle. */
+VELMIRA_API VmError* Point_GetErrHandle(VmPoint* h);
+VELMIRA_API int32_t Point_GetX(VmPoint* h);
+VELMIRA_API void Point_SetX(VmPoint* h, int32_t x);
+VELMIRA_API int32_t Point_GetY(VmPoint* h);
+VELMIRA_API void Point_SetY(VmPoint* h, int32_t y);
 
 /* ------------------------------------------------------------------------------------------
  * Overlay objects: Icon, Label, Line, Rectangle, Ellipse.
