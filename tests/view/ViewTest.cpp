@@ -1,11 +1,13 @@
-// Pure pieces of the attributes' platform conversion; Rect against a small reference model
-// driven by random input.
+// Pure pieces of the attributes' platform conversion; Rect and ObjectList each against a small
+// reference model driven by random input, with references and Close calls counted.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <limits>
 #include <random>
+#include <vector>
 
+#include "view/ObjectList.h"
 #include "view/Rect.h"
 #include "view/TextFont.h"
 
@@ -63,6 +65,87 @@ TEST(RectArithmetic, OverlapAndClipMatchThePixelSets) {
                           : a.Width < 1 || a.Height < 1);
     }
   }
+}
+
+struct Item : RefObject {
+  void Close() override { ++Closes; }
+  int Closes = 0;
+};
+
+// Position p is order[p - 1]; cursor -1 is none.
+struct Model {
+  std::vector<Item*> order;
+  int cursor = -1;
+
+  void Insert(Item* item, int index) {
+    int n = static_cast<int>(order.size());
+    order.insert(order.begin() + ((index < 0 || index > n) ? n : std::max(index, 1) - 1), item);
+    cursor = 0;
+  }
+  int IndexOf(uint32_t id) const {
+    auto it = std::find_if(order.begin(), order.end(), [&](Item* e) { return e->GetID() == id; });
+    return it == order.end() ? 0 : static_cast<int>(it - order.begin()) + 1;
+  }
+  bool Remove(uint32_t id) {
+    int p = IndexOf(id);
+    if (p != 0) order.erase(order.begin() + (p - 1)), cursor = order.empty() ? -1 : 0;
+    return p != 0;
+  }
+  Item* Step(int to) {  // moves the cursor; off either end it becomes none
+    cursor = (to >= 0 && to < static_cast<int>(order.size())) ? to : -1;
+    return cursor < 0 ? nullptr : order[cursor];
+  }
+  Item* Walk(int by) { return cursor < 0 ? nullptr : Step(cursor + by); }  // none stays none
+  Item* Held(int p) const { return p == 0 ? nullptr : order[p - 1]; }
+  long Nodes(Item* e) const { return std::count(order.begin(), order.end(), e); }
+};
+
+// The random run starts from a worked example, which checks the model's insert rules too.
+TEST(ObjectList, RandomOperationsMatchTheModel) {
+  std::vector<Ref<Item>> pool;
+  for (int i = 0; i < 6; ++i) pool.push_back(MakeRef<Item>());
+  pool[5]->SetID(pool[4]->GetID());  // two objects with one ID: the one nearer the head wins
+  ObjectList list;
+  Model model;
+  for (auto [item, index] : {std::pair{0, -1}, {1, -1}, {2, -1}, {3, 2}, {4, 0}, {5, 6}}) {
+    list.Insert(pool[item].Get(), index), model.Insert(pool[item].Get(), index);
+  }
+  ASSERT_EQ(model.order, (std::vector<Item*>{pool[4].Get(), pool[0].Get(), pool[3].Get(),
+                                              pool[1].Get(), pool[2].Get(), pool[5].Get()}));
+  EXPECT_FALSE(list.Insert(nullptr, 1));
+  EXPECT_EQ(list.GetError().Code, errors::InvalidArgument);
+  std::mt19937 random(11);
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+  for (int step = 0; step < 5000; ++step) {
+    int n = static_cast<int>(model.order.size());
+    uint32_t id = pick(7) == 0 ? 999999 : pool[pick(6)]->GetID();
+    Item* item = pool[pick(6)].Get();
+    Ref<RefObject> got;
+    Item* want = nullptr;
+    switch (int index = pick(n + 5) - 2; pick(10)) {
+      case 0: case 1: case 2: list.Insert(item, index), model.Insert(item, index); break;
+      case 3: case 4: ASSERT_EQ(list.Remove(id), model.Remove(id)); break;
+      case 5: got = list.First(), want = model.Step(0); break;
+      case 6: got = list.Last(), want = model.Step(n - 1); break;
+      case 7: got = list.Next(), want = model.Walk(1); break;
+      case 8: got = list.Prev(), want = model.Walk(-1); break;
+      case 9: if (pick(10) == 0) list.Clear(), model.order.clear(), model.cursor = -1; break;
+    }
+    ASSERT_EQ(got.Get(), want) << "walk differs at step " << step;
+    ASSERT_EQ(list.Count(), static_cast<int>(model.order.size()));
+    ASSERT_EQ(list.IndexOf(id), model.IndexOf(id)) << "step " << step;
+    ASSERT_EQ(list.Find(id).Get(), model.Held(model.IndexOf(id)));
+    for (int p = 0; p <= list.Count() + 1; ++p) {
+      ASSERT_EQ(list.IdAt(p), p > list.Count() || p == 0 ? 0u : model.Held(p)->GetID());
+    }
+    for (auto& e : pool) {  // the list holds one reference per node, nothing more
+      ASSERT_EQ(e->RefCount(), 1u + model.Nodes(e.Get()) + (got.Get() == e.Get())) << step;
+    }
+  }
+  list.CloseAll();
+  for (auto& e : pool) EXPECT_EQ(e->Closes, model.Nodes(e.Get()));
+  list.Clear();
+  for (auto& e : pool) EXPECT_EQ(e->RefCount(), 1u) << "clearing the list releases all";
 }
 
 }  // namespace
