@@ -123,9 +123,9 @@ void OnEvent(const VmMsg& m, Travel& t) {
 }  // namespace
 
 int RunDemo(const Args& args) {
-  if (args.size() > 1) {
-    std::fprintf(stderr, "usage: velmira demo [NMEA-FILE]\n");
-    return 2;
+  if (args.size() > 1) return BadUsage("demo", "one log at most");
+  if (!args.empty() && IsOption(args[0])) {
+    return BadUsage("demo", "unknown option '" + args[0] + "'");
   }
   std::string path = args.empty() ? std::string(VELMIRA_EXAMPLES_DIR) + "/drive.nmea" : args[0];
   std::ifstream in(path, std::ios::binary);
