@@ -4,9 +4,11 @@
 
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "support/ReceiverSimulator.h"
 #include "support/ToolRunner.h"
+#include "velmira/velmira.h"
 
 namespace {
 
@@ -47,8 +49,9 @@ TEST(NmeaTool, SentencesOptionAddsEscapedSentenceLinesAndCountStops) {
   ToolResult r = Nmea("--sentences -", odd + "\r\n" + Gga + "\r\n");
   ASSERT_EQ(r.Status, 0);
   ASSERT_EQ(r.Lines.size(), 3u);
-  EXPECT_EQ(r.Lines[0], "{\"class\":\"SENTENCE\",\"command\":\"YZ,\",\"text\":\"$PXYZ,a\\\"b\\\\c*" +
-                            odd.substr(odd.size() - 2) + "\"}");
+  EXPECT_EQ(r.Lines[0],
+            "{\"class\":\"SENTENCE\",\"command\":\"YZ,\",\"text\":\"$PXYZ,a\\\"b\\\\c*" +
+                odd.substr(odd.size() - 2) + "\"}");
   EXPECT_EQ(r.Lines[1], GgaJson);
   EXPECT_EQ(r.Lines[2], "{\"class\":\"SENTENCE\",\"command\":\"GGA\",\"text\":\"" + Gga + "\"}");
   r = Nmea("--sentences --count 2 -", Gga + "\r\n" + Gga + "\r\n" + Gga + "\r\n");
@@ -74,13 +77,72 @@ TEST(NmeaTool, GridAndDatumOptionsReachTheFixPosition) {
 }
 
 TEST(NmeaTool, BadUsageExitsWithTwoAndMissingFileWithOne) {
-  for (const char* args : {"", "--port", "--port 2 file.nmea", "--zone 32 -", "--polled 100 -",
-                           "--baud 4800 -", "--count -1 -", "--seconds x -", "--frobnicate -",
-                           "a.nmea b.nmea", "--grid 99 -", "--datum 28 -"}) {
+  for (const char* args :
+       {"", "--port", "--port 2 file.nmea", "--zone 32 -", "--polled 100 -", "--baud 4800 -",
+        "--count -1 -", "--seconds x -", "a.nmea b.nmea", "--grid 99 -", "--datum 28 -",
+        "--port 256", "--port 0 --device /x", "--port 3 --baud 1234"}) {
     EXPECT_EQ(Nmea(args).Status, 2) << "'" << args << "'";
   }
   EXPECT_EQ(Nmea("/nonexistent/file.nmea").Status, 1);
-  EXPECT_EQ(Nmea("--port 7 --baud 4800 --seconds 1").Status, 1) << "COM7 without a device";
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// A port that cannot be opened is named with its device and the library's message, whether
+// detection would have skipped it or the parser opens it at a given rate.
+TEST(NmeaTool, PortThatCannotBeOpenedIsNamedWithItsDevice) {
+  for (const char* mode : {"", " --baud 4800", " --polled 100"}) {
+    const ToolResult r =
+        Nmea("--port 5 --device /nonexistent/velmira-gps --seconds 5" + std::string(mode));
+    EXPECT_EQ(r.Status, 1) << mode;
+    EXPECT_TRUE(Contains(
+        r.Errors,
+        "COM5 is /nonexistent/velmira-gps, which cannot be opened: Comm port does not exist"))
+        << r.Errors;
+  }
+  // A port this process holds through the library is in use for the program.
+  velmira::test::ReceiverSimulator receiver(4800);
+  ASSERT_TRUE(receiver.Ready());
+  velmira::test::IsolatedComPorts ports;
+  ports.Map(3, receiver.DevicePath());
+  VmNmeaParser* holder = NmeaParser_New();
+  NmeaParser_SetNoEvents(holder, 1);
+  NmeaParser_SetComPort(holder, 3);
+  NmeaParser_SetBaudRate(holder, 4800);
+  NmeaParser_SetPortEnabled(holder, 1);
+  ASSERT_EQ(Error_ErrNum(NmeaParser_GetErrHandle(holder)), 0);
+  const ToolResult r = Nmea("--device " + receiver.DevicePath() + " --seconds 5");
+  NmeaParser_Delete(holder);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_TRUE(Contains(
+      r.Errors, "COM1 is " + receiver.DevicePath() + ", which cannot be opened: Comm port in use!"))
+      << r.Errors;
+
+  // The program learns the device of a COM number from the library, whole or cut short.
+  char cut[6] = "xxxxx";
+  EXPECT_EQ(VmComPort_GetDevice(3, cut, sizeof cut), receiver.DevicePath().size());
+  EXPECT_EQ(std::string(cut), receiver.DevicePath().substr(0, 5));
+  EXPECT_EQ(VmComPort_GetDevice(0, cut, sizeof cut) + VmComPort_GetDevice(256, cut, sizeof cut),
+            0u);
+}
+
+TEST(NmeaTool, SilentPortEndsWithAnErrorThatSaysWhatWasTried) {
+  velmira::test::ReceiverSimulator receiver(4800);  // never started: the line stays silent
+  ASSERT_TRUE(receiver.Ready());
+  const std::string port = "COM1 (" + receiver.DevicePath() + ")";
+  for (const auto& [baud, said, tried] :
+       {std::tuple{"", "detecting the receiver on ",
+                   " at 4800, then 57600, 9600, 19200 and 38400 baud"},
+        std::tuple{" --baud 9600", "reading ", " at 9600 baud"}}) {
+    const ToolResult r = Nmea("--device " + receiver.DevicePath() + " --seconds 0.5" + baud);
+    EXPECT_EQ(r.Status, 1) << baud;
+    EXPECT_TRUE(r.Lines.empty());
+    EXPECT_TRUE(Contains(r.Errors, said + port + tried)) << r.Errors;
+    EXPECT_TRUE(Contains(r.Errors, "no valid NMEA within 0.5 s; tried " + port + tried))
+        << r.Errors;
+  }
 }
 
 TEST(NmeaTool, SerialDeviceInEventAndPolledMode) {
@@ -92,11 +154,13 @@ TEST(NmeaTool, SerialDeviceInEventAndPolledMode) {
   ASSERT_EQ(r.Status, 0) << r.Errors;
   ASSERT_EQ(r.Lines.size(), 4u);
   EXPECT_EQ(r.Lines[0], "{\"class\":\"COMSTATUS\",\"valid\":true,\"port\":1,\"baud\":9600}");
+  EXPECT_TRUE(Contains(r.Errors, "valid NMEA on COM1 at 9600 baud")) << r.Errors;
   r = Nmea("--port 9 --polled 2000 --count 3" + device);
   ASSERT_EQ(r.Status, 0) << r.Errors;
   ASSERT_EQ(r.Lines.size(), 3u);
   const std::string all = r.Lines[0] + "\n" + r.Lines[1] + "\n" + r.Lines[2];
   EXPECT_NE(all.find("{\"class\":\"FIX\""), std::string::npos) << all;
+  EXPECT_TRUE(Contains(r.Errors, "valid NMEA on COM9 at 9600 baud")) << r.Errors;
 }
 
 }  // namespace
