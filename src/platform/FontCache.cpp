@@ -73,7 +73,8 @@ struct FaceKey {
   bool Bold = false;
   bool Italic = false;
 
-  explicit FaceKey(const LOGFONTW& r) : Height(r.lfHeight), Bold(r.lfWeight >= 550), Italic(r.lfItalic != 0) {
+  explicit FaceKey(const LOGFONTW& r)
+      : Height(r.lfHeight), Bold(r.lfWeight >= 550), Italic(r.lfItalic != 0) {
     for (int i = 0; i < LF_FACESIZE - 1 && r.lfFaceName[i] != 0; ++i) {
       char16_t c = r.lfFaceName[i];
       Name[i] = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
@@ -146,7 +147,8 @@ std::shared_ptr<FontFace> FontFace::Find(const LOGFONTW& request) {
   FaceCache& cache = Cache();
   std::lock_guard<std::mutex> hold(cache.Mutex);
   auto& recent = cache.Recent;
-  auto hit = std::find_if(recent.begin(), recent.end(), [&key](const auto& e) { return e.first == key; });
+  auto hit =
+      std::find_if(recent.begin(), recent.end(), [&key](const auto& e) { return e.first == key; });
   if (hit != recent.end()) {
     std::rotate(recent.begin(), hit, hit + 1);
     return recent.front().second;

@@ -100,11 +100,16 @@ FontFace* GdiFont::Face() {
 
 HGDIOBJ GetStockObject(int32_t which) {
   switch (which) {
-    case WHITE_BRUSH: return &Stock().White;
-    case NULL_BRUSH: return &Stock().Hollow;
-    case BLACK_PEN: return &Stock().Black;
-    case SYSTEM_FONT: return &Stock().System;
-    default: return nullptr;
+    case WHITE_BRUSH:
+      return &Stock().White;
+    case NULL_BRUSH:
+      return &Stock().Hollow;
+    case BLACK_PEN:
+      return &Stock().Black;
+    case SYSTEM_FONT:
+      return &Stock().System;
+    default:
+      return nullptr;
   }
 }
 
