@@ -94,6 +94,9 @@ GdiFont* StockSystemFont() { return &Stock().System; }
 GdiBitmap* StockBitmap() { return &Stock().Default; }
 
 FontFace* GdiFont::Face() {
+  // The stock font is one object for every context and may be drawn with on two threads.
+  static std::mutex resolving;
+  std::lock_guard<std::mutex> hold(resolving);
   if (!Resolved) Resolved = FontFace::Find(Request);
   return Resolved.get();
 }
