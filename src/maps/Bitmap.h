@@ -4,6 +4,7 @@
 // are those of the platform's BITMAPINFOHEADER.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "frame/RefObject.h"
@@ -28,6 +29,7 @@ struct BitmapInfoHeader {
   uint32_t ImportantColours;  // always 0
 };
 static_assert(sizeof(BitmapInfoHeader) == 40, "the info header is 40 bytes on disk and in memory");
+static_assert(std::endian::native == std::endian::little, "blocks and files share one byte order");
 
 class Bitmap final : public RefObject {
  public:
