@@ -25,10 +25,10 @@ uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_
 
 bool SmallPicture(const uint8_t* file, size_t size) {
   if (size < 8 + 16) return true;  // too short to ask for much
-  const int64_t width = static_cast<int32_t>(Le32(file + 8 + 4));
-  const int64_t height = static_cast<int32_t>(Le32(file + 8 + 8));
-  const int64_t depth = file[8 + 14] | file[8 + 15] << 8;
-  return width * depth / 8 * height <= static_cast<int64_t>(MaxPictureBytes);
+  const double width = static_cast<int32_t>(Le32(file + 8 + 4));
+  const double height = static_cast<int32_t>(Le32(file + 8 + 8));
+  const double depth = file[8 + 14] | file[8 + 15] << 8;
+  return width <= 0 || height <= 0 || width * depth / 8 * height <= MaxPictureBytes;
 }
 
 }  // namespace
