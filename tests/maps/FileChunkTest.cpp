@@ -18,29 +18,24 @@ namespace {
 const std::vector<uint8_t> TwoChunks = {'D', 'C', 'B', 'A', 3, 0, 0, 0, 7, 8, 9,
                                         'Z', 'Y', 'X', 'W', 1, 0};
 
-class FileChunkTest : public ::testing::Test {
- protected:
-  std::string PathOf(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("velmira_file_" + std::to_string(::getpid()) + name)).string();
-  }
-  // Writes through File itself (mode 2) and opens the result for reading (mode 1).
-  Ref<File> Make(const std::string& name, const std::vector<uint8_t>& bytes) {
-    Made.push_back(PathOf(name));
-    Text text(Made.back().c_str());
-    auto f = MakeRef<File>();
-    f->Open(text, File::WriteMode);
-    EXPECT_EQ(f->Write(bytes.data(), static_cast<int32_t>(bytes.size())), static_cast<int32_t>(bytes.size()));
-    f->Open(text, File::ReadMode);
-    EXPECT_FALSE(f->GetError().Failed());
-    return f;
-  }
-  void TearDown() override {
-    for (const auto& p : Made) std::remove(p.c_str());
-  }
-  std::vector<std::string> Made;
-};
+std::string PathOf(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / ("velmira_file_" + std::to_string(::getpid()) + name)).string();
+}
 
-TEST_F(FileChunkTest, OpenReadSeekAndTheirErrors) {
+// Writes through File itself (mode 2) and opens the result for reading (mode 1); the name is
+// removed at once, the open file stays readable.
+Ref<File> Make(const std::string& name, const std::vector<uint8_t>& bytes) {
+  Text path(PathOf(name).c_str());
+  auto f = MakeRef<File>();
+  f->Open(path, File::WriteMode);
+  EXPECT_EQ(f->Write(bytes.data(), static_cast<int32_t>(bytes.size())), static_cast<int32_t>(bytes.size()));
+  f->Open(path, File::ReadMode);
+  EXPECT_FALSE(f->GetError().Failed());
+  std::remove(path.Chars());
+  return f;
+}
+
+TEST(FileChunk, OpenReadSeekAndTheirErrors) {
   Text missing(PathOf("missing").c_str());
   File f;
   f.Open(missing, File::ReadMode);
@@ -69,7 +64,7 @@ TEST_F(FileChunkTest, OpenReadSeekAndTheirErrors) {
   EXPECT_TRUE(file->AtEnd());
 }
 
-TEST_F(FileChunkTest, HeadersPeekSkipAndTruncation) {
+TEST(FileChunk, HeadersPeekSkipAndTruncation) {
   static_assert(ChunkTag("MAPH") == 0x4D415048);
   auto file = Make("chunks", TwoChunks);
   ChunkReader reader;

@@ -60,22 +60,16 @@ std::vector<uint8_t> ModelRows(int32_t width, int32_t height, int depth, size_t*
 
 maplib::PictureFormat Format(int32_t width, int32_t height, int depth) {
   maplib::PictureFormat f;
-  f.Width = width;
-  f.Height = height;
-  f.BitsPerPixel = depth;
-  f.Palette.assign(depth <= 8 ? (4u << depth) : 0, 0);
-  for (size_t i = 0; i < f.Palette.size(); ++i) f.Palette[i] = static_cast<uint8_t>(i * 3);
+  f.Width = width, f.Height = height, f.BitsPerPixel = depth;
+  for (uint32_t i = 0; i < (depth <= 8 ? (4u << depth) : 0); ++i) f.Palette.push_back(static_cast<uint8_t>(i * 3));
   return f;
 }
 
 class PictureReaderTest : public ::testing::Test {
  protected:
   std::string NewPath() {
-    std::string p = (std::filesystem::temp_directory_path() /
-                     ("velmira_pic_" + std::to_string(::getpid()) + "_" + std::to_string(Made.size())))
-                        .string();
-    Made.push_back(p);
-    return p;
+    const auto name = "velmira_pic_" + std::to_string(::getpid()) + "_" + std::to_string(Made.size());
+    return Made.emplace_back((std::filesystem::temp_directory_path() / name).string());
   }
   void TearDown() override {
     for (const auto& p : Made) std::remove(p.c_str());
@@ -135,8 +129,7 @@ class PictureReaderTest : public ::testing::Test {
 // tile, the picture's top edge is the top of tile row T - 1, and all else is all ones.
 void ExpectRegion(const Bitmap& b, const Rect& needed, int32_t width, int32_t height, int depth) {
   const int32_t tileRows = (height + 255) / 256;
-  ASSERT_EQ(b.Width(), needed.Width * 256);
-  ASSERT_EQ(b.Height(), needed.Height * 256);
+  ASSERT_EQ(std::make_pair(b.Width(), b.Height()), std::make_pair(needed.Width * 256, needed.Height * 256));
   for (int32_t ry = 0, bad = 0; ry < b.Height() && bad < 5; ++ry) {
     const int32_t tileRow = needed.Top + needed.Height - 1 - ry / 256;
     const int32_t y = (tileRows - 1 - tileRow) * 256 + ry % 256;
