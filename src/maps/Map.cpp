@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "maps/ChunkReader.h"
 #include "maps/MapMath.h"
 
 namespace velmira {
@@ -63,7 +64,41 @@ void SolveFirstRowPivot(float a, float b, float c, float d, double du, double dv
 
 Map::~Map() { Close(); }
 
-void Map::Close() {}
+void Map::Close() {
+  Source.Reset();
+  PicturePosition = 0;
+}
+
+void Map::Load(File* file) {
+  Err.Clear();
+  if (file == nullptr) return Err.Set(errors::Unexpected);
+  DropCache();
+  Source = Ref<File>::Retain(file);
+  ReadRecord(*file);
+  if (Err.Failed()) return Close();
+  Name.Reset();
+  // The stored zone text stands for the zone Text a calibration would have left, so that grid
+  // maps convert in their zone after loading as they did when they were calibrated.
+  Zone = MakeRef<Text>(Rec.Zone, MapRecord::FieldLength(Rec.Zone, MapRecord::ZoneSize));
+  ZoneNum = -1;
+  UpdateViewMatrix();
+}
+
+void Map::ReadRecord(File& file) {
+  auto reader = MakeRef<ChunkReader>();
+  uint32_t tag = 0;
+  int32_t size = 0;
+  if (!reader->ReadHeader(file, &tag, &size)) return Err.CopyFrom(reader->GetError());
+  constexpr int32_t recordSize = sizeof(MapRecord);
+  // A shorter chunk would have us read the next chunk's bytes as the record.
+  if (tag != ChunkTag("MAPH") || size < recordSize) return Err.Set(errors::UnknownFileFormat);
+  file.Read(&Rec, recordSize);
+  if (file.GetError().Failed()) return Err.CopyFrom(file.GetError());
+  if (Rec.VersionMajor != 1 || Rec.VersionMinor != 0) return Err.Set(errors::UnknownFileVersion);
+  file.Seek(size - recordSize, File::FromCurrent);
+  PicturePosition = file.Tell();
+  Err.CopyFrom(file.GetError());
+}
 
 Text* Map::GetName() {
   Err.Clear();

@@ -13,8 +13,11 @@
 #include "frame/RefObject.h"
 #include "frame/Text.h"
 #include "geo/Position.h"
+#include "maps/Bitmap.h"
+#include "maps/File.h"
 #include "maps/MapRecord.h"
 #include "view/Point.h"
+#include "view/Rect.h"
 
 namespace velmira {
 
@@ -26,6 +29,12 @@ class Map final : public RefObject {
 
   // Drops the picture source; the map keeps its calibration and renders white from now on.
   void Close() override;
+
+  // Reads a map chunk (header and record) at the file's position and keeps file as the
+  // picture source; the picture's chunks follow the record. Failures: 10005 without a file,
+  // 10013 for a chunk that cannot hold a map record, 10014 for a record version other than
+  // 1.0, the file's own error for a short read; the map then has no picture source.
+  void Load(File* file);
 
   // The name as a Text (one reference for the caller), made once from the record.
   Text* GetName();
@@ -68,7 +77,29 @@ class Map final : public RefObject {
 
   const MapRecord& Record() const { return Rec; }
 
+  // Tile geometry. Tiles are 256 x 256 pixels; tile columns count from the left, tile rows
+  // from the bottom of the picture, whose top edge is the top edge of the top tile row. A tile
+  // rectangle's Top is its lowest tile row. Each Rect or Point returned is new, the caller's.
+  static constexpr int32_t TileSize = 256;
+  // Tile rows of the picture: (height + 255) / 256.
+  int32_t TileRows() const;
+  // The tiles under the pixel rectangle at (x, y) (its top-left, y from the top) of that size.
+  Rect* TileRect(int32_t x, int32_t y, int32_t width, int32_t height) const;
+  // The pixels a tile rectangle covers, as (left, top, width, height), y from the top.
+  Rect* TileRectToPixels(const Rect& tiles) const;
+  // A map pixel's place in the decoded region; (0, 0) while nothing is loaded.
+  void RegionOrigin(int32_t x, int32_t y, int32_t& rx, int32_t& ry) const;
+  // A view pixel's place in the last rendered bitmap; (0, 0) before the first render.
+  Point* ViewOrigin(int32_t x, int32_t y) const;
+  // The tiles of the picture that the view tile rectangle shows.
+  Rect* NeededTiles(const Rect& view) const;
+  // The picture of the view tile rectangle (top-left pixel = the view's top-left corner) as a
+  // 24-bit bitmap for a 24-bit map, with one reference for the caller; null on failure, with
+  // the map's error record saying why. Same view, zoom and rotation: the same bitmap again.
+  Bitmap* Render(const Rect& view);
+
  private:
+  void ReadRecord(File& file);
   void UpdateViewMatrix();
   void RotateViewMatrix(float uPerX, float uPerY, float vPerX, float vPerY);
   bool Calibrate(const double (&u)[3], const double (&v)[3], const Point* const (&pt)[3],
@@ -78,6 +109,19 @@ class Map final : public RefObject {
   Ref<Text> Zone;
   int16_t ZoneNum = -1;  // -1: not computed yet
   Ref<Text> Name;
+
+  // The view cache: the bitmap last returned by Render, the decoded tiles of the loaded tile
+  // rectangle, the view last rendered and that loaded rectangle. Rectangles are the map's own
+  // copies, so a caller that reuses its Rect cannot change them.
+  Bitmap* WhiteView(const Rect& view);
+  void DropCache();
+  Ref<Bitmap> Rendered;
+  Ref<Bitmap> Region;
+  Ref<Rect> LastView;
+  Ref<Rect> Loaded;
+
+  Ref<File> Source;
+  uint32_t PicturePosition = 0;
 
   float Zoom = 1.0f;
   float Rotation = 0.0f;
