@@ -38,9 +38,9 @@ class MapRenderTest : public ::testing::Test {
     for (const auto& p : Made) std::remove(p.c_str());
   }
   std::string NewPath() {
-    Made.push_back((std::filesystem::temp_directory_path() /
-                    ("velmira_map_" + std::to_string(::getpid()) + "_" + std::to_string(Made.size())))
-                       .string());
+    const std::string name =
+        "velmira_map_" + std::to_string(::getpid()) + "_" + std::to_string(Made.size());
+    Made.push_back((std::filesystem::temp_directory_path() / name).string());
     return Made.back();
   }
   // A file with one 24-bit map of the model. With damagedTile the data chunks are written by
@@ -55,7 +55,8 @@ class MapRenderTest : public ::testing::Test {
     std::vector<uint8_t> rows(size_t{3} * record.Width * record.Height);
     for (int32_t y = 0; y < record.Height; ++y) {
       for (int32_t x = 0; x < record.Width; ++x) {
-        for (int i = 0; i < 3; ++i) rows[3 * (static_cast<size_t>(y) * record.Width + x) + i] = Model(x, y, block) >> 8 * i;
+        uint8_t* pixel = &rows[3 * (static_cast<size_t>(y) * record.Width + x)];
+        for (int i = 0; i < 3; ++i) pixel[i] = static_cast<uint8_t>(Model(x, y, block) >> 8 * i);
       }
     }
     if (damagedTile < 0) {
@@ -186,7 +187,8 @@ TEST_F(MapRenderTest, CacheReusesBitmapsAndReadsOnlyWhenTheTilesChange) {
         const bool outside = mx < -2 || my < -2 || mx >= 602 || my >= 702;
         if (!outside && (!inside || ex < 2 || ex > 14 || ey < 2 || ey > 14)) continue;
         Ref<Point> at = Ref<Point>::Adopt(map->ViewOrigin(qx, qy));
-        const uint32_t want = inside ? Model(static_cast<int32_t>(mx), static_cast<int32_t>(my), 16) : White;
+        const uint32_t want =
+            inside ? Model(static_cast<int32_t>(mx), static_cast<int32_t>(my), 16) : White;
         EXPECT_EQ(PixelOf(*b, at->X, at->Y), want) << "view " << qx << "," << qy;
         ++checked;
       }
