@@ -26,11 +26,8 @@ int CountEntries(const char* folder) {
 // `pauseEvery`th lets the thread get that many milliseconds into detection.
 void Cycle(int32_t receiverRate, int16_t port, int32_t rate, int cycles, int readEvery,
            int pauseEvery) {
-  test::ReceiverSimulator receiver(receiverRate);
-  ASSERT_TRUE(receiver.Ready());
   test::IsolatedComPorts ports;
-  ports.Map(port, receiver.DevicePath());
-  receiver.Start();
+  ports.Plug(receiverRate, port).Start();
   const int fds = CountEntries("/proc/self/fd"), threads = CountEntries("/proc/self/task");
   {
     auto parser = MakeRef<NmeaParser>();
@@ -56,10 +53,14 @@ void Cycle(int32_t receiverRate, int16_t port, int32_t rate, int cycles, int rea
   EXPECT_TRUE(other.Open(port, 4800)) << "the port is still held";
 }
 
-TEST(SerialPortCycles, ThousandEnableDisableCyclesLeakNothing) { Cycle(115200, 2, 115200, 1000, 250, 0); }
+TEST(SerialPortCycles, ThousandEnableDisableCyclesLeakNothing) {
+  Cycle(115200, 2, 115200, 1000, 250, 0);
+}
 
 // 9600 is found only in the second pass, so the cycles stop detection at different stages.
-TEST(SerialPortCycles, DisablingDuringDetectionEndsTheThreadEveryTime) { Cycle(9600, 3, 0, 100, 0, 10); }
+TEST(SerialPortCycles, DisablingDuringDetectionEndsTheThreadEveryTime) {
+  Cycle(9600, 3, 0, 100, 0, 10);
+}
 
 }  // namespace
 }  // namespace velmira
