@@ -3,9 +3,9 @@
 
 #include <atomic>
 #include <thread>
-#include <vector>
 
 #include "frame/RefObject.h"
+#include "support/GpsMessages.h"
 #include "velmira/velmira.h"
 
 namespace velmira {
@@ -23,41 +23,29 @@ class Probe : public RefObject {
   int* Destroyed;
 };
 
-TEST(RefObject, CountStartsAtOneAndCloseRunsOnceAtZero) {
+TEST(RefObject, CloseRunsOnceAtZeroAndReleaseObjectDestroysOnlyAtTheLastReference) {
   int closes = 0, destroyed = 0;
   auto* p = new Probe(&closes, &destroyed);
   EXPECT_EQ(p->RefCount(), 1u);
   p->AddRef();
   EXPECT_EQ(p->Release(), 1u);
-  EXPECT_EQ(closes, 0);
   EXPECT_EQ(p->Release(), 0u);
   EXPECT_EQ(closes, 1);
   EXPECT_EQ(destroyed, 0) << "Release must not free: the caller that sees 0 destroys";
   delete p;
+  auto* q = new Probe(&closes, &destroyed);
+  q->AddRef();  // a second holder, as a parser keeping its latest fix
+  ReleaseObject(q);
   EXPECT_EQ(destroyed, 1);
-}
-
-TEST(RefObject, ReleaseObjectDestroysOnlyAtTheLastReference) {
-  int closes = 0, destroyed = 0;
-  auto* p = new Probe(&closes, &destroyed);
-  p->AddRef();  // a second holder, as a parser keeping its latest fix
-  ReleaseObject(p);
-  EXPECT_EQ(destroyed, 0);
-  ReleaseObject(p);
-  EXPECT_EQ(destroyed, 1);
+  ReleaseObject(q);
+  EXPECT_EQ(closes * 10 + destroyed, 22);
   ReleaseObject(nullptr);
-}
-
-TEST(RefObject, IdentityNumbersRiseByOneFromTheSharedCounter) {
-  int c = 0, d = 0;
-  Probe a(&c, &d), b(&c, &d);
-  EXPECT_EQ(b.GetID(), a.GetID() + 1);
+  Probe a(&closes, &destroyed), b(&closes, &destroyed);
   EXPECT_GT(a.GetID(), 0u);
-  a.SetID(77);
-  EXPECT_EQ(a.GetID(), 77u);
+  EXPECT_EQ(b.GetID(), a.GetID() + 1) << "identity numbers rise by one from a shared counter";
 }
 
-// Without the lock two threads lose increments; with it the count is exact.
+// Without the lock two threads lose increments; with it the count is exact and reaches 0 once.
 TEST(RefObject, LockedCountIsExactAcrossTwoThreads) {
   int closes = 0, destroyed = 0;
   auto* p = new Probe(&closes, &destroyed);
@@ -66,63 +54,49 @@ TEST(RefObject, LockedCountIsExactAcrossTwoThreads) {
   ASSERT_NE(p->GetLock(), nullptr);
   constexpr int Rounds = 200000;
   std::atomic<bool> go{false};
-  auto hammer = [&] {
+  std::atomic<int> zeros{0};
+  auto hammer = [&](bool up) {
     while (!go.load()) {
     }
-    for (int i = 0; i < Rounds; ++i) p->AddRef();
-    for (int i = 0; i < Rounds / 2; ++i) p->Release();
-  };
-  std::thread a(hammer), b(hammer);
-  go = true;
-  a.join();
-  b.join();
-  EXPECT_EQ(p->RefCount(), 1u + Rounds);
-  // Releasing the rest from two threads reaches 0 exactly once.
-  std::atomic<int> zeros{0};
-  auto drain = [&] {
+    for (int i = 0; up && i < Rounds; ++i) p->AddRef();
     for (int i = 0; i < Rounds / 2; ++i) zeros += p->Release() == 0;
   };
-  std::thread c(drain), e(drain);
-  c.join();
-  e.join();
+  for (bool up : {true, false}) {  // first up by Rounds, then down by as many
+    std::thread a(hammer, up), b(hammer, up);
+    go = true;
+    a.join();
+    b.join();
+    go = false;
+    EXPECT_EQ(p->RefCount(), up ? 1u + Rounds : 1u);
+  }
   EXPECT_EQ(zeros.load(), 0);
   EXPECT_EQ(p->Release(), 0u);
   EXPECT_EQ(closes, 1);
   delete p;
 }
 
-std::u16string Copy(BSTR s) { return s == nullptr ? u"" : std::u16string(s, SysStringLen(s)); }
-
-TEST(ErrorExports, DescriptionFollowsTheRecordAndEmptyAfterSuccess) {
+TEST(ErrorExports, DescriptionFollowsTheRecordOfItsOwnObjectOnly) {
   VmNmeaSentence* h = NmeaSentence_New();
+  VmNmeaSentence* other = NmeaSentence_New();
   VmError* record = NmeaSentence_GetErrHandle(h);
   ASSERT_NE(record, nullptr);
-  EXPECT_EQ(Error_ErrNum(record), 0);
   BSTR out = nullptr;
   BSTR desc = Error_ErrDesc(record, &out);
   EXPECT_EQ(desc, out);
   ASSERT_NE(desc, nullptr) << "success gives an empty string, not null";
-  EXPECT_EQ(SysStringLen(desc), 0u);
-
-  // A failure left in the record is reported, then cleared by the next operation.
+  EXPECT_EQ(Error_ErrNum(record) + SysStringLen(desc), 0u);
+  // A failure left in the record is reported, survives an operation on another object, and
+  // is cleared by the next operation on its own.
   reinterpret_cast<Error*>(record)->Set(errors::UnknownDatum);
+  NmeaSentence_GetFieldCount(other);
   EXPECT_EQ(Error_ErrNum(record), 10003);
-  EXPECT_EQ(Copy(Error_ErrDesc(record, nullptr)), u"Unknown datum!");
+  EXPECT_EQ(testsupport::Narrow(Error_ErrDesc(record, nullptr)), "Unknown datum!");
+  EXPECT_EQ(Error_ErrNum(NmeaSentence_GetErrHandle(other)), 0);
   NmeaSentence_GetFieldCount(h);
   EXPECT_EQ(Error_ErrNum(record), 0);
-  EXPECT_EQ(Copy(Error_ErrDesc(record, nullptr)), u"");
+  EXPECT_EQ(testsupport::Narrow(Error_ErrDesc(record, nullptr)), "");
   NmeaSentence_Delete(h);
-}
-
-TEST(ErrorExports, FailureOnAnotherObjectLeavesThisRecordAlone) {
-  VmNmeaSentence* a = NmeaSentence_New();
-  VmNmeaSentence* b = NmeaSentence_New();
-  reinterpret_cast<Error*>(NmeaSentence_GetErrHandle(a))->Set(errors::PortMissing);
-  NmeaSentence_GetFieldCount(b);
-  EXPECT_EQ(Error_ErrNum(NmeaSentence_GetErrHandle(a)), 10007);
-  EXPECT_EQ(Error_ErrNum(NmeaSentence_GetErrHandle(b)), 0);
-  NmeaSentence_Delete(a);
-  NmeaSentence_Delete(b);
+  NmeaSentence_Delete(other);
 }
 
 }  // namespace
