@@ -1,11 +1,13 @@
-// Framing a byte stream into checksummed sentences: pieces, broken starts, checksums, and
-// the circular store's 16-bit counters.
+// Framing a byte stream into checksummed sentences (pieces, broken starts, checksums, the
+// circular store's 16-bit counters), then each sentence's kind and fields, and the sentence
+// exports' string ownership.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "api/Export.h"
 #include "frame/Text.h"
 #include "gps/NmeaSentence.h"
 #include "gps/SentenceBuffer.h"
@@ -17,6 +19,7 @@ namespace {
 
 using test::WithChecksum;
 using testsupport::Line;
+using testsupport::Narrow;
 
 bool Append(SentenceBuffer& buffer, const std::string& bytes) {
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
@@ -51,7 +54,7 @@ TEST(SentenceFraming, NamedStreams) {
        {"junk$GPRMC,1", Line(Gga).substr(0, 10), Line(Gga).substr(10)}, {G}},
       {"no checksum", {"$" + Rmc + "\r\n"}, {}},
       {"star without digits", {"$" + Rmc + "*\r\n"}, {}},
-      {"CR before the star", {"$GPXXX\r*00\r\n"}, {}},
+      {"CR before the star", {WithChecksum("GPXXX\r") + "\r\n"}, {}},
       {"bad checksum, and the search goes on after it", {badSum + "\r\n" + Line(Gga)}, {G}},
       {"LF without CR does not end a sentence", {R + "\n"}, {}},
       {"upper-case letter as the low digit", {"$J*4A\r\n"}, {"$J*4A"}},
@@ -64,7 +67,7 @@ TEST(SentenceFraming, NamedStreams) {
       {"star right before the line end, other sum", {"$4*\r\n"}, {}},
       {"longest sentence", {longest + "\r\n"}, {longest}},
       {"longest across the store's edge", {std::string(300, 'x'), longest + "\r\n"}, {longest}},
-      {"overflow loses only the oldest bytes", {std::string(600, '$'), Line(Rmc)}, {R}},
+      {"overflow loses only the oldest bytes", {std::string(600, '$') + Line(Rmc)}, {R}},
   };
   for (const auto& c : cases) {
     SentenceBuffer buffer;
@@ -107,7 +110,7 @@ TEST(SentenceStore, CountersWrapAtSixteenBitsWithoutLosingSentences) {
   for (int n = 0; total < 3u * 65536u; ++n) {
     const std::string body = "GPGGA," + std::to_string(n) + ",4807.038,N,01131.000,E,1,08,0.9," +
                              std::string(random() % 40, '9');
-    const std::string line = Line(body);
+    const std::string line = "$GP" + Line(body);  // after a broken start, at times across the edge
     const size_t cut = random() % line.size();
     Append(buffer, line.substr(0, cut));
     Append(buffer, line.substr(cut));
@@ -138,6 +141,72 @@ TEST(SentenceStore, NoiseNeverYieldsAnUncheckedSentenceNorHidesARealOne) {
     }
   }
   EXPECT_GE(found, real);
+}
+
+Ref<NmeaSentence> Sentence(const std::string& text) {
+  return MakeRef<NmeaSentence>(MakeRef<Text>(text.c_str()));
+}
+
+TEST(SentenceKinds, ByFormatterWhateverTheTalker) {
+  const std::pair<const char*, int16_t> cases[] = {
+      {"$GPRMC,1*00", KindRmc}, {"$GNGLL,1*00", KindGll}, {"$GLGGA,1*00", KindGga},
+      {"$GPGSV,1*00", KindGsv}, {"$BDGSA,1*00", KindGsa}, {"$GPVTG,1*00", KindVtg},
+      {"$PGRME,1*00", KindOther},  // proprietary: delivered, but no kind
+      {"$GPrmc,1*00", KindOther},  // commands are case-sensitive
+      {"$GP", KindOther},          // too short for a command
+      {"", KindOther}};
+  for (auto [text, kind] : cases) EXPECT_EQ(Sentence(text)->GetType(), kind) << text;
+  EXPECT_STREQ(Ref<Text>::Adopt(Sentence("$PGRME,1*00")->GetCommand())->Chars(), "RME");
+}
+
+TEST(SentenceFields, CountAndEveryFieldMatchTheSplitAtCommas) {
+  const struct {
+    const char* Name;
+    std::string Text;
+    std::vector<std::string> Fields;
+  } cases[] = {
+      {"empty fields are fields, the checksum is not", "$GPGGA,123519,4807.038,N,,,1,,*47",
+       {"123519", "4807.038", "N", "", "", "1", "", ""}},
+      {"a long field is cut, not shifting the next", "$GPTXT," + std::string(300, 'x') + ",next*00",
+       {std::string(NmeaSentence::MaxFieldLength, 'x'), "next"}},
+      {"commas after the star still give every counted field", "$GPX,a*1,2", {"a", "2"}},
+      {"no text", "", {}},
+  };
+  for (const auto& c : cases) {
+    Ref<NmeaSentence> s = Sentence(c.Text);
+    ASSERT_EQ(s->GetFieldCount(), static_cast<int16_t>(c.Fields.size())) << c.Name;
+    for (int16_t i = -1; i <= static_cast<int16_t>(c.Fields.size()) + 1; ++i) {
+      const bool inside = i >= 1 && i <= static_cast<int16_t>(c.Fields.size());
+      Text* field = s->Fields(i);
+      EXPECT_EQ(field == nullptr ? "<none>" : field->Chars(), inside ? c.Fields[i - 1] : "<none>")
+          << c.Name << ", field " << i;
+    }
+  }
+}
+
+TEST(SentenceExports, FieldsAreHeldByTheSentenceAndKeptStringsOutliveItUntilTheNextCall) {
+  auto* s = api::Wrap<VmNmeaSentence>(Sentence("$GPGSV,3,1,,x*00").Detach());
+  BSTR out = nullptr;
+  BSTR command = NmeaSentence_GetCommand(s, &out);
+  EXPECT_EQ(command, out);
+  BSTR first = NmeaSentence_Fields(s, 1, &out);
+  EXPECT_EQ(first, out);
+  EXPECT_EQ(Narrow(first), "3");
+  EXPECT_EQ(NmeaSentence_Fields(s, 1, nullptr), first) << "asking again gives the same string";
+  BSTR empty = NmeaSentence_Fields(s, 3, nullptr);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(SysStringLen(empty), 0u);
+  EXPECT_EQ(NmeaSentence_Fields(s, 5, &out), nullptr);
+  EXPECT_EQ(out, nullptr);
+  BSTR text = NmeaSentence_GetSentence(s, nullptr);
+  NmeaSentence_Delete(s);
+  // The slots still hold their Texts, so the strings stay readable (ASan would catch a use
+  // after free here) until the next call of the same export replaces them.
+  EXPECT_EQ(Narrow(command), "GSV");
+  EXPECT_EQ(Narrow(text), "$GPGSV,3,1,,x*00");
+  auto* other = api::Wrap<VmNmeaSentence>(Sentence("$GPGGA,9*00").Detach());
+  EXPECT_EQ(Narrow(NmeaSentence_GetCommand(other, nullptr)), "GGA");
+  NmeaSentence_Delete(other);
 }
 
 }  // namespace
