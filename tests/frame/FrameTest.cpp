@@ -1,13 +1,18 @@
-// The narrow string: construction from narrow and wide text, slicing, comparison, number
-// reading and the wide copy.
+// The object frame: the narrow string (construction from narrow and wide text, slicing,
+// comparison, number reading, the wide copy), reference counting across threads, identity
+// numbers and the error records.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <thread>
 
+#include "frame/RefObject.h"
 #include "frame/Text.h"
 #include "support/GpsMessages.h"
+#include "velmira/velmira.h"
 
 namespace velmira {
 namespace {
@@ -99,6 +104,90 @@ TEST(TextWide, GetWideIsMadeOnceNeverNullAndDetachHandsItOver) {
   BSTR empty = none->GetWide();
   ASSERT_NE(empty, nullptr);
   EXPECT_EQ(SysStringLen(empty) + empty[0], 0u);
+}
+
+// Counts Close and destruction so tests can see exactly when each happens.
+class Probe : public RefObject {
+ public:
+  explicit Probe(int* closes, int* destroyed) : Closes(closes), Destroyed(destroyed) {}
+  ~Probe() override { ++*Destroyed; }
+  void Close() override { ++*Closes; }
+
+ private:
+  int* Closes;
+  int* Destroyed;
+};
+
+TEST(RefObject, CloseRunsOnceAtZeroAndReleaseObjectDestroysOnlyAtTheLastReference) {
+  int closes = 0, destroyed = 0;
+  auto* p = new Probe(&closes, &destroyed);
+  EXPECT_EQ(p->RefCount(), 1u);
+  p->AddRef();
+  EXPECT_EQ(p->Release(), 1u);
+  EXPECT_EQ(p->Release(), 0u);
+  EXPECT_EQ(closes, 1);
+  EXPECT_EQ(destroyed, 0) << "Release must not free: the caller that sees 0 destroys";
+  delete p;
+  auto* q = new Probe(&closes, &destroyed);
+  q->AddRef();  // a second holder, as a parser keeping its latest fix
+  ReleaseObject(q);
+  EXPECT_EQ(destroyed, 1);
+  ReleaseObject(q);
+  EXPECT_EQ(closes * 10 + destroyed, 22);
+  ReleaseObject(nullptr);
+  Probe a(&closes, &destroyed), b(&closes, &destroyed);
+  EXPECT_GT(a.GetID(), 0u);
+  EXPECT_EQ(b.GetID(), a.GetID() + 1) << "identity numbers rise by one from a shared counter";
+}
+
+// Without the lock two threads lose increments; with it the count is exact and reaches 0 once.
+TEST(RefObject, LockedCountIsExactAcrossTwoThreads) {
+  int closes = 0, destroyed = 0;
+  auto* p = new Probe(&closes, &destroyed);
+  p->CreateLock();
+  p->CreateLock();  // a second call keeps the first lock
+  ASSERT_NE(p->GetLock(), nullptr);
+  constexpr int Rounds = 500000;
+  std::atomic<int> zeros{0};
+  for (int step : {1, -1}) {  // up by two per round and thread, then down by as many
+    std::atomic<int> started{0};
+    auto hammer = [&] {
+      for (++started; started.load() < 2;) {  // both run before either counts
+      }
+      for (int i = 0; i < Rounds; ++i) {
+        p->AddRef();
+        step > 0 ? p->AddRef() : void(zeros += p->Release() == 0);
+        zeros += p->Release() == 0;
+      }
+    };
+    std::thread a(hammer), b(hammer);
+    a.join();
+    b.join();
+    EXPECT_EQ(p->RefCount(), step > 0 ? 1u + 2 * Rounds : 1u);
+  }
+  EXPECT_EQ(zeros.load(), 0);
+  EXPECT_EQ(p->Release(), 0u);
+  EXPECT_EQ(closes, 1);
+  delete p;
+}
+
+TEST(ErrorExports, DescriptionFollowsTheRecordOfItsOwnObjectOnly) {
+  VmNmeaSentence* h = NmeaSentence_New();
+  VmNmeaSentence* other = NmeaSentence_New();
+  VmError* record = NmeaSentence_GetErrHandle(h);
+  ASSERT_NE(record, nullptr);
+  // A failure left in the record is reported, survives an operation on another object, and
+  // is cleared by the next operation on its own.
+  reinterpret_cast<Error*>(record)->Set(errors::UnknownDatum);
+  NmeaSentence_GetFieldCount(other);
+  EXPECT_EQ(Error_ErrNum(record), 10003);
+  EXPECT_EQ(Narrow(Error_ErrDesc(record, nullptr)), "Unknown datum!");
+  EXPECT_EQ(Error_ErrNum(NmeaSentence_GetErrHandle(other)), 0);
+  NmeaSentence_GetFieldCount(h);
+  EXPECT_EQ(Error_ErrNum(record), 0);
+  EXPECT_EQ(Narrow(Error_ErrDesc(record, nullptr)), "");
+  NmeaSentence_Delete(h);
+  NmeaSentence_Delete(other);
 }
 
 }  // namespace
