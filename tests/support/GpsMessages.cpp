@@ -1,7 +1,5 @@
 #include "GpsMessages.h"
 
-#include <chrono>
-
 #include "ReceiverSimulator.h"
 #include "frame/Text.h"
 #include "gps/NmeaSentence.h"
@@ -49,17 +47,6 @@ std::vector<uintptr_t> Kinds(const std::vector<VmMsg>& messages) {
   std::vector<uintptr_t> kinds;
   for (const VmMsg& m : messages) kinds.push_back(m.wParam);
   return kinds;
-}
-
-VmMsg WaitForKind(HWND window, uintptr_t kind, int32_t timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (VmMsg m;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0 || VmWindow_GetMessage(window, &m, static_cast<int32_t>(left)) != 1) return {};
-    if (m.wParam == kind) return m;
-    DeleteCarried(m);
-  }
 }
 
 ParserWindow::ParserWindow() : Parser(NmeaParser_New()), Window(VmWindow_New(nullptr, 0, 0, 1, 1)) {

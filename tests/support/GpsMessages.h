@@ -29,9 +29,6 @@ void DeleteAll(const std::vector<VmMsg>& messages);
 // Every message queued now (or arriving within waitMs of the last one), in order.
 std::vector<VmMsg> Drain(HWND window, int32_t waitMs = 0);
 std::vector<uintptr_t> Kinds(const std::vector<VmMsg>& messages);
-// Takes messages until one of `kind` arrives (within timeoutMs overall); the others are
-// deleted. Returns it (the caller deletes its object) or a message with kind 0 on time-out.
-VmMsg WaitForKind(HWND window, uintptr_t kind, int32_t timeoutMs);
 
 // A parser with a window of its own as the callback window; both go with the object.
 struct ParserWindow {

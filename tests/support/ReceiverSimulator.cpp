@@ -69,7 +69,7 @@ std::string WithChecksum(const std::string& body) {
 ReceiverSimulator::ReceiverSimulator(int32_t rate) : OwnRate(rate) {
   const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   char name[128];
-  if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0 || ::ptsname_r(fd, name, sizeof name) != 0) {
+  if (fd < 0 || ::grantpt(fd) || ::unlockpt(fd) || ::ptsname_r(fd, name, sizeof name)) {
     if (fd >= 0) ::close(fd);
     return;
   }
@@ -189,7 +189,9 @@ void ReceiverSimulator::SendDue(bool lineMatches) {
   }
   for (;;) {
     if (Queue.empty() && Generate) {
-      for (const std::string& body : ReceiverEpoch(Epoch++)) Queue.emplace_back(WithChecksum(body), true);
+      for (const std::string& body : ReceiverEpoch(Epoch++)) {
+        Queue.emplace_back(WithChecksum(body), true);
+      }
     }
     if (Queue.empty()) return;
     const auto& [item, isSentence] = Queue.front();
@@ -212,7 +214,7 @@ void ReceiverSimulator::SendDue(bool lineMatches) {
 }
 
 IsolatedComPorts::IsolatedComPorts() {
-  for (int port = 1; port <= 8; ++port) Map(port, "/nonexistent/velmira-com" + std::to_string(port));
+  for (int port = 1; port <= 8; ++port) Map(port, "/nonexistent/com" + std::to_string(port));
 }
 
 IsolatedComPorts::~IsolatedComPorts() {
