@@ -501,9 +501,73 @@ VELMIRA_API void Point_SetY(VmPoint* h, int32_t y);
  * Layers and Layer.
  * ---------------------------------------------------------------------------------------- */
 
+/*
+ * A viewer keeps its overlay objects in named layers (Viewer_GetLayers). The order of the
+ * layers and of the objects within a layer is the drawing order: the first layer is drawn
+ * first and the last on top; the viewer's hit tests search the other way round, so the object
+ * drawn on top is found first. The layer "_main" always exists: it is the active layer at the
+ * start (new objects go into the active layer) and deleting it only empties it. The name
+ * "_active" is reserved and means the active layer (Viewer_ActiveLayer). Names compare byte
+ * by byte (low 8 bits of each unit); an empty name never matches. Indexes are 1-based.
+ */
+
+/* Drops the caller's reference; the viewer keeps its own. Null does nothing. */
+VELMIRA_API void Layers_Delete(VmLayers* h);
+/* The error record, or null for a null handle. */
+VELMIRA_API VmError* Layers_GetErrHandle(VmLayers* h);
+/* The number of layers, at least 1 ("_main"). */
+VELMIRA_API int32_t Layers_GetCount(VmLayers* h);
+/* The layer at 1-based `index` itself (one more reference, Layer_Delete), or null without an
+ * error when `index` is outside 1..count. */
+VELMIRA_API VmLayer* Layers_GetByIndex(VmLayers* h, int32_t index);
+/* The layer with that name (one more reference), or null. Null `name` finds nothing. */
+VELMIRA_API VmLayer* Layers_GetByName(VmLayers* h, const WCHAR* name);
+/* The layer's 1-based position, or 0 when it is not one of these layers (or null). */
+VELMIRA_API int32_t Layers_GetIndex(VmLayers* h, VmLayer* layer);
+/* Moves the layer to `index`: 0 or 1 makes it first (drawn first), a negative index or one
+ * past the end makes it last (drawn on top). Its own index, null or a foreign layer change
+ * nothing. */
+VELMIRA_API void Layers_SetIndex(VmLayers* h, VmLayer* layer, int32_t index);
+/* A new, enabled, empty layer appended at the end (drawn on top of all others), with one
+ * reference for the caller; the active layer stays. Null with 10003 "Name cannot be zero
+ * length" for a null or empty name, or 10003 "Layer with that name already exists". */
+VELMIRA_API VmLayer* Layers_NewLayer(VmLayers* h, const WCHAR* name);
+/* Removes the layer from the viewer and releases the viewer's reference to it and, once no
+ * other holder remains, its objects. "_main" is emptied instead. Deleting the active layer
+ * makes "_main" active. The caller still deletes its own handle. Null does nothing. */
+VELMIRA_API void Layers_DeleteLayer(VmLayers* h, VmLayer* layer);
+
+/* Drops the caller's reference; null does nothing. */
+VELMIRA_API void Layer_Delete(VmLayer* h);
+/* The error record, or null for a null handle. */
+VELMIRA_API VmError* Layer_GetErrHandle(VmLayer* h);
+/* The layer's name as a copy string, also stored through `out` when it is not null; the
+ * caller frees it with SysFreeString. */
+VELMIRA_API BSTR Layer_GetName(VmLayer* h, BSTR* out);
+/* The enabled flag as last set (new layers: 1). A disabled layer is neither drawn nor found by
+ * Viewer_GetByPoint and Viewer_GetByPosition; Viewer_GetByID still finds its objects. */
+VELMIRA_API uint8_t Layer_GetEnabled(VmLayer* h);
+/* Stores the flag (nonzero: enabled); a different value redraws the view at the next
+ * Viewer_OnDraw with update. */
+VELMIRA_API void Layer_SetEnabled(VmLayer* h, uint8_t enabled);
+/* Removes every object from the layer (holders other than the layer keep theirs). */
+VELMIRA_API void Layer_Clear(VmLayer* h);
+
 /* ------------------------------------------------------------------------------------------
  * Viewer.
  * ---------------------------------------------------------------------------------------- */
+
+/* A new viewer: no map library, no layers, no map. Null when out of memory. Delete it with
+ * Viewer_Delete, which releases its library, layers, maps and objects (objects and maps the
+ * caller still holds live on). */
+VELMIRA_API VmViewer* Viewer_New(void);
+/* Drops the caller's reference; null does nothing. */
+VELMIRA_API void Viewer_Delete(VmViewer* h);
+/* The error record, or null for a null handle. */
+VELMIRA_API VmError* Viewer_GetErrHandle(VmViewer* h);
+/* The map library itself (one more reference, MapLib_Delete). A viewer without one first
+ * gets an empty library and new layers (as Viewer_Open without a file). */
+VELMIRA_API VmMapLib* Viewer_GetMapLib(VmViewer* h);
 
 /* ------------------------------------------------------------------------------------------
  * Map.
@@ -557,6 +621,33 @@ VELMIRA_API void Map_SetScale(VmMap* h, VmPosition* position1, VmPoint* point1,
 /* ------------------------------------------------------------------------------------------
  * MapLib.
  * ---------------------------------------------------------------------------------------- */
+
+/*
+ * The viewer's maps and icon templates (Viewer_GetMapLib), read from a map library file by
+ * Viewer_Open or made empty by name. Maps read from a file keep it open for as long as they
+ * live, also after the library is closed. Indexes are 1-based; names compare byte by byte
+ * (low 8 bits of each unit) and an empty name never matches.
+ */
+
+/* Drops the caller's reference; the viewer keeps its own. Null does nothing. */
+VELMIRA_API void MapLib_Delete(VmMapLib* h);
+/* The error record, or null for a null handle. */
+VELMIRA_API VmError* MapLib_GetErrHandle(VmMapLib* h);
+/* The number of maps. */
+VELMIRA_API int32_t MapLib_GetMapCount(VmMapLib* h);
+/* The map at 1-based `index` itself (one more reference, Map_Delete), or null without an
+ * error outside 1..count. */
+VELMIRA_API VmMap* MapLib_GetMapByIndex(VmMapLib* h, int32_t index);
+/* The first map with that name (one more reference), or null. */
+VELMIRA_API VmMap* MapLib_GetMapByName(VmMapLib* h, const WCHAR* name);
+/* A new empty map with that name (at most 15 characters are stored), appended at the end,
+ * with one reference for the caller; the library keeps its own. It has no picture (it draws
+ * white) and no calibration until Map_SetScale. Null with 10003 "Map with that name already
+ * exists". */
+VELMIRA_API VmMap* MapLib_NewMap(VmMapLib* h, const WCHAR* name);
+/* Removes the map from the library (releasing the library's reference); a caller's handle to
+ * it stays usable. A map the library does not hold, or null, changes nothing. */
+VELMIRA_API void MapLib_RemoveMap(VmMapLib* h, VmMap* map);
 
 
 #ifdef __cplusplus
