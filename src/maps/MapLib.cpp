@@ -12,6 +12,7 @@ namespace {
 
 constexpr uint32_t HeaderTag = ChunkTag("KOLV");
 constexpr uint32_t MapTag = ChunkTag("MAPH");
+constexpr uint32_t IconTag = ChunkTag("ICOH");
 constexpr int32_t VersionBytes = 4;  // uint16 major, uint16 minor
 
 }  // namespace
@@ -100,6 +101,8 @@ bool MapLib::ReadChunks(File& file) {
     bool taken;
     if (tag == MapTag) {
       taken = LoadMap(file);
+    } else if (tag == IconTag) {
+      taken = LoadIcon(file);
     } else if (static_cast<uint32_t>(size) > left - ChunkReader::HeaderSize) {
       return true;  // runs past the end: the position would be past it, which ends the loop
     } else {
@@ -118,6 +121,16 @@ bool MapLib::LoadMap(File& file) {
   Err.CopyFrom(map->GetError());
   if (Err.Failed()) return false;
   MapList().Insert(map.Get(), -1);
+  return true;
+}
+
+bool MapLib::LoadIcon(File& file) {
+  auto icon = MakeRef<Icon>();
+  icon->Load(&file);
+  Err.CopyFrom(icon->GetError());
+  if (Err.Failed()) return false;
+  if (!Icons) Icons = MakeRef<ObjectList>();
+  Icons->Insert(icon.Get(), -1);
   return true;
 }
 
@@ -147,6 +160,21 @@ Ref<Map> MapLib::GetMapByName(const Text& name) {
     if (!map) continue;
     Ref<Text> mapName = Ref<Text>::Adopt(map->GetName());
     if (mapName && mapName->Equals(&name)) return map;
+  }
+  return {};
+}
+
+Ref<Icon> MapLib::GetIconByIndex(int32_t index) {
+  if (!Icons) return {};
+  uint32_t id = Icons->IdAt(index);
+  return id == 0 ? Ref<Icon>() : RefAs<Icon>(Icons->Find(id));
+}
+
+Ref<Icon> MapLib::FindIcon(const Text& name) {
+  Err.Clear();
+  for (int32_t i = 1; i <= GetIconCount(); ++i) {
+    Ref<Icon> icon = GetIconByIndex(i);
+    if (icon && icon->GetName().Equals(&name)) return icon;
   }
   return {};
 }

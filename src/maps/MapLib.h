@@ -14,6 +14,7 @@
 #include "frame/Text.h"
 #include "maps/File.h"
 #include "maps/Map.h"
+#include "view/Icon.h"
 #include "view/ObjectList.h"
 
 namespace velmira {
@@ -46,10 +47,17 @@ class MapLib final : public RefObject {
   // Removes the entry with the map's ID; absent maps and null do nothing.
   void RemoveMap(const Map* map);
 
+  // The first icon template with that name, or none.
+  Ref<Icon> FindIcon(const Text& name);
+  // The icon template at 1-based position index, or none.
+  Ref<Icon> GetIconByIndex(int32_t index);
+  int32_t GetIconCount() const { return Icons ? Icons->Count() : 0; }
+
  private:
   bool ReadHeaderChunk(File& file);
   bool ReadChunks(File& file);
   bool LoadMap(File& file);
+  bool LoadIcon(File& file);
   ObjectList& MapList();
 
   Ref<File> LibFile;

@@ -13,6 +13,7 @@ using namespace testfiles;
 
 constexpr int16_t FileError = errors::FileIo;
 constexpr int32_t MapRecordBytes = 134;
+constexpr int32_t IconRecordBytes = 66;
 
 Ref<MapLib> OpenLibrary(const std::string& path) {
   auto lib = MakeRef<MapLib>();
@@ -46,11 +47,15 @@ bool ShowsPicture(Map& map, int seed) {
   return matches == w * h;
 }
 
-std::vector<std::string> MapNames(MapLib& lib) {
+// The names of the maps, then those of the icons after a slash.
+std::vector<std::string> Names(MapLib& lib) {
   std::vector<std::string> names;
   for (int32_t i = 1; i <= lib.GetMapCount(); ++i) {
     Ref<Text> name = Ref<Text>::Adopt(lib.GetMapByIndex(i)->GetName());
     names.emplace_back(name->Chars());
+  }
+  for (int32_t i = 1; i <= lib.GetIconCount(); ++i) {
+    names.push_back(std::string("/") + lib.GetIconByIndex(i)->GetName().Chars());
   }
   return names;
 }
@@ -58,6 +63,7 @@ std::vector<std::string> MapNames(MapLib& lib) {
 TEST(MapLibOpen, DamagedAndHostileFiles) {
   const Bytes m1 = MapChunks(SmallMap("m1", 300, 200), 1);
   const Bytes m2 = MapChunks(SmallMap("m2", 40, 30), 2);
+  const Bytes pin = IconChunks("pin", 5, 5, true), flag = IconChunks("flag", 3, 4, false);
   Bytes record(MapRecordBytes, 0);
   record[0] = 1;  // version 1.0
   struct Row {
@@ -70,6 +76,8 @@ TEST(MapLibOpen, DamagedAndHostileFiles) {
       {"header with padding", Header(1, 0, 40), 0, {}},
       {"two maps", Join({Header(), m1, m2}), 0, {"m1", "m2"}},
       {"other chunks between and around", Join({Header(), Chunk("JUNK", 3, {1, 2, 3}), m1, Chunk("PICD", 0), m2, Chunk("ZZZZ", 0)}), 0, {"m1", "m2"}},
+      {"icons and maps in any order", Join({Header(), pin, m1, Chunk("JUNK", 1, {7}), flag, m2}), 0, {"m1", "m2", "/pin", "/flag"}},
+      {"icon chunk too small for its record", Join({Header(), pin, m1, Chunk("ICOH", 10, Bytes(10, 1)), m2}), errors::FileFormat, {"m1", "/pin"}},
       {"empty file", {}, FileError, {}},
       {"first chunk is not the header", Join({Chunk("MAPH", 4, {1, 0, 0, 0}), m1}), errors::FileFormat, {}},
       {"header chunk too small for a version", Join({Chunk("KOLV", 0), m1}), errors::FileFormat, {}},
@@ -89,7 +97,7 @@ TEST(MapLibOpen, DamagedAndHostileFiles) {
     Ref<MapLib> lib = OpenLibrary(files.Write(row.file));
     EXPECT_EQ(lib->GetError().Code, row.code);
     EXPECT_EQ(lib->HasFile(), row.code == 0);
-    EXPECT_EQ(MapNames(*lib), row.maps);
+    EXPECT_EQ(Names(*lib), row.maps);
   }
   Ref<MapLib> missing = OpenLibrary(files.MissingPath());
   EXPECT_EQ(missing->GetError().Code, 2) << "the platform's number for a missing file";
@@ -108,9 +116,10 @@ std::pair<int16_t, int32_t> ModelOpen(const Bytes& file, size_t length) {
     if (length - at < 8) return {FileError, maps};
     const uint32_t tag = static_cast<uint32_t>(read32(at));
     const int64_t size = read32(at + 4);
-    if (tag == maplib::Tag("MAPH")) {
-      if (static_cast<int64_t>(length - at - 8) < MapRecordBytes) return {FileError, maps};
-      ++maps;
+    if (tag == maplib::Tag("MAPH") || tag == maplib::Tag("ICOH")) {
+      const bool map = tag == maplib::Tag("MAPH");
+      if (static_cast<int64_t>(length - at - 8) < (map ? MapRecordBytes : IconRecordBytes)) return {FileError, maps};
+      maps += map;
     } else if (size > static_cast<int64_t>(length - at - 8)) {
       break;
     }
@@ -121,7 +130,7 @@ std::pair<int16_t, int32_t> ModelOpen(const Bytes& file, size_t length) {
 
 TEST(MapLibOpen, EveryTruncationMatchesTheChunkLoopModel) {
   const Bytes file = Join({Header(), MapChunks(SmallMap("a", 20, 10), 1), Chunk("JUNK", 5, {9, 9, 9, 9, 9}),
-                           MapChunks(SmallMap("b", 10, 20), 2)});
+                           IconChunks("i", 4, 4, true), MapChunks(SmallMap("b", 10, 20), 2)});
   TempFiles files;
   for (size_t length = 0; length <= file.size(); ++length) {
     Ref<MapLib> lib = OpenLibrary(files.Write(Bytes(file.begin(), file.begin() + static_cast<long>(length))));
@@ -164,7 +173,7 @@ TEST(MapLibMaps, NewFindRemove) {
   EXPECT_FALSE(lib->NewMap(name));
   EXPECT_EQ(lib->GetError().Code, errors::InvalidArgument);
   EXPECT_STREQ(lib->GetError().Message, "Map with that name already exists");
-  EXPECT_EQ(MapNames(*lib), (std::vector<std::string>{"first", "made"}));
+  EXPECT_EQ(Names(*lib), (std::vector<std::string>{"first", "made"}));
   EXPECT_EQ(lib->GetMapByName(Text("made")).Get(), made.Get());
   EXPECT_FALSE(lib->GetMapByName(Text("")));
   EXPECT_FALSE(lib->GetMapByName(Text("mad")));
@@ -177,7 +186,7 @@ TEST(MapLibMaps, NewFindRemove) {
   lib->RemoveMap(made.Get());
   lib->RemoveMap(made.Get());
   lib->RemoveMap(nullptr);
-  EXPECT_EQ(MapNames(*lib), (std::vector<std::string>{"first"}));
+  EXPECT_EQ(Names(*lib), (std::vector<std::string>{"first"}));
   EXPECT_EQ(made->RefCount(), 1u) << "only the caller's reference is left";
   Ref<Text> kept = Ref<Text>::Adopt(made->GetName());
   EXPECT_STREQ(kept->Chars(), "made");
