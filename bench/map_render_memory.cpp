@@ -101,10 +101,11 @@ int RenderView(const std::string& path, int32_t side, float zoom, float degrees)
     std::fprintf(stderr, "render failed: %s\n", map->GetError().Message);
     return 1;
   }
-  std::printf("zoom %.2f, rotation %5.1f deg: %2d x %d view tiles, picture %d x %d, "
-              "resident before %.1f MiB, peak %.1f MiB, render %.3f s\n",
-              zoom, degrees, view->Width, view->Height, picture->Width(), picture->Height(),
-              before, StatusMiB("VmHWM:"), took);
+  std::printf(
+      "zoom %.2f, rotation %5.1f deg: %2d x %d view tiles, picture %d x %d, "
+      "resident before %.1f MiB, peak %.1f MiB, render %.3f s\n",
+      zoom, degrees, view->Width, view->Height, picture->Width(), picture->Height(), before,
+      StatusMiB("VmHWM:"), took);
   return 0;
 }
 
@@ -130,9 +131,7 @@ int main(int argc, char** argv) {
                             ("velmira_bench_map_" + std::to_string(getpid()) + ".vml"))
                                .string();
   int failed = InChild([&] { return WriteMap(path, side); });
-  const struct {
-    float Zoom, Degrees;
-  } views[] = {{1, 0}, {1, 30}, {0.5f, 0}, {2, 45}};
+  const struct { float Zoom, Degrees; } views[] = {{1, 0}, {1, 30}, {0.5f, 0}, {2, 45}};
   for (const auto& v : views) {
     if (failed == 0) failed = InChild([&] { return RenderView(path, side, v.Zoom, v.Degrees); });
   }

@@ -34,9 +34,8 @@ extern "C" VmPoint* Map_GetSize(VmMap* h) { return Wrap<VmPoint>(Of(h)->GetSize(
 extern "C" void Map_SetScale(VmMap* h, VmPosition* position1, VmPoint* point1,
                              VmPosition* position2, VmPoint* point2, VmPosition* position3,
                              VmPoint* point3) {
-  Of(h)->SetScale(Unwrap<Position>(position1), Unwrap<Point>(point1),
-                  Unwrap<Position>(position2), Unwrap<Point>(point2),
-                  Unwrap<Position>(position3), Unwrap<Point>(point3));
+  Of(h)->SetScale(Unwrap<Position>(position1), Unwrap<Point>(point1), Unwrap<Position>(position2),
+                  Unwrap<Point>(point2), Unwrap<Position>(position3), Unwrap<Point>(point3));
 }
 
 extern "C" uint8_t VmMap_GetRecord(VmMap* map, uint8_t record[134]) {

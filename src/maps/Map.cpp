@@ -49,8 +49,8 @@ void ReadWorld(Position* p, int16_t grid, double& u, double& v) {
 
 // Solves a x + b y = du, c x + d y = dv pivoting on the first row's larger coefficient. The
 // pivot test is made on pivotA/pivotB, which callers give in their own precision.
-void SolveFirstRowPivot(float a, float b, float c, float d, double du, double dv,
-                        bool pivotOnA, float& x, float& y) {
+void SolveFirstRowPivot(float a, float b, float c, float d, double du, double dv, bool pivotOnA,
+                        float& x, float& y) {
   if (pivotOnA) {
     y = static_cast<float>((dv - du * c / a) / (d - b * c / a));
     x = static_cast<float>((du - y * b) / a);
@@ -168,35 +168,34 @@ void Map::SetScale(Position* position1, const Point* point1, Position* position2
     ReadWorld(p, grid, u[pairs], v[pairs]);
   }
 
-  if (Calibrate(u, v, points, pairs)) {
-    TransformChanged = true;
-    UpdateViewMatrix();
-  }
+  if (const ErrorKind* refusal = Calibrate(u, v, points, pairs)) return Err.Set(*refusal);
+  TransformChanged = true;
+  UpdateViewMatrix();
 }
 
-bool Map::Calibrate(const double (&u)[3], const double (&v)[3], const Point* const (&pt)[3],
-                    int pairs) {
+const ErrorKind* Map::Calibrate(const double (&u)[3], const double (&v)[3],
+                                const Point* const (&pt)[3], int pairs) {
   MapRecord& r = Rec;
   if (pairs == 1) {
     // Scale from pixel (0, 0) = world (0, 0).
-    if (pt[0]->X == 0 || pt[0]->Y == 0) return Err.Set(errors::ZeroPointValue), false;
+    if (pt[0]->X == 0 || pt[0]->Y == 0) return &errors::ZeroPointValue;
     r.UPerX = u[0] / pt[0]->X;
     r.VPerY = v[0] / pt[0]->Y;
     r.UPerY = r.VPerX = r.UOrigin = r.VOrigin = 0;
-    return true;
+    return nullptr;
   }
   if (pairs == 2) {
     const int64_t dx = int64_t{pt[1]->X} - pt[0]->X;
     const int64_t dy = int64_t{pt[1]->Y} - pt[0]->Y;
     const double du = u[1] - u[0];
     const double dv = v[1] - v[0];
-    if (dx == 0 || dy == 0 || du == 0.0 || dv == 0.0) return Err.Set(errors::EqualPointValues), false;
+    if (dx == 0 || dy == 0 || du == 0.0 || dv == 0.0) return &errors::EqualPointValues;
     r.UPerX = du / static_cast<double>(dx);
     r.VPerY = dv / static_cast<double>(dy);
     r.UPerY = r.VPerX = 0;
     r.UOrigin = u[0] - pt[0]->X * r.UPerX;
     r.VOrigin = v[0] - pt[0]->Y * r.VPerY;
-    return true;
+    return nullptr;
   }
 
   int i1 = 0;
@@ -204,14 +203,14 @@ bool Map::Calibrate(const double (&u)[3], const double (&v)[3], const Point* con
   const int32_t x[3] = {pt[0]->X, pt[1]->X, pt[2]->X};
   const int32_t y[3] = {pt[0]->Y, pt[1]->Y, pt[2]->Y};
   if ((y[0] == y[1] && y[1] == y[2]) || (x[0] == x[1] && x[1] == x[2])) {
-    return Err.Set(errors::AllPointValuesEqual), false;
+    return &errors::AllPointValuesEqual;
   }
   if (y[0] == y[1]) std::swap(i1, i3);  // so that y2 - y1 is not 0
   const int32_t dx21 = Sub32(x[1], x[i1]);
   const int32_t dy21 = Sub32(y[1], y[i1]);
   const int32_t dy31 = Sub32(y[i3], y[i1]);
   const int32_t k = Sub32(Sub32(x[i3], x[i1]), Div32(Mul32(dy31, dx21), dy21));  // truncating
-  if (k == 0) return Err.Set(errors::LinearDependent), false;
+  if (k == 0) return &errors::LinearDependent;
 
   const double u1 = u[i1], u2 = u[1], u3 = u[i3];
   const double v1 = v[i1], v2 = v[1], v3 = v[i3];
@@ -221,7 +220,7 @@ bool Map::Calibrate(const double (&u)[3], const double (&v)[3], const Point* con
   r.VPerX = ((v3 - v1) - dy31 * (v2 - v1) / dy21) / k;
   r.VPerY = ((v2 - v1) - r.VPerX * dx21) / dy21;
   r.VOrigin = v1 - r.VPerX * x[i1] - r.VPerY * y[i1];
-  return true;
+  return nullptr;
 }
 
 void Map::SetZoom(float zoom) {

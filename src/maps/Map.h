@@ -46,8 +46,8 @@ class Map final : public RefObject {
   // Calibration from one, two or three (position, map pixel) pairs; pairs 2 and 3 may be
   // absent (either half null). Positions 2 and 3 are converted in place to the grid and zone,
   // or datum, of position 1. Failures: 10003 with the case's message, calibration unchanged.
-  void SetScale(Position* position1, const Point* point1, Position* position2,
-                const Point* point2, Position* position3, const Point* point3);
+  void SetScale(Position* position1, const Point* point1, Position* position2, const Point* point2,
+                Position* position3, const Point* point3);
 
   float GetZoom() const { return Zoom; }
   void SetZoom(float zoom);
@@ -93,17 +93,19 @@ class Map final : public RefObject {
   Point* ViewOrigin(int32_t x, int32_t y) const;
   // The tiles of the picture that the view tile rectangle shows.
   Rect* NeededTiles(const Rect& view) const;
-  // The picture of the view tile rectangle (top-left pixel = the view's top-left corner) as a
-  // 24-bit bitmap for a 24-bit map, with one reference for the caller; null on failure, with
-  // the map's error record saying why. Same view, zoom and rotation: the same bitmap again.
+  // The picture of the view tile rectangle (top-left pixel = the view's top-left corner), with
+  // one reference for the caller: the decoded tiles in the picture's own depth at zoom 1 and
+  // no rotation, otherwise (and where the view misses the picture) 24-bit. Null on failure,
+  // with the map's error record saying why. Same view, zoom and rotation: the same bitmap.
   Bitmap* Render(const Rect& view);
 
  private:
   void ReadRecord(File& file);
   void UpdateViewMatrix();
   void RotateViewMatrix(float uPerX, float uPerY, float vPerX, float vPerY);
-  bool Calibrate(const double (&u)[3], const double (&v)[3], const Point* const (&pt)[3],
-                 int pairs);
+  // Stores the fit of the pairs' world coordinates u, v and pixels pt; the refusal, or null.
+  const ErrorKind* Calibrate(const double (&u)[3], const double (&v)[3],
+                             const Point* const (&pt)[3], int pairs);
 
   MapRecord Rec;
   Ref<Text> Zone;

@@ -56,8 +56,8 @@ Rect* Map::NeededTiles(const Rect& view) const {
   Ref<Rect> p = Ref<Rect>::Adopt(TileRectToPixels(view));
   const int32_t right = Narrow(int64_t{p->Left} + p->Width - 1);
   const int32_t bottom = Narrow(int64_t{p->Top} + p->Height - 1);
-  const int32_t corners[4][2] = {{p->Left, p->Top}, {p->Left, bottom}, {right, p->Top},
-                                 {right, bottom}};
+  const int32_t corners[4][2] = {
+      {p->Left, p->Top}, {p->Left, bottom}, {right, p->Top}, {right, bottom}};
   int32_t minX = INT32_MAX, minY = INT32_MAX, maxX = INT32_MIN, maxY = INT32_MIN;
   for (const auto& c : corners) {
     int32_t mx, my;
@@ -137,7 +137,8 @@ Bitmap* Map::Render(const Rect& view) {
         int32_t mx, my, rx, ry;
         ViewToMapPixel(p->Left, p->Top, mx, my);
         RegionOrigin(mx, my, rx, ry);
-        Rendered = Ref<Bitmap>::Adopt(Region->RenderView(rx, ry, p->Width, p->Height, Zoom, Rotation));
+        Rendered =
+            Ref<Bitmap>::Adopt(Region->RenderView(rx, ry, p->Width, p->Height, Zoom, Rotation));
         Err.CopyFrom(Region->GetError());
       } else {
         Rendered = Region;

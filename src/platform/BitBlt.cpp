@@ -13,6 +13,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "platform/GdiObjects.h"
 
 namespace platform {
@@ -59,9 +63,48 @@ bool ClipCopy(Copy& c, const PixelSurface& dst, const PixelSurface& src) {
   return true;
 }
 
-// 24-bit rows to 32-bit ones four pixels at a time: three words in, four out.
+// 24-bit rows to 32-bit ones. A rendered view reaches its window this way every frame, so on
+// x86 with AVX2 eight pixels go at a time: the words holding pixels 0-3 and 4-7 are moved
+// into the two 128-bit lanes, then each group of three bytes is spread to a word whose top
+// byte is zero (shuffle index 0x80 writes 0).
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"), always_inline)) inline void Eight24To32(const uint8_t* in,
+                                                                       uint32_t* out) {
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0);
+  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11,
+                                          -128, 0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9,
+                                          10, 11, -128);
+  __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+  a = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(a, lanes), spread);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), a);
+}
+
+__attribute__((target("avx2"))) int32_t Row24To32Wide(const uint8_t* in, uint32_t* out,
+                                                      int32_t n) {
+  int32_t i = 0;
+  // A 32-byte load takes 24 bytes of pixels and 8 more, which must still lie in the row:
+  // three pixels past the last eight.
+  for (; i + 35 <= n; i += 32, in += 96, out += 32) {
+    for (int k = 0; k < 4; ++k) Eight24To32(in + 24 * k, out + 8 * k);
+  }
+  for (; i + 11 <= n; i += 8, in += 24, out += 8) Eight24To32(in, out);
+  return i;
+}
+#endif
+
 void Row24To32(const uint8_t* in, uint32_t* out, int32_t n) {
   int32_t i = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool wide = __builtin_cpu_supports("avx2");
+  if (wide) {
+    // Stores that straddle two cache lines cost twice: align the output first.
+    for (; i < n && (reinterpret_cast<uintptr_t>(out) & 31) != 0; ++i, in += 3) {
+      *out++ = in[0] | in[1] << 8 | in[2] << 16;
+    }
+    int32_t done = Row24To32Wide(in, out, n - i);
+    i += done, in += 3 * done, out += done;
+  }
+#endif
   for (; i + 4 <= n; i += 4, in += 12, out += 4) {
     uint32_t a, b, c;
     std::memcpy(&a, in, 4);
@@ -80,7 +123,11 @@ void Row24To32(const uint8_t* in, uint32_t* out, int32_t n) {
 bool CopyDirect(PixelSurface& dst, const PixelSurface& src, const Copy& c) {
   uint16_t from = src.BitsPerPixel, to = dst.BitsPerPixel;
   if ((from != 24 && from != 32) || (to != 24 && to != 32)) return false;
-  for (int32_t r = 0; r < c.Height; ++r) {
+  // Rows go in the source's memory order (bottom-up DIBs from the bottom), so its reads
+  // run forwards from one row into the next.
+  bool upwards = src.RowStep < 0;
+  for (int32_t k = 0; k < c.Height; ++k) {
+    int32_t r = upwards ? c.Height - 1 - k : k;
     const uint8_t* in = src.Row(c.SrcY + r) + from / 8 * c.SrcX;
     uint8_t* out = dst.Row(c.Y + r) + to / 8 * c.X;
     if (from == to) {

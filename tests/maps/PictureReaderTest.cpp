@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -342,6 +343,74 @@ TEST_F(PictureReaderTest, DamagedTileChunks) {
     b.ReadTiles(*file, Rect(1, 1, 1, 1), Rect(0, 0, 2, 2));
     EXPECT_EQ(b.GetError().Code, c.code);
   }
+}
+
+}  // namespace
+}  // namespace velmira
+
+namespace velmira {
+namespace {
+
+// Records at the offsets the file format gives them, and the writer's refusals.
+TEST(MapLibWriter, RecordOffsetsAndRefusals) {
+  maplib::MapFields m;
+  m.Name = "a name longer than fifteen";
+  m.Width = 0x01020304;
+  m.Grid = 7;
+  m.Zone = "32U";
+  m.VPerY = -1.5;
+  const auto r = maplib::MakeMapRecord(m);
+  EXPECT_EQ(r[0] | r[1] << 8, 1);    // major version
+  EXPECT_EQ(r[8] | r[9] << 8, 1);    // the uint16 that new objects hold as 1
+  EXPECT_EQ(r[10 + 14], 't');        // 15 characters kept ...
+  EXPECT_EQ(r[10 + 15], 0);          // ... and the NUL
+  EXPECT_EQ(r[58], 4);               // width, little-endian
+  EXPECT_EQ(r[61], 1);
+  EXPECT_EQ(r[68], 7);               // grid
+  EXPECT_EQ(r[70], '3');             // zone
+  double vPerY;
+  std::memcpy(&vPerY, &r[122], 8);
+  EXPECT_EQ(vPerY, -1.5);
+  EXPECT_EQ(r[130] | r[131] << 8, 256);  // tile width
+
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("velmira_writer_" + std::to_string(::getpid()))).string();
+  auto picture = [](int32_t w, int32_t h, int depth) {
+    maplib::PictureFormat f;
+    f.Width = w;
+    f.Height = h;
+    f.BitsPerPixel = depth;
+    return f;
+  };
+  std::vector<uint8_t> rows(3 * 10 * 20);
+  {
+    maplib::MapLibWriter w;
+    ASSERT_TRUE(w.Create(path));
+    EXPECT_FALSE(w.BeginMap(r, picture(10, 0, 24)));
+    EXPECT_FALSE(w.Close());
+  }
+  {
+    maplib::MapLibWriter w;
+    ASSERT_TRUE(w.Create(path));
+    EXPECT_FALSE(w.BeginMap(r, picture(10, 5, 32)));
+  }
+  {
+    maplib::MapLibWriter w;
+    ASSERT_TRUE(w.Create(path));
+    ASSERT_TRUE(w.BeginMap(r, picture(10, 5, 24)));
+    EXPECT_FALSE(w.AddRows(rows.data(), 30, 6));  // one row too many
+  }
+  {
+    maplib::MapLibWriter w;
+    ASSERT_TRUE(w.Create(path));
+    ASSERT_TRUE(w.BeginMap(r, picture(10, 5, 24)));
+    ASSERT_TRUE(w.AddRows(rows.data(), 30, 4));
+    EXPECT_FALSE(w.EndMap());  // one row short
+    EXPECT_FALSE(w.ErrorText().empty());
+  }
+  std::remove(path.c_str());
+  maplib::MapLibWriter w;
+  EXPECT_FALSE(w.Create("/nonexistent-folder/x"));
 }
 
 }  // namespace

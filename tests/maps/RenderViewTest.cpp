@@ -121,7 +121,8 @@ void ExpectSame(const Bitmap& got, const std::vector<uint8_t>& want, int32_t wid
 }
 
 TEST(RenderView, MatchesTheReferenceForEveryDepthZoomRotationAndPlace) {
-  const float zooms[] = {0.1f, 0.26f, 0.5f, 0.73f, 1.0f, 1.5f, 2.3f, 10.0f};
+  // Footprints from 1 to 11 source pixels: every kernel width the resampler specialises.
+  const float zooms[] = {0.1f, 0.18f, 0.22f, 0.26f, 0.4f, 0.5f, 0.73f, 1.0f, 1.5f, 2.3f, 10.0f};
   const float rotations[] = {0.0f, 0.3f, -0.7f, 1.5707964f, 2.1f, 3.6f, -2.6f};
   struct Place {
     int32_t x, y;
