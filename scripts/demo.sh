@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, builds Velmira and runs the demo on the bundled data.
+# Sets up a fresh Debian 12 machine, builds the velmira program and runs its demo on the
+# bundled data. It shares build/ and its settings (the "release" preset, every option stated)
+# with scripts/test.sh, so the two run in either order without undoing each other's work.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/scripts/setup-debian.sh"
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMIRA_TESTS=OFF -DVELMIRA_BENCH=OFF
-ninja -C "$here/build" velmira_cli
-"$here/build/velmira" demo
+cd "$here"
+cmake --preset release
+ninja -C build velmira_cli
+build/velmira demo

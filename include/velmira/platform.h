@@ -113,6 +113,15 @@ VELMIRA_API uint8_t VmWindow_SavePng(HWND window, const char* path);
  */
 VELMIRA_API uint8_t VmComPort_SetDevice(int16_t port, const char* devicePath);
 
+/*
+ * The device node that COM<port> (1 to 255) stands for now, default or override, copied
+ * NUL-terminated into `buffer` (`size` bytes, owned by the caller) and cut short when it does
+ * not fit. Returns the length of the whole path in bytes without the NUL, so a result of
+ * `size` or more means it was cut; 0 when the port number is out of range (nothing is written).
+ * `buffer` may be null when `size` is 0. May be called from any thread.
+ */
+VELMIRA_API size_t VmComPort_GetDevice(int16_t port, char* buffer, size_t size);
+
 
 #ifdef __cplusplus
 }

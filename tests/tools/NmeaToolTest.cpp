@@ -7,6 +7,7 @@
 
 #include "support/ReceiverSimulator.h"
 #include "support/ToolRunner.h"
+#include "velmira/velmira.h"
 
 namespace {
 
@@ -47,8 +48,9 @@ TEST(NmeaTool, SentencesOptionAddsEscapedSentenceLinesAndCountStops) {
   ToolResult r = Nmea("--sentences -", odd + "\r\n" + Gga + "\r\n");
   ASSERT_EQ(r.Status, 0);
   ASSERT_EQ(r.Lines.size(), 3u);
-  EXPECT_EQ(r.Lines[0], "{\"class\":\"SENTENCE\",\"command\":\"YZ,\",\"text\":\"$PXYZ,a\\\"b\\\\c*" +
-                            odd.substr(odd.size() - 2) + "\"}");
+  EXPECT_EQ(r.Lines[0],
+            "{\"class\":\"SENTENCE\",\"command\":\"YZ,\",\"text\":\"$PXYZ,a\\\"b\\\\c*" +
+                odd.substr(odd.size() - 2) + "\"}");
   EXPECT_EQ(r.Lines[1], GgaJson);
   EXPECT_EQ(r.Lines[2], "{\"class\":\"SENTENCE\",\"command\":\"GGA\",\"text\":\"" + Gga + "\"}");
   r = Nmea("--sentences --count 2 -", Gga + "\r\n" + Gga + "\r\n" + Gga + "\r\n");
@@ -74,13 +76,59 @@ TEST(NmeaTool, GridAndDatumOptionsReachTheFixPosition) {
 }
 
 TEST(NmeaTool, BadUsageExitsWithTwoAndMissingFileWithOne) {
-  for (const char* args : {"", "--port", "--port 2 file.nmea", "--zone 32 -", "--polled 100 -",
-                           "--baud 4800 -", "--count -1 -", "--seconds x -", "--frobnicate -",
-                           "a.nmea b.nmea", "--grid 99 -", "--datum 28 -"}) {
+  for (const char* args :
+       {"", "--port", "--port 2 file.nmea", "--zone 32 -", "--polled 100 -", "--baud 4800 -",
+        "--count -1 -", "--seconds x -", "a.nmea b.nmea", "--grid 99 -", "--datum 28 -",
+        "--port 256", "--port 0 --device /x", "--port 3 --baud 1234"}) {
     EXPECT_EQ(Nmea(args).Status, 2) << "'" << args << "'";
   }
   EXPECT_EQ(Nmea("/nonexistent/file.nmea").Status, 1);
-  EXPECT_EQ(Nmea("--port 7 --baud 4800 --seconds 1").Status, 1) << "COM7 without a device";
+}
+
+// Every way a port run fails names the device: with the library's message when it cannot be
+// opened (whether detection would have skipped it or the parser opens it at a given rate),
+// with the ports and rates tried when no valid NMEA came.
+TEST(NmeaTool, PortFailuresNameTheDeviceAndWhatWasTried) {
+  velmira::test::ReceiverSimulator silent(4800), held(4800);  // never started
+  ASSERT_TRUE(silent.Ready() && held.Ready());
+  velmira::test::IsolatedComPorts ports;
+  ports.Map(3, held.DevicePath());
+  VmNmeaParser* holder = NmeaParser_New();  // holds the line through the library: in use
+  NmeaParser_SetComPort(holder, 3);
+  NmeaParser_SetPortEnabled(holder, 1);
+  ASSERT_EQ(Error_ErrNum(NmeaParser_GetErrHandle(holder)), 0);
+
+  const std::string missing = "/nonexistent/velmira-gps",
+                    quiet = "COM1 (" + silent.DevicePath() + ")";
+  const std::string absent =
+      "COM5 is " + missing + ", which cannot be opened: Comm port does not exist";
+  const std::string detect = " at 4800, then 57600, 9600, 19200 and 38400 baud";
+  const std::pair<std::string, std::string> cases[] = {
+      {"--port 5 --device " + missing, absent},
+      {"--port 5 --baud 4800 --device " + missing, absent},
+      {"--port 5 --polled 100 --device " + missing, absent},
+      {"--device " + held.DevicePath(),
+       "COM1 is " + held.DevicePath() + ", which cannot be opened: Comm port in use!"},
+      {"--device " + silent.DevicePath(), "detecting the receiver on " + quiet + detect +
+                                              "\nvelmira nmea: no valid NMEA within 0.5 s; tried " +
+                                              quiet + detect},
+      {"--baud 9600 --device " + silent.DevicePath(),
+       "reading " + quiet + " at 9600 baud\nvelmira nmea: no valid NMEA within 0.5 s; tried " +
+           quiet + " at 9600 baud\n"},
+  };
+  for (const auto& [args, said] : cases) {
+    const ToolResult r = Nmea(args + " --seconds 0.5");
+    EXPECT_EQ(r.Status, 1) << args;
+    EXPECT_TRUE(r.Lines.empty()) << args;
+    EXPECT_NE(r.Errors.find(said), std::string::npos) << r.Errors;
+  }
+  NmeaParser_Delete(holder);
+
+  // The program learns the device of a COM number from the library, whole or cut short.
+  char cut[6] = "xxxxx";
+  EXPECT_EQ(VmComPort_GetDevice(3, cut, sizeof cut), held.DevicePath().size());
+  EXPECT_EQ(std::string(cut), held.DevicePath().substr(0, 5));
+  EXPECT_EQ(VmComPort_GetDevice(0, cut, 6) + VmComPort_GetDevice(256, cut, 6), 0u);
 }
 
 TEST(NmeaTool, SerialDeviceInEventAndPolledMode) {
@@ -92,11 +140,13 @@ TEST(NmeaTool, SerialDeviceInEventAndPolledMode) {
   ASSERT_EQ(r.Status, 0) << r.Errors;
   ASSERT_EQ(r.Lines.size(), 4u);
   EXPECT_EQ(r.Lines[0], "{\"class\":\"COMSTATUS\",\"valid\":true,\"port\":1,\"baud\":9600}");
+  EXPECT_NE(r.Errors.find("valid NMEA on COM1 at 9600 baud"), std::string::npos) << r.Errors;
   r = Nmea("--port 9 --polled 2000 --count 3" + device);
   ASSERT_EQ(r.Status, 0) << r.Errors;
   ASSERT_EQ(r.Lines.size(), 3u);
   const std::string all = r.Lines[0] + "\n" + r.Lines[1] + "\n" + r.Lines[2];
   EXPECT_NE(all.find("{\"class\":\"FIX\""), std::string::npos) << all;
+  EXPECT_NE(r.Errors.find("valid NMEA on COM9 at 9600 baud"), std::string::npos) << r.Errors;
 }
 
 }  // namespace

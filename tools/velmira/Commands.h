@@ -1,5 +1,16 @@
 // The subcommands of the velmira program. Each lives in its own source and uses the library
 // only through its exported interface.
+//
+// Conventions every subcommand follows (as gpsdecode, cs2cs and git do):
+// - `velmira COMMAND --help` (or -h, anywhere among the arguments) prints the command's usage
+//   on standard output and exits 0. Main answers it from the command's row in the table, so
+//   the command never sees those arguments.
+// - A bad option or argument prints "velmira COMMAND: what is wrong", then the usage, on
+//   standard error and exits 2: the command returns BadUsage(...).
+// - Failed work (a file that cannot be read, a port that cannot be opened, input the library
+//   refuses) prints "velmira COMMAND: ..." on standard error and exits 1.
+// - Results go to standard output only; notes on progress go to standard error.
+// A new command is one row in Commands() (name, summary, usage, entry point) and a source.
 #pragma once
 
 #include <string>
@@ -17,12 +28,19 @@ int RunConvert(const Args& args);
 
 struct Command {
   const char* Name;
-  const char* Summary;
+  const char* Summary;  // one line for the command list
+  const char* Usage;    // "usage: velmira NAME ..." and the options, each line ending in \n
   int (*Run)(const Args& args);
 };
 
 // The table of subcommands, in the order help lists them.
 const std::vector<Command>& Commands();
+
+// Prints "velmira NAME: problem" and NAME's usage on standard error; returns 2.
+int BadUsage(const char* name, const std::string& problem);
+
+// An argument that looks like an option: starts with '-' and is not "-" alone.
+bool IsOption(const std::string& arg);
 
 // Converts between the program's UTF-8 text and the library's UTF-16 strings.
 std::u16string Widen(const std::string& text);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "Commands.h"
 #include "velmira/velmira.h"
@@ -13,13 +14,7 @@
 namespace cli {
 namespace {
 
-constexpr const char* Usage =
-    "usage: velmira convert --from SPEC --to SPEC < points\n"
-    "  SPEC: datum=D | datum=D,grid=G | datum=D,grid=G,zone=Z\n"
-    "  input lines: LAT LON [H] (degrees, metres) or EASTING NORTHING [H] (metres) when the\n"
-    "  source has a grid; blank lines and lines starting with # are copied through\n";
-
-// One side of the conversion. Ids are checked by the library itself (see Probe).
+// One side of the conversion. Ids are checked by the library itself (see Refusal).
 struct Spec {
   int16_t Datum = 0;
   int16_t Grid = 0;  // 0: geographic
@@ -86,13 +81,13 @@ bool Apply(VmPosition* p, const Spec& spec) {
   return true;
 }
 
-// The library judges the ids: a side it refuses on a fresh position is bad usage.
-bool Probe(const char* option, const Spec& spec) {
+// The library judges the ids: a side it refuses on a fresh position is bad usage. Returns
+// the library's message, empty when the side is accepted.
+std::string Refusal(const Spec& spec) {
   VmPosition* p = Position_New();
-  const bool ok = Apply(p, spec);
-  if (!ok) std::fprintf(stderr, "velmira convert: %s: %s\n", option, ErrorText(p).c_str());
+  const std::string message = Apply(p, spec) ? std::string() : ErrorText(p);
   Position_Delete(p);
-  return ok;
+  return message;
 }
 
 // The value with `decimals` digits after the point, as printf's %.Nf prints it (to_chars
@@ -240,22 +235,20 @@ int RunConvert(const Args& args) {
       Spec& side = args[i] == "--from" ? from : to;
       bool& seen = args[i] == "--from" ? hasFrom : hasTo;
       if (seen || !ParseSpec(args[i + 1], side)) {
-        std::fprintf(stderr, "velmira convert: bad %s '%s'\n%s", args[i].c_str(),
-                     args[i + 1].c_str(), Usage);
-        return 2;
+        return BadUsage("convert", "bad " + args[i] + " '" + args[i + 1] + "'");
       }
       seen = true;
       ++i;
     } else {
-      std::fprintf(stderr, "velmira convert: unexpected '%s'\n%s", args[i].c_str(), Usage);
-      return 2;
+      return BadUsage("convert", "unexpected '" + args[i] + "'");
     }
   }
-  if (!hasFrom || !hasTo) {
-    std::fputs(Usage, stderr);
-    return 2;
+  if (!hasFrom || !hasTo) return BadUsage("convert", "both --from and --to are needed");
+  for (const auto& [option, side] : {std::pair{"--from", from}, std::pair{"--to", to}}) {
+    if (const std::string why = Refusal(side); !why.empty()) {
+      return BadUsage("convert", std::string(option) + ": " + why);
+    }
   }
-  if (!Probe("--from", from) || !Probe("--to", to)) return 2;
 
   static char outputBuffer[1 << 16];
   std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);

@@ -43,7 +43,7 @@ std::string TakeCopy(BSTR s) {
 }
 
 std::string TimeOf(VmGpsFix* fix) {
-  char text[16];
+  char text[24];  // room for three 16-bit values, whatever the receiver sent
   std::snprintf(text, sizeof text, "%02d:%02d:%02d", GpsFix_GetHour(fix), GpsFix_GetMinute(fix),
                 GpsFix_GetSecond(fix));
   return text;
@@ -52,7 +52,6 @@ std::string TimeOf(VmGpsFix* fix) {
 void OnFix(VmGpsFix* fix, Travel& t) {
   VmPosition* p = GpsFix_GetPosition(fix);
   double lat = Get(Position_GetLatitudeDecDeg, p);
-  double lon = Get(Position_GetLongitudeDecDeg, p);
   Position_SetGrid(p, lat < 0 ? GridUtmSouth : GridUtmNorth);
   double e = Get(Position_GetEasting, p);
   double n = Get(Position_GetNorthing, p);
@@ -124,9 +123,9 @@ void OnEvent(const VmMsg& m, Travel& t) {
 }  // namespace
 
 int RunDemo(const Args& args) {
-  if (args.size() > 1) {
-    std::fprintf(stderr, "usage: velmira demo [NMEA-FILE]\n");
-    return 2;
+  if (args.size() > 1) return BadUsage("demo", "one log at most");
+  if (!args.empty() && IsOption(args[0])) {
+    return BadUsage("demo", "unknown option '" + args[0] + "'");
   }
   std::string path = args.empty() ? std::string(VELMIRA_EXAMPLES_DIR) + "/drive.nmea" : args[0];
   std::ifstream in(path, std::ios::binary);

@@ -1,28 +1,93 @@
 #include <cstdio>
-#include <cstring>
 
 #include "Commands.h"
 
 namespace cli {
+namespace {
+
+constexpr const char* HelpUsage =
+    "usage: velmira help [COMMAND]\n"
+    "  lists the commands, or prints the usage of COMMAND (as velmira COMMAND --help does)\n";
+
+constexpr const char* DemoUsage =
+    "usage: velmira demo [NMEA-FILE]\n"
+    "  decodes the bundled log examples/drive.nmea (or NMEA-FILE), places every fix on a UTM\n"
+    "  grid and prints a travel report\n";
+
+constexpr const char* NmeaUsage =
+    "usage: velmira nmea [OPTIONS] (FILE | - | --port N | --device PATH)\n"
+    "  decodes NMEA 0183 and prints one JSON object per event on standard output\n"
+    "  FILE, -        a log file, or standard input\n"
+    "  --port N       serial port COM<N>; 0 detects the receiver on COM1 to COM8\n"
+    "  --device PATH  maps the port (COM1 unless --port names one) to this device\n"
+    "  --baud R       rate of the port; without it (or with 0) the rate is detected\n"
+    "  --polled MS    polls the parser every MS milliseconds instead of taking events (ports)\n"
+    "  --datum D      datum of the receiver's coordinates, 1 to 27 (default 1, WGS 84)\n"
+    "  --grid G       adds easting, northing and zone on grid G; --zone Z fixes the zone\n"
+    "  --sentences    prints every checksummed sentence too\n"
+    "  --count N      stops after N objects\n"
+    "  --seconds S    stops after S seconds; on a port, no valid NMEA by then is an error\n"
+    "  On a port, standard error tells the device of each COM number, the detection, and when\n"
+    "  valid NMEA is found or lost.\n";
+
+constexpr const char* ConvertUsage =
+    "usage: velmira convert --from SPEC --to SPEC < points\n"
+    "  SPEC: datum=D | datum=D,grid=G | datum=D,grid=G,zone=Z\n"
+    "  input lines: LAT LON [H] (degrees, metres) or EASTING NORTHING [H] (metres) when the\n"
+    "  source has a grid; blank lines and lines starting with # are copied through\n";
+
+bool AsksForHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+void PrintOverview(std::FILE* out) {
+  std::fprintf(out,
+               "velmira %s: GPS input, geodesy and maps\n\n"
+               "usage: velmira COMMAND [ARGUMENTS]\n"
+               "       velmira COMMAND --help\n"
+               "       velmira --version\n\ncommands:\n",
+               VELMIRA_VERSION);
+  for (const Command& c : Commands()) std::fprintf(out, "  %-10s %s\n", c.Name, c.Summary);
+}
+
+const Command* Find(const std::string& name) {
+  for (const Command& c : Commands()) {
+    if (name == c.Name) return &c;
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> table = {
-      {"demo", "decode the bundled NMEA log and place every fix on a map grid", RunDemo},
-      {"help", "show this help", RunHelp},
-      {"nmea", "decode NMEA from a file, standard input or a serial port as JSON Lines", RunNmea},
-      {"convert", "convert points between datums and grids (stdin to stdout)", RunConvert},
+      {"demo", "decode the bundled NMEA log and place every fix on a map grid", DemoUsage, RunDemo},
+      {"help", "show this help, or a command's usage", HelpUsage, RunHelp},
+      {"nmea", "decode NMEA from a file, standard input or a serial port as JSON Lines", NmeaUsage,
+       RunNmea},
+      {"convert", "convert points between datums and grids (stdin to stdout)", ConvertUsage,
+       RunConvert},
   };
   return table;
 }
 
-int RunHelp(const Args&) {
-  std::printf(
-      "velmira %s: GPS input, geodesy and maps\n\n"
-      "usage: velmira COMMAND [ARGUMENTS]\n       velmira --version\n\ncommands:\n",
-      VELMIRA_VERSION);
-  for (const Command& c : Commands()) std::printf("  %-10s %s\n", c.Name, c.Summary);
+int RunHelp(const Args& args) {
+  if (args.empty()) {
+    PrintOverview(stdout);
+    return 0;
+  }
+  const Command* c = args.size() == 1 ? Find(args[0]) : nullptr;
+  if (args.size() > 1) return BadUsage("help", "one command at most");
+  if (c == nullptr) return BadUsage("help", "unknown command '" + args[0] + "'");
+  std::fputs(c->Usage, stdout);
   return 0;
 }
+
+int BadUsage(const char* name, const std::string& problem) {
+  const Command* c = Find(name);
+  std::fprintf(stderr, "velmira %s: %s\n%s", name, problem.c_str(), c != nullptr ? c->Usage : "");
+  return 2;
+}
+
+bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
 std::u16string Widen(const std::string& text) {
   // Bytes map to the units of the same value: the library keeps the low byte of each unit.
@@ -43,17 +108,27 @@ std::string Narrow(const char16_t* wide) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    cli::RunHelp({});
+    cli::PrintOverview(stderr);
     return 2;
   }
-  if (std::strcmp(argv[1], "--version") == 0) {
+  const std::string first = argv[1];
+  if (cli::AsksForHelp(first)) return cli::RunHelp({});
+  if (first == "--version") {
     std::printf("velmira %s\n", VELMIRA_VERSION);
     return 0;
   }
-  cli::Args args(argv + 2, argv + argc);
-  for (const cli::Command& c : cli::Commands()) {
-    if (std::strcmp(argv[1], c.Name) == 0) return c.Run(args);
+  const cli::Args args(argv + 2, argv + argc);
+  if (const cli::Command* c = cli::Find(first)) {
+    for (const std::string& a : args) {
+      if (cli::AsksForHelp(a)) {
+        std::fputs(c->Usage, stdout);
+        return 0;
+      }
+    }
+    return c->Run(args);
   }
-  std::fprintf(stderr, "velmira: unknown command '%s' (try 'velmira help')\n", argv[1]);
+  std::fprintf(stderr, "velmira: unknown %s '%s'\n\n", cli::IsOption(first) ? "option" : "command",
+               first.c_str());
+  cli::PrintOverview(stderr);
   return 2;
 }

@@ -2,12 +2,18 @@
 // NmeaParser and prints one JSON object per delivered event, in posting order.
 #include <charconv>
 #include <chrono>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Commands.h"
 #include "velmira/velmira.h"
@@ -16,17 +22,30 @@ namespace cli {
 namespace {
 
 constexpr uint32_t GpsMessage = 1125;
+// Event kinds: the first parameter of message 1125.
+enum Kind : uintptr_t {
+  KindSentence = 1,
+  KindFix = 5,
+  KindSatellites = 6,
+  KindMovement = 7,
+  KindQuality = 8,
+  KindStatus = 9
+};
 // Text is handed to the parser a line at a time; longer lines go in pieces of this size,
 // so memory stays the same whatever the input.
 constexpr size_t MaxPiece = 4096;
 constexpr size_t ReadBlock = 1 << 16;
 // How long one wait for a port message lasts before the deadline is looked at again.
 constexpr int32_t PortWaitSliceMs = 200;
-
-const char* const Usage =
-    "usage: velmira nmea [--datum D] [--grid G [--zone Z]] [--sentences]\n"
-    "                    (FILE | - | --port N | --device PATH)\n"
-    "                    [--baud R] [--polled MS] [--count N] [--seconds S]\n";
+// COM numbers the library can map to a device, and those its detection searches.
+constexpr int MaxPort = 255;
+constexpr int FirstDetectedPort = 1;
+constexpr int LastDetectedPort = 8;
+// The library's detection order, and roughly how long it spends on each rate.
+constexpr const char* DetectedRates = "4800, then 57600, 9600, 19200 and 38400 baud";
+constexpr const char* DetectionPace = " (about a second each)";
+// Any rate the library accepts: opening a port to hear whether it opens.
+constexpr int32_t ProbeRate = 4800;
 
 struct Options {
   int Datum = 1;
@@ -56,57 +75,70 @@ bool ReadInt(const std::string& text, long low, long high, long& out) {
   return true;
 }
 
-// Returns false on bad usage.
-bool ParseOptions(const Args& args, Options& o) {
+// The problem with the arguments, empty when they make sense.
+std::string ParseOptions(const Args& args, Options& o) {
+  bool portGiven = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](long low, long high, long& out) {
-      return i + 1 < args.size() && ReadInt(args[++i], low, high, out);
-    };
     long v = 0;
+    std::string problem;
+    // Takes the option's value, a whole number from low to high.
+    auto take = [&](long low, long high) {
+      if (i + 1 < args.size() && ReadInt(args[i + 1], low, high, v)) {
+        ++i;
+        return true;
+      }
+      problem =
+          a + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high);
+      return false;
+    };
     if (a == "--datum") {
-      if (!value(INT16_MIN, INT16_MAX, v)) return false;
-      o.Datum = static_cast<int>(v);
+      if (take(INT16_MIN, INT16_MAX)) o.Datum = static_cast<int>(v);
     } else if (a == "--grid") {
-      if (!value(INT16_MIN, INT16_MAX, v)) return false;
-      o.Grid = static_cast<int>(v);
+      if (take(INT16_MIN, INT16_MAX)) o.Grid = static_cast<int>(v);
     } else if (a == "--zone") {
-      if (!value(INT16_MIN, INT16_MAX, v)) return false;
-      o.Zone = static_cast<int>(v);
+      if (take(INT16_MIN, INT16_MAX)) o.Zone = static_cast<int>(v);
     } else if (a == "--sentences") {
       o.Sentences = true;
     } else if (a == "--port") {
-      if (!value(1, INT16_MAX, v)) return false;
-      o.Port = static_cast<int>(v);
-      o.UsePort = true;
+      if (take(0, MaxPort)) o.Port = static_cast<int>(v);
+      o.UsePort = portGiven = true;
     } else if (a == "--device") {
-      if (i + 1 >= args.size()) return false;
-      o.Device = args[++i];
+      if (i + 1 < args.size()) {
+        o.Device = args[++i];
+      } else {
+        problem = "--device takes a path";
+      }
       o.UsePort = true;
     } else if (a == "--baud") {
-      if (!value(0, INT32_MAX, v)) return false;
-      o.Baud = static_cast<int>(v);
+      if (take(0, INT32_MAX)) o.Baud = static_cast<int>(v);
     } else if (a == "--polled") {
-      if (!value(0, INT32_MAX, v)) return false;
-      o.PolledMs = static_cast<int>(v);
+      if (take(0, INT32_MAX)) o.PolledMs = static_cast<int>(v);
     } else if (a == "--count") {
-      if (!value(0, LONG_MAX, v)) return false;
-      o.Count = v;
+      if (take(0, LONG_MAX)) o.Count = v;
     } else if (a == "--seconds") {
       double s;
-      if (i + 1 >= args.size() || !ReadNumber(args[++i], s) || s < 0) return false;
-      o.Seconds = s;
-    } else if ((a == "-" || a.rfind("--", 0) != 0) && o.File.empty()) {
+      if (i + 1 < args.size() && ReadNumber(args[i + 1], s) && s >= 0) {
+        o.Seconds = s;
+        ++i;
+      } else {
+        problem = "--seconds takes a number of seconds, 0 or more";
+      }
+    } else if (IsOption(a)) {
+      problem = "unknown option '" + a + "'";
+    } else if (o.File.empty()) {
       o.File = a;
     } else {
-      return false;
+      problem = "one file at most";
     }
+    if (!problem.empty()) return problem;
   }
-  if (o.UsePort == !o.File.empty()) return false;  // exactly one source
-  if (o.Zone != 0 && o.Grid == 0) return false;
-  if (!o.UsePort && (o.PolledMs >= 0 || o.Baud >= 0)) return false;  // only ports are polled
-  if (o.UsePort && o.Port == 0) o.Port = 1;  // --device alone is mapped to COM1
-  return true;
+  if (o.UsePort == !o.File.empty()) return "give one input: FILE, -, --port N or --device PATH";
+  if (o.Zone != 0 && o.Grid == 0) return "--zone needs --grid";
+  if (!o.UsePort && (o.PolledMs >= 0 || o.Baud >= 0)) return "--baud and --polled are for ports";
+  if (!o.Device.empty() && portGiven && o.Port == 0) return "--device needs a port from 1 to 255";
+  if (!portGiven) o.Port = 1;  // --device alone is mapped to COM1
+  return {};
 }
 
 std::string ErrorText(VmError* record) {
@@ -297,27 +329,27 @@ void Printer::Sentence(VmNmeaSentence* s) {
 
 bool Printer::Format(uintptr_t kind, void* object) {
   switch (kind) {
-    case 1:
+    case KindSentence:
       if (!Opts.Sentences) return false;
       Sentence(static_cast<VmNmeaSentence*>(object));
       return true;
-    case 5: Fix(static_cast<VmGpsFix*>(object)); return true;
-    case 6: Satellites(static_cast<VmSatellites*>(object)); return true;
-    case 7: Movement(static_cast<VmMovement*>(object)); return true;
-    case 8: Quality(static_cast<VmQuality*>(object)); return true;
-    case 9: Status(static_cast<VmComStatus*>(object)); return true;
+    case KindFix: Fix(static_cast<VmGpsFix*>(object)); return true;
+    case KindSatellites: Satellites(static_cast<VmSatellites*>(object)); return true;
+    case KindMovement: Movement(static_cast<VmMovement*>(object)); return true;
+    case KindQuality: Quality(static_cast<VmQuality*>(object)); return true;
+    case KindStatus: Status(static_cast<VmComStatus*>(object)); return true;
     default: return false;
   }
 }
 
 void DeleteCarried(uintptr_t kind, void* object) {
   switch (kind) {
-    case 1: NmeaSentence_Delete(static_cast<VmNmeaSentence*>(object)); break;
-    case 5: GpsFix_Delete(static_cast<VmGpsFix*>(object)); break;
-    case 6: Satellites_Delete(static_cast<VmSatellites*>(object)); break;
-    case 7: Movement_Delete(static_cast<VmMovement*>(object)); break;
-    case 8: Quality_Delete(static_cast<VmQuality*>(object)); break;
-    case 9: ComStatus_Delete(static_cast<VmComStatus*>(object)); break;
+    case KindSentence: NmeaSentence_Delete(static_cast<VmNmeaSentence*>(object)); break;
+    case KindFix: GpsFix_Delete(static_cast<VmGpsFix*>(object)); break;
+    case KindSatellites: Satellites_Delete(static_cast<VmSatellites*>(object)); break;
+    case KindMovement: Movement_Delete(static_cast<VmMovement*>(object)); break;
+    case KindQuality: Quality_Delete(static_cast<VmQuality*>(object)); break;
+    case KindStatus: ComStatus_Delete(static_cast<VmComStatus*>(object)); break;
     default: break;
   }
 }
@@ -351,8 +383,29 @@ class Run {
 
   // Prints the event (unless it is not wanted or the count is reached) and deletes it.
   void Take(uintptr_t kind, void* object) {
+    Observe(kind, object);
     if (!Done() && Out.Format(kind, object)) Emit(Out.Text());
     DeleteCarried(kind, object);
+  }
+
+  // Follows the port's validity: any record means valid NMEA came in; a port status says
+  // whether it still does. Changes are noted on standard error.
+  void Observe(uintptr_t kind, void* object) {
+    if (kind != KindStatus) {
+      SawValid = true;
+      return;
+    }
+    auto* status = static_cast<VmComStatus*>(object);
+    const bool valid = ComStatus_GetValidNmea(status) != 0;
+    if (valid && !Valid) {
+      std::fprintf(stderr, "velmira nmea: valid NMEA on COM%d at %d baud\n",
+                   ComStatus_GetComPort(status), static_cast<int>(ComStatus_GetBaudRate(status)));
+    } else if (!valid && Valid) {
+      std::fprintf(stderr, "velmira nmea: valid NMEA lost on COM%d\n", LastPort);
+    }
+    SawValid = SawValid || valid;
+    Valid = valid;
+    LastPort = ComStatus_GetComPort(status);
   }
 
   void Emit(const std::string& line) {
@@ -372,6 +425,9 @@ class Run {
   const Options& Opts;
   Printer Out;
   long Printed = 0;
+  bool SawValid = false;  // valid NMEA came from the port at some time
+  bool Valid = false;     // the port's validity as last seen
+  int LastPort = 0;
   std::chrono::steady_clock::time_point Deadline;
 };
 
@@ -445,6 +501,7 @@ int RunPortPolled(Run& run, VmNmeaParser* parser) {
   std::string last[4];
   auto printChanged = [&run](int slot, std::string* lastText, uintptr_t kind, void* object) {
     if (object == nullptr) return;
+    run.Observe(kind, object);
     if (!run.Done() && run.Out.Format(kind, object) && run.Out.Text() != lastText[slot]) {
       lastText[slot] = run.Out.Text();
       run.Emit(lastText[slot]);
@@ -452,74 +509,154 @@ int RunPortPolled(Run& run, VmNmeaParser* parser) {
     DeleteCarried(kind, object);
   };
   while (!run.Done() && !run.TimeUp()) {
-    printChanged(0, last, 9, NmeaParser_GetComStatus(parser));
     long left = run.MsToDeadline();
     int32_t wait = left < run.Opts.PolledMs ? static_cast<int32_t>(left) : run.Opts.PolledMs;
-    if (VmGpsFix* fix = NmeaParser_GetGpsFix(parser, wait < 1 ? 1 : wait, 0)) run.Take(5, fix);
-    printChanged(1, last, 7, NmeaParser_GetMovement(parser, 0));
-    printChanged(2, last, 8, NmeaParser_GetQuality(parser, 0));
-    printChanged(3, last, 6, NmeaParser_GetSatellites(parser, 0));
+    VmGpsFix* fix = NmeaParser_GetGpsFix(parser, wait < 1 ? 1 : wait, 0);
+    if (fix != nullptr) run.Take(KindFix, fix);
+    // The status after the wait, so that a fix and the port's validity are seen together.
+    printChanged(0, last, KindStatus, NmeaParser_GetComStatus(parser));
+    printChanged(1, last, KindMovement, NmeaParser_GetMovement(parser, 0));
+    printChanged(2, last, KindQuality, NmeaParser_GetQuality(parser, 0));
+    printChanged(3, last, KindSatellites, NmeaParser_GetSatellites(parser, 0));
     std::fflush(stdout);
   }
   return 0;
 }
 
+// Port reports ------------------------------------------------------------------------------
+// The library detects quietly: ports that do not open are skipped and nothing is said until
+// a receiver is found. A user at a terminal needs to hear which device each COM number is,
+// why a port cannot be used and what was tried, so the program says it on standard error.
+
+std::string DeviceOf(int port) {
+  std::string path(VmComPort_GetDevice(static_cast<int16_t>(port), nullptr, 0), '\0');
+  VmComPort_GetDevice(static_cast<int16_t>(port), path.data(), path.size() + 1);
+  return path;
+}
+
+std::string PortName(int port) {
+  return "COM" + std::to_string(port) + " (" + DeviceOf(port) + ")";
+}
+
+// The library maps a refused permission to "in use"; say which it is when we can tell.
+std::string PermissionHint(const std::string& path) {
+  if (::access(path.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return {};
+  struct stat info;
+  const group* owner = ::stat(path.c_str(), &info) == 0 ? ::getgrgid(info.st_gid) : nullptr;
+  return owner != nullptr
+             ? std::string(" (no permission; members of group ") + owner->gr_name + " have it)"
+             : std::string(" (no permission)");
+}
+
+std::string CannotOpen(int port, const std::string& message) {
+  const std::string path = DeviceOf(port);
+  return "COM" + std::to_string(port) + " is " + path + ", which cannot be opened: " + message +
+         PermissionHint(path);
+}
+
+// The library's verdict on opening the port, empty when it opens: a parser opens it as the
+// reader thread would (polled, so nothing is posted) and closes it again at once.
+std::string OpenProblem(int port) {
+  VmNmeaParser* probe = NmeaParser_New();
+  NmeaParser_SetNoEvents(probe, 1);
+  NmeaParser_SetComPort(probe, static_cast<int16_t>(port));
+  NmeaParser_SetBaudRate(probe, ProbeRate);
+  NmeaParser_SetPortEnabled(probe, 1);
+  VmError* err = NmeaParser_GetErrHandle(probe);
+  const std::string problem = Error_ErrNum(err) != 0 ? ErrorText(err) : std::string();
+  NmeaParser_Delete(probe);
+  return problem;
+}
+
+// Opens each port once and says why those that fail cannot be used; the ports that open.
+std::vector<int> UsablePorts(int wanted) {
+  std::vector<int> usable;
+  const int first = wanted == 0 ? FirstDetectedPort : wanted;
+  const int last = wanted == 0 ? LastDetectedPort : wanted;
+  for (int port = first; port <= last; ++port) {
+    const std::string problem = OpenProblem(port);
+    if (problem.empty()) {
+      usable.push_back(port);
+    } else {
+      std::fprintf(stderr, "velmira nmea: %s\n", CannotOpen(port, problem).c_str());
+    }
+  }
+  if (usable.empty() && wanted == 0) {
+    std::fprintf(stderr, "velmira nmea: none of COM%d to COM%d can be opened\n", first, last);
+  }
+  return usable;
+}
+
+std::string Tried(const std::vector<int>& ports, int baud) {
+  std::string text;
+  for (int port : ports) text += (text.empty() ? "" : ", ") + PortName(port);
+  return text +
+         (baud > 0 ? " at " + std::to_string(baud) + " baud" : " at " + std::string(DetectedRates));
+}
+
 int RunPort(Run& run, VmNmeaParser* parser, HWND window) {
-  if (!run.Opts.Device.empty() &&
-      VmComPort_SetDevice(static_cast<int16_t>(run.Opts.Port), run.Opts.Device.c_str()) == 0) {
-    std::fprintf(stderr, "velmira nmea: cannot map COM%d to '%s'\n", run.Opts.Port,
-                 run.Opts.Device.c_str());
-    return 1;
-  }
-  NmeaParser_SetComPort(parser, static_cast<int16_t>(run.Opts.Port));
-  NmeaParser_SetBaudRate(parser, run.Opts.Baud >= 0 ? run.Opts.Baud : 0);
+  const Options& o = run.Opts;
+  if (!o.Device.empty()) VmComPort_SetDevice(static_cast<int16_t>(o.Port), o.Device.c_str());
+  // With port 0 the library searches every port at every rate, whatever rate was given.
+  const int baud = o.Port == 0 || o.Baud < 0 ? 0 : o.Baud;
+  NmeaParser_SetComPort(parser, static_cast<int16_t>(o.Port));
+  NmeaParser_SetBaudRate(parser, baud);
   VmError* err = NmeaParser_GetErrHandle(parser);
-  if (Error_ErrNum(err) != 0) {
-    std::fprintf(stderr, "velmira nmea: %s\n", ErrorText(err).c_str());
-    return 2;
-  }
-  if (run.Opts.PolledMs >= 0) NmeaParser_SetNoEvents(parser, 1);
+  if (Error_ErrNum(err) != 0) return BadUsage("nmea", ErrorText(err));
+
+  // Detection would skip a port that does not open without a word: try each first. A port
+  // with a rate is opened by the parser itself, which reports the failure.
+  const std::vector<int> ports = baud == 0 ? UsablePorts(o.Port) : std::vector<int>{o.Port};
+  if (ports.empty()) return 1;
+  if (o.PolledMs >= 0) NmeaParser_SetNoEvents(parser, 1);
   NmeaParser_SetPortEnabled(parser, 1);
   if (Error_ErrNum(err) != 0) {
-    std::fprintf(stderr, "velmira nmea: COM%d: %s\n", run.Opts.Port, ErrorText(err).c_str());
+    std::fprintf(stderr, "velmira nmea: %s\n", CannotOpen(o.Port, ErrorText(err)).c_str());
     return 1;
   }
-  int status = run.Opts.PolledMs >= 0 ? RunPortPolled(run, parser) : RunPortEvents(run, window);
+  std::fprintf(stderr, "velmira nmea: %s %s\n", baud == 0 ? "detecting the receiver on" : "reading",
+               Tried(ports, baud).c_str());
+
+  int status = o.PolledMs >= 0 ? RunPortPolled(run, parser) : RunPortEvents(run, window);
   NmeaParser_SetPortEnabled(parser, 0);
   run.DrainNow(window);
+  if (status == 0 && !run.SawValid && !run.Done()) {
+    std::fprintf(stderr, "velmira nmea: no valid NMEA within %g s; tried %s%s\n", o.Seconds,
+                 Tried(ports, baud).c_str(), baud == 0 ? DetectionPace : "");
+    status = 1;
+  }
   return status;
 }
 
-// Refuses a grid or zone the library does not know, before any input is read.
-bool CheckGrid(const Options& o) {
-  if (o.Grid == 0) return true;
+// The library's refusal of the grid or zone, empty when it knows them; checked before any
+// input is read.
+std::string GridRefusal(const Options& o) {
+  if (o.Grid == 0) return {};
   VmPosition* probe = Position_New();
   Position_SetGrid(probe, static_cast<int16_t>(o.Grid));
-  bool ok = Error_ErrNum(Position_GetErrHandle(probe)) == 0;
-  if (ok && o.Zone != 0) {
+  if (o.Zone != 0 && Error_ErrNum(Position_GetErrHandle(probe)) == 0) {
     Position_SetZone(probe, static_cast<int16_t>(o.Zone));
-    ok = Error_ErrNum(Position_GetErrHandle(probe)) == 0;
   }
-  if (!ok) std::fprintf(stderr, "velmira nmea: %s\n", ErrorText(Position_GetErrHandle(probe)).c_str());
+  const std::string problem = Error_ErrNum(Position_GetErrHandle(probe)) != 0
+                                  ? ErrorText(Position_GetErrHandle(probe))
+                                  : std::string();
   Position_Delete(probe);
-  return ok;
+  return problem;
 }
 
 }  // namespace
 
 int RunNmea(const Args& args) {
   Options o;
-  if (!ParseOptions(args, o)) {
-    std::fputs(Usage, stderr);
-    return 2;
-  }
-  if (!CheckGrid(o)) return 2;
+  std::string problem = ParseOptions(args, o);
+  if (problem.empty()) problem = GridRefusal(o);
+  if (!problem.empty()) return BadUsage("nmea", problem);
   VmNmeaParser* parser = NmeaParser_New();
   NmeaParser_SetGpsDatum(parser, static_cast<int16_t>(o.Datum));
   if (Error_ErrNum(NmeaParser_GetErrHandle(parser)) != 0) {
-    std::fprintf(stderr, "velmira nmea: %s\n", ErrorText(NmeaParser_GetErrHandle(parser)).c_str());
+    problem = ErrorText(NmeaParser_GetErrHandle(parser));
     NmeaParser_Delete(parser);
-    return 2;
+    return BadUsage("nmea", problem);
   }
   HWND window = VmWindow_New(nullptr, 0, 0, 0, 0);
   NmeaParser_SetCallbackHWND(parser, window);
