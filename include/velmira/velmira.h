@@ -509,6 +509,51 @@ VELMIRA_API void Point_SetY(VmPoint* h, int32_t y);
  * Map.
  * ---------------------------------------------------------------------------------------- */
 
+/*
+ * Map: one calibrated raster map of a map library (from MapLib_NewMap, MapLib_GetMapByIndex or
+ * MapLib_GetMapByName). Its calibration turns a map pixel (x, y) into world coordinates
+ * U = uPerX x + uPerY y + uOrigin, V = vPerX x + vPerY y + vOrigin. With a grid, U and V are
+ * easting and northing in metres in that grid and zone; without (grid 0), longitude and
+ * latitude in radians on the map's datum. Map pixels count from the picture's top-left pixel
+ * (0, 0), x to the right, y downwards.
+ */
+
+/* Drops the caller's reference; null does nothing. The map library keeps its own. */
+VELMIRA_API void Map_Delete(VmMap* h);
+/* The map's error record, or null for a null handle. */
+VELMIRA_API VmError* Map_GetErrHandle(VmMap* h);
+
+/* The map's name (at most 15 characters as stored in a file) as a copy string, also stored
+ * through `out` when it is not null. The caller frees it with SysFreeString. */
+VELMIRA_API BSTR Map_GetName(VmMap* h, BSTR* out);
+
+/* The picture size in pixels as a new Point: X the width, Y the height (both 0 for a map made
+ * with MapLib_NewMap). The caller deletes it with Point_Delete. */
+VELMIRA_API VmPoint* Map_GetSize(VmMap* h);
+
+/*
+ * Calibrates the map from one, two or three pairs of a Position and the map pixel (a Point)
+ * where it lies. A pair whose Position or Point is null is absent: without pair 2 the map is
+ * calibrated from pair 1 alone (pair 3 is then ignored), without pair 3 from pairs 1 and 2.
+ * The map takes over position1's grid and zone, or with grid 0 its datum; positions 2 and 3
+ * are converted in place to that grid and zone (or datum) before they are read.
+ * - One pair: both axes scale from pixel (0, 0) = world (0, 0), so pixel (x1, y1) is position1.
+ * - Two pairs: a scale and offset per axis through both pairs, no rotation.
+ * - Three pairs: the full affine fit (rotation and shear), exact through pairs 1 and 2 and,
+ *   because one step divides pixel differences in whole numbers, only close through pair 3
+ *   when those differences do not divide evenly.
+ * Failures, all 10003, leave the calibration as it was (but grid, datum and zone are already
+ * taken from position1): pair 1 absent "First Position or Point may not be NULL"; one pair
+ * with x1 or y1 zero "Point may not have zero X or Y value!"; two pairs with equal X, equal
+ * Y, equal U or equal V "Points may not have equal X or Y values!"; three pairs whose X are
+ * all equal or whose Y are all equal "All Points may not have equal X or Y values!"; three
+ * pairs on one line "Points may not be linear dependent!". The map keeps no reference to the
+ * arguments; the caller still deletes them.
+ */
+VELMIRA_API void Map_SetScale(VmMap* h, VmPosition* position1, VmPoint* point1,
+                              VmPosition* position2, VmPoint* point2, VmPosition* position3,
+                              VmPoint* point3);
+
 /* ------------------------------------------------------------------------------------------
  * MapLib.
  * ---------------------------------------------------------------------------------------- */
