@@ -495,7 +495,203 @@ VELMIRA_API void Point_SetY(VmPoint* h, int32_t y);
 
 /* ------------------------------------------------------------------------------------------
  * Overlay objects: Icon, Label, Line, Rectangle, Ellipse.
+ *
+ * Things the viewer draws on the map. Each is anchored to a geographic Position that the
+ * viewer's current map turns into a point in view pixels (the map's picture as zoomed and
+ * rotated, x to the right, y downwards); alignment, offsets and size turn the point into a
+ * box covering the columns left .. left + width and the rows top .. top + height, both ends
+ * included. The viewer creates these objects (Viewer_NewIcon, Viewer_NewLabel, ...), gives
+ * them its map and keeps them in layers. Objects made with the families' own New functions
+ * have no map: their SetPosition, SetPosition1 and SetPosition2 do nothing at all until a
+ * viewer gives them one.
+ *
+ * Shared rules:
+ * - Pens, brushes, fonts and positions are shared, not copied: the object keeps the handle's
+ *   object (adding its own reference), and a later change through any handle shows at the
+ *   next drawing. Get functions of these return the object itself with one more reference,
+ *   which the caller gives back with Pen_Delete, Brush_Delete, TextFont_Delete or
+ *   Position_Delete; null when none is stored.
+ * - SetPosition and its corner variants convert the Position in place to the map's grid and
+ *   zone, or datum.
+ * - Field accessors (IDs, offsets, sizes, alignments) never fail and leave the error record
+ *   as it was. SetPen and SetBrush report a null handle without clearing the record first.
+ * - Sizes and offsets are pixels (signed 32-bit); IDs are the objects' identity numbers, by
+ *   which the viewer finds them, stored without a uniqueness check.
  * ---------------------------------------------------------------------------------------- */
+
+/* Icon: a picture from the map library, drawn at its own pixel size with its top-left corner
+ * at the box's top-left corner; its size comes from the library and serves placement and hit
+ * tests. Icon_New makes an empty icon (no picture, size 0 x 0, empty name) that draws
+ * nothing; pictures come with Viewer_NewIcon. Null when out of memory. */
+VELMIRA_API VmIcon* Icon_New(void);
+/* Drops the caller's reference; a layer holding the icon keeps it. Null does nothing. */
+VELMIRA_API void Icon_Delete(VmIcon* h);
+/* The icon's error record, or null for a null handle. */
+VELMIRA_API VmError* Icon_GetErrHandle(VmIcon* h);
+VELMIRA_API int32_t Icon_GetID(VmIcon* h);
+VELMIRA_API void Icon_SetID(VmIcon* h, int32_t id);
+/* The name the icon has in its map library (at most 16 characters) as a copy string, also
+ * stored through `out` when it is not null; the caller frees it with SysFreeString. */
+VELMIRA_API BSTR Icon_GetName(VmIcon* h, BSTR* out);
+/* The anchor position (shared; null when none was set). */
+VELMIRA_API VmPosition* Icon_GetPosition(VmIcon* h);
+/* Anchors the icon at `position` (shared; null removes it), centred on it unless offset. */
+VELMIRA_API void Icon_SetPosition(VmIcon* h, VmPosition* position);
+/* Pixels added to the box's left and top. */
+VELMIRA_API int32_t Icon_GetOffsetX(VmIcon* h);
+VELMIRA_API void Icon_SetOffsetX(VmIcon* h, int32_t offset);
+VELMIRA_API int32_t Icon_GetOffsetY(VmIcon* h);
+VELMIRA_API void Icon_SetOffsetY(VmIcon* h, int32_t offset);
+/* The picture's size in pixels as the map library gives it. */
+VELMIRA_API int32_t Icon_GetWidth(VmIcon* h);
+VELMIRA_API int32_t Icon_GetHeight(VmIcon* h);
+
+/* Label: text in an optional box. The box (outline with the pen, filled with the brush) is
+ * drawn only while the brush is opaque; a new label's brush is white and transparent, so set
+ * Brush_SetTransparent(brush, 0) for a box. The text sits pen width + 2 pixels inside the box.
+ * Its size is measured on the viewer's drawing surface from its first drawing on: until then
+ * Label_GetWidth and Label_GetHeight give 0 (or the requested size, when both are set). Null
+ * when out of memory. */
+VELMIRA_API VmLabel* Label_New(void);
+/* Drops the caller's reference; a layer holding the label keeps it. Null does nothing. */
+VELMIRA_API void Label_Delete(VmLabel* h);
+/* The label's error record, or null for a null handle. */
+VELMIRA_API VmError* Label_GetErrHandle(VmLabel* h);
+VELMIRA_API int32_t Label_GetID(VmLabel* h);
+VELMIRA_API void Label_SetID(VmLabel* h, int32_t id);
+/* The text as a copy string (empty when none was set), also stored through `out` when it is
+ * not null; the caller frees it with SysFreeString. */
+VELMIRA_API BSTR Label_GetText(VmLabel* h, BSTR* out);
+/* Replaces the text (low 8 bits of each unit; null stores an empty text) and measures the
+ * label again. Lines break at CR LF, LF or CR. */
+VELMIRA_API void Label_SetText(VmLabel* h, const WCHAR* text);
+/* The font (shared). A new label has a font of its own ("Times", 10 points, black). */
+VELMIRA_API VmTextFont* Label_GetTextFont(VmLabel* h);
+/* Shares `font` and measures again; null gives the label a new default font of its own. */
+VELMIRA_API void Label_SetTextFont(VmLabel* h, VmTextFont* font);
+/* The outline pen and the box's brush (shared, never null). */
+VELMIRA_API VmPen* Label_GetPen(VmLabel* h);
+VELMIRA_API VmBrush* Label_GetBrush(VmLabel* h);
+/* Share the pen or brush and measure again (an opaque box adds 2 x pen width + 4 pixels to
+ * the text's extent). Null: 10003 "Parameter not a valid object!", nothing changes. */
+VELMIRA_API void Label_SetPen(VmLabel* h, VmPen* pen);
+VELMIRA_API void Label_SetBrush(VmLabel* h, VmBrush* brush);
+/* The box's current size in pixels: the requested size where one is set, else the measured
+ * text (plus the border of an opaque box). */
+VELMIRA_API int32_t Label_GetWidth(VmLabel* h);
+VELMIRA_API int32_t Label_GetHeight(VmLabel* h);
+/* Request a box size in pixels; 0 (the default) takes the measured size. A requested width
+ * wraps the text at words within it (less the border of an opaque box). */
+VELMIRA_API void Label_SetWidth(VmLabel* h, int32_t width);
+VELMIRA_API void Label_SetHeight(VmLabel* h, int32_t height);
+/* The anchor position (shared; null when none was set). */
+VELMIRA_API VmPosition* Label_GetPosition(VmLabel* h);
+VELMIRA_API void Label_SetPosition(VmLabel* h, VmPosition* position);
+/* Pixels added to the box's left and top. */
+VELMIRA_API int32_t Label_GetOffsetX(VmLabel* h);
+VELMIRA_API void Label_SetOffsetX(VmLabel* h, int32_t offset);
+VELMIRA_API int32_t Label_GetOffsetY(VmLabel* h);
+VELMIRA_API void Label_SetOffsetY(VmLabel* h, int32_t offset);
+/* The box on the anchor point, horizontally: 0 centred (default), 1 the box's left edge at the
+ * point, 2 its right edge. Vertically: 0 centred (default), 3 top edge, 4 bottom edge. Other
+ * values: 10003 "Invalid parameter!" and the alignment stays. */
+VELMIRA_API int32_t Label_GetAlignX(VmLabel* h);
+VELMIRA_API void Label_SetAlignX(VmLabel* h, int32_t align);
+VELMIRA_API int32_t Label_GetAlignY(VmLabel* h);
+VELMIRA_API void Label_SetAlignY(VmLabel* h, int32_t align);
+/* The text in the box, horizontally: 0 centred (default), 1 left, 2 right; vertically:
+ * 0 centred (default), 3 top, 4 bottom. Other values: 10003 "Invalid parameter!". */
+VELMIRA_API int32_t Label_GetTextHAlign(VmLabel* h);
+VELMIRA_API void Label_SetTextHAlign(VmLabel* h, int32_t align);
+VELMIRA_API int32_t Label_GetTextVAlign(VmLabel* h);
+VELMIRA_API void Label_SetTextVAlign(VmLabel* h, int32_t align);
+
+/* Line: a straight line from Position1 to Position2 drawn with the pen; it follows the map's
+ * rotation. Until both ends are set the other end is view pixel (0, 0). A click hits it
+ * within half the pen's width along the shorter axis of the line (vertically for flat lines,
+ * horizontally for steep ones). Null when out of memory. */
+VELMIRA_API VmLine* Line_New(void);
+/* Drops the caller's reference; a layer holding the line keeps it. Null does nothing. */
+VELMIRA_API void Line_Delete(VmLine* h);
+/* The line's error record, or null for a null handle. */
+VELMIRA_API VmError* Line_GetErrHandle(VmLine* h);
+VELMIRA_API int32_t Line_GetID(VmLine* h);
+VELMIRA_API void Line_SetID(VmLine* h, int32_t id);
+/* The ends (shared; null when not set). Setting one moves that end to the position's point
+ * (null stores no position and leaves the end where it was). */
+VELMIRA_API VmPosition* Line_GetPosition1(VmLine* h);
+VELMIRA_API void Line_SetPosition1(VmLine* h, VmPosition* position);
+VELMIRA_API VmPosition* Line_GetPosition2(VmLine* h);
+VELMIRA_API void Line_SetPosition2(VmLine* h, VmPosition* position);
+/* The pen (shared, never null); SetPen with null: 10003 "Parameter not a valid object!". */
+VELMIRA_API VmPen* Line_GetPen(VmLine* h);
+VELMIRA_API void Line_SetPen(VmLine* h, VmPen* pen);
+
+/* Rectangle: an upright rectangle, outlined with the pen (whose width is limited to half the
+ * box so that the outline stays inside it) and filled with the brush unless transparent. Set
+ * either its two corners (Position1, Position2), which it returns to whenever the viewer
+ * places objects again, or an anchor Position with a size. Null when out of memory. */
+VELMIRA_API VmRectangle* Rectangle_New(void);
+/* Drops the caller's reference; a layer holding the rectangle keeps it. Null does nothing. */
+VELMIRA_API void Rectangle_Delete(VmRectangle* h);
+/* The rectangle's error record, or null for a null handle. */
+VELMIRA_API VmError* Rectangle_GetErrHandle(VmRectangle* h);
+VELMIRA_API int32_t Rectangle_GetID(VmRectangle* h);
+VELMIRA_API void Rectangle_SetID(VmRectangle* h, int32_t id);
+/* The anchor position (shared; null when none was set); the box is centred on it. */
+VELMIRA_API VmPosition* Rectangle_GetPosition(VmRectangle* h);
+VELMIRA_API void Rectangle_SetPosition(VmRectangle* h, VmPosition* position);
+/* Pixels added to the box's left and top. */
+VELMIRA_API int32_t Rectangle_GetOffsetX(VmRectangle* h);
+VELMIRA_API void Rectangle_SetOffsetX(VmRectangle* h, int32_t offset);
+VELMIRA_API int32_t Rectangle_GetOffsetY(VmRectangle* h);
+VELMIRA_API void Rectangle_SetOffsetY(VmRectangle* h, int32_t offset);
+/* The box's size in pixels: the distance between the corners, or as set. */
+VELMIRA_API int32_t Rectangle_GetWidth(VmRectangle* h);
+VELMIRA_API void Rectangle_SetWidth(VmRectangle* h, int32_t width);
+VELMIRA_API int32_t Rectangle_GetHeight(VmRectangle* h);
+VELMIRA_API void Rectangle_SetHeight(VmRectangle* h, int32_t height);
+/* The corners (shared; null when not set). */
+VELMIRA_API VmPosition* Rectangle_GetPosition1(VmRectangle* h);
+VELMIRA_API void Rectangle_SetPosition1(VmRectangle* h, VmPosition* position);
+VELMIRA_API VmPosition* Rectangle_GetPosition2(VmRectangle* h);
+VELMIRA_API void Rectangle_SetPosition2(VmRectangle* h, VmPosition* position);
+/* Pen and brush (shared, never null); null in a setter: 10003 "Parameter not a valid
+ * object!". */
+VELMIRA_API VmPen* Rectangle_GetPen(VmRectangle* h);
+VELMIRA_API void Rectangle_SetPen(VmRectangle* h, VmPen* pen);
+VELMIRA_API VmBrush* Rectangle_GetBrush(VmRectangle* h);
+VELMIRA_API void Rectangle_SetBrush(VmRectangle* h, VmBrush* brush);
+
+/* Ellipse: the ellipse inscribed in its box, outlined with the pen (limited as a rectangle's)
+ * and filled with the brush unless transparent; hit only inside the ellipse. Null when out of
+ * memory. */
+VELMIRA_API VmEllipse* Ellipse_New(void);
+/* Drops the caller's reference; a layer holding the ellipse keeps it. Null does nothing. */
+VELMIRA_API void Ellipse_Delete(VmEllipse* h);
+/* The ellipse's error record, or null for a null handle. */
+VELMIRA_API VmError* Ellipse_GetErrHandle(VmEllipse* h);
+VELMIRA_API int32_t Ellipse_GetID(VmEllipse* h);
+VELMIRA_API void Ellipse_SetID(VmEllipse* h, int32_t id);
+/* The anchor position (shared; null when none was set); the box is centred on it. */
+VELMIRA_API VmPosition* Ellipse_GetPosition(VmEllipse* h);
+VELMIRA_API void Ellipse_SetPosition(VmEllipse* h, VmPosition* position);
+/* Pixels added to the box's left and top. */
+VELMIRA_API int32_t Ellipse_GetOffsetX(VmEllipse* h);
+VELMIRA_API void Ellipse_SetOffsetX(VmEllipse* h, int32_t offset);
+VELMIRA_API int32_t Ellipse_GetOffsetY(VmEllipse* h);
+VELMIRA_API void Ellipse_SetOffsetY(VmEllipse* h, int32_t offset);
+/* The box's size in pixels (default 0 x 0). */
+VELMIRA_API int32_t Ellipse_GetWidth(VmEllipse* h);
+VELMIRA_API void Ellipse_SetWidth(VmEllipse* h, int32_t width);
+VELMIRA_API int32_t Ellipse_GetHeight(VmEllipse* h);
+VELMIRA_API void Ellipse_SetHeight(VmEllipse* h, int32_t height);
+/* Pen and brush (shared, never null); null in a setter: 10003 "Parameter not a valid
+ * object!". */
+VELMIRA_API VmPen* Ellipse_GetPen(VmEllipse* h);
+VELMIRA_API void Ellipse_SetPen(VmEllipse* h, VmPen* pen);
+VELMIRA_API VmBrush* Ellipse_GetBrush(VmEllipse* h);
+VELMIRA_API void Ellipse_SetBrush(VmEllipse* h, VmBrush* brush);
 
 /* ------------------------------------------------------------------------------------------
  * Layers and Layer.
