@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Draws the sample town of town.py as a map picture and two icons (8-bit and 4-bit palette
-PNGs), then, given the velmira program, builds the sample map library from them with
-`velmira maplib build`, calibrated on WGS 84 latitude/longitude with three pairs.
+PNGs), and builds the sample map library from them with `velmira maplib build`, calibrated on
+WGS 84 latitude/longitude with three pairs from town.py.
 
-    make_sample_maplib.py --out-dir build/examples [--velmira build/velmira]
+    make_sample_maplib.py pictures DIR            writes DIR/town.png, position.png, start.png
+    make_sample_maplib.py library DIR VELMIRA     writes DIR/sample.vml from those pictures
 
-Writes town.png, position.png, start.png and, with --velmira, sample.vml into the folder.
 Python 3 standard library only; deterministic (the same bytes every run).
 """
 import argparse
@@ -460,27 +460,34 @@ def write_icon(path, rows, icon):
 
 def build_library(velmira, out_dir):
     calib = ";".join("%.9f,%.9f,%d,%d" % pair for pair in town.calibration())
-    target = os.path.join(out_dir, "sample.vml")
-    cmd = [velmira, "maplib", "build", "-o", target,
+    cmd = [velmira, "maplib", "build", "-o", os.path.join(out_dir, "sample.vml"),
            "--map", "town", os.path.join(out_dir, "town.png"), "--datum", "1", "--calib", calib,
            "--icon", "position", os.path.join(out_dir, "position.png"), "--transparent", "0",
            "--icon", "start", os.path.join(out_dir, "start.png")]
-    subprocess.run(cmd, check=True)
+    return subprocess.run(cmd).returncode
+
+
+def write_pictures(out_dir):
+    os.makedirs(out_dir, exist_ok=True)
+    cv = draw_town()
+    write_png(os.path.join(out_dir, "town.png"), cv.w, cv.h, [rgb for _, rgb in COLOURS], cv.px)
+    write_icon(os.path.join(out_dir, "position.png"), position_icon_rows(), POSITION_ICON)
+    write_icon(os.path.join(out_dir, "start.png"), start_icon_rows(), START_ICON)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--out-dir", required=True)
-    parser.add_argument("--velmira", help="the velmira program; builds sample.vml with it")
+    parser.add_argument("step", choices=["pictures", "library"])
+    parser.add_argument("dir")
+    parser.add_argument("velmira", nargs="?", help="the velmira program (library step)")
     args = parser.parse_args()
-    os.makedirs(args.out_dir, exist_ok=True)
-    cv = draw_town()
-    write_png(os.path.join(args.out_dir, "town.png"), cv.w, cv.h, [rgb for _, rgb in COLOURS], cv.px)
-    write_icon(os.path.join(args.out_dir, "position.png"), position_icon_rows(), POSITION_ICON)
-    write_icon(os.path.join(args.out_dir, "start.png"), start_icon_rows(), START_ICON)
-    if args.velmira:
-        build_library(args.velmira, args.out_dir)
+    if args.step == "pictures":
+        write_pictures(args.dir)
+        return 0
+    if not args.velmira:
+        parser.error("the library step needs the velmira program")
+    return build_library(args.velmira, args.dir)
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -177,13 +177,16 @@ def in_old_town(x, y):
 
 
 def dops(sats):
-    """HDOP, VDOP, PDOP of the satellites used, from the inverse of GᵀG (G: one row of
-    east, north, up direction cosines and 1 per satellite)."""
+    """HDOP, VDOP, PDOP of the satellites used: the inverse of GᵀWG, G holding a row of east,
+    north and up direction cosines and 1 per satellite, W weighting each by its signal as
+    receivers do (so the values move a little from second to second)."""
     g = []
-    for _, el, az, _ in sats:
+    weights = [10 ** ((snr - 38) / 20.0) for _, _, _, snr in sats]
+    mean = sum(weights) / len(weights)
+    for (_, el, az, _), w in zip(sats, weights):
         e, a = math.radians(el), math.radians(az)
-        g.append((math.cos(e) * math.sin(a), math.cos(e) * math.cos(a), math.sin(e), 1.0))
-    m = [[sum(r[i] * r[j] for r in g) for j in range(4)] for i in range(4)]
+        g.append(((math.cos(e) * math.sin(a), math.cos(e) * math.cos(a), math.sin(e), 1.0), w / mean))
+    m = [[sum(w * r[i] * r[j] for r, w in g) for j in range(4)] for i in range(4)]
     q = invert4(m)
     hdop = math.sqrt(q[0][0] + q[1][1])
     vdop = math.sqrt(q[2][2])
@@ -211,6 +214,7 @@ class Receiver:
         self.rng = random.Random(seed)
         self.error = [0.0, 0.0, 0.0]       # slowly wandering east, north, up error in metres
         self.extra = 0.0                   # additional error after the fix was regained
+        self.extra_direction = 0.0
         self.tracked_since = {}            # prn -> first second it is received again
         self.last_fix = -2
 
@@ -250,16 +254,17 @@ class Receiver:
         if len(used) < 4:
             return False, used, (99.99, 99.99, 99.99), view, (x, y, 0.0)
         if self.last_fix < t - 1:
-            self.extra = 9.0  # a regained fix starts off by a few metres and settles
+            # A regained fix starts off by several metres in some direction and settles.
+            self.extra = 9.0
+            self.extra_direction = self.rng.uniform(0, 2 * math.pi)
         self.last_fix = t
         hdop, vdop, pdop = dops(used)
         decay = math.exp(-1 / 45)
         for k in range(3):
             self.error[k] = decay * self.error[k] + math.sqrt(1 - decay * decay) * self.rng.gauss(0, 1.4)
         self.extra *= 0.8
-        direction = self.rng.uniform(0, 2 * math.pi)
-        ex = (self.error[0] + self.rng.gauss(0, 0.3)) * hdop / 1.2 + self.extra * math.cos(direction)
-        ey = (self.error[1] + self.rng.gauss(0, 0.3)) * hdop / 1.2 + self.extra * math.sin(direction)
+        ex = (self.error[0] + self.rng.gauss(0, 0.3)) * hdop / 1.2 + self.extra * math.cos(self.extra_direction)
+        ey = (self.error[1] + self.rng.gauss(0, 0.3)) * hdop / 1.2 + self.extra * math.sin(self.extra_direction)
         ez = (self.error[2] * 1.6 + self.rng.gauss(0, 0.5)) * vdop / 1.6
         return True, used, (hdop, vdop, pdop), view, (x + ex, y + ey, ez)
 
