@@ -401,7 +401,8 @@ def write_png(path, width, height, palette, pixels):
         f.write(data)
 
 
-# Icons, drawn as character grids: one character per pixel, '.' is the transparent index 0.
+# Icons, drawn as character grids: each character stands for a palette index; the marker's
+# '.' (index 0) is its transparent colour.
 POSITION_ICON = {
     "palette": [(255, 0, 255), (30, 30, 60), (255, 255, 255), (40, 110, 230), (120, 170, 250)],
     "chars": ".#wbl",
