@@ -8,8 +8,10 @@ namespace velmira {
 
 // A longitude difference on the near side of the central meridian, in [-pi, pi]. Without it a
 // point across the antimeridian from the central meridian (the Aleutians in Alaska zone 10) is
-// projected a whole turn away. remainder() is exact, so values already in range are unchanged.
+// projected a whole turn away. remainder() is exact, so values already in range are unchanged,
+// and those (nearly every point) skip the library call.
 inline double ReduceLongitude(double lambda) {
+  if (std::fabs(lambda) <= std::numbers::pi) return lambda;
   return std::remainder(lambda, 2.0 * std::numbers::pi);
 }
 
