@@ -55,9 +55,12 @@ inline double EccentricityFactor(double x, double e) {
 // past f = F(X) by d / (1 - d) = e'^2 cos^2(phi) of the step X -> f is a Newton step with
 // that slope in closed form, so the passes converge quadratically: two or three instead of
 // six or seven. Near the solution the added step falls below half a unit in the last place,
-// so the passes still end when one repeats X exactly. ep2: e^2 / (1 - e^2).
+// so the passes still end when one repeats X exactly. A pass that runs into the pole (X or
+// F(X) infinite) is left plain. ep2: e^2 / (1 - e^2).
 inline double AcceleratedPass(double x, double f, double sinPhi, double ep2) {
-  return f + ep2 * (1 - sinPhi * sinPhi) * (f - x);
+  const double step = f - x;
+  if (!std::isfinite(step)) return f;
+  return f + ep2 * (1 - sinPhi * sinPhi) * step;
 }
 
 // cos(2 atan x) = (1 - x^2) / (1 + x^2), written for large x through 1/x so that it never
