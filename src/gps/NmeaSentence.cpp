@@ -48,11 +48,15 @@ constexpr int CommandLength = 3;
 
 NmeaSentence::NmeaSentence(Ref<Text> text) : Sentence(std::move(text)) {}
 
-NmeaSentence::~NmeaSentence() {
+NmeaSentence::~NmeaSentence() { ReleaseFields(); }
+
+void NmeaSentence::ReleaseFields() {
   if (FieldArray != nullptr) {
     for (int i = 0; i < FieldCount; ++i) FieldArray[i].~Text();
     ::operator delete(FieldArray);
+    FieldArray = nullptr;
   }
+  FieldsBuilt = false;
 }
 
 const Text& NmeaSentence::Command() {
@@ -63,12 +67,23 @@ const Text& NmeaSentence::Command() {
   return *CommandText;
 }
 
+// The kind is looked up once, on the three command characters in place (a sentence's text
+// never changes): every record constructor asks again, and the command Text is only made
+// when someone asks for the command.
 int16_t NmeaSentence::GetType() {
-  const Text& command = Command();
-  for (const KindRow& row : KindTable) {
-    if (command.Equals(row.Command)) return row.Kind;
+  if (Kind < 0) {
+    Kind = KindOther;
+    if (Sentence && Sentence->Length() >= CommandStart + CommandLength) {
+      const char* command = Sentence->Chars() + CommandStart;
+      for (const KindRow& row : KindTable) {
+        if (std::memcmp(command, row.Command, CommandLength) == 0) {
+          Kind = row.Kind;
+          break;
+        }
+      }
+    }
   }
-  return KindOther;
+  return Kind;
 }
 
 Text* NmeaSentence::GetCommand() {
