@@ -41,12 +41,14 @@ ObliqueStereographic::ObliqueStereographic(const GridRow& row, double a, double 
 bool ObliqueStereographic::Forward(double phi, double lambda, double& easting,
                                    double& northing) const {
   const double sinPhi = std::sin(phi);
-  const double sa = (1 + sinPhi) / (1 - sinPhi);
-  const double sb = (1 - E * sinPhi) / (1 + E * sinPhi);
-  const double w = C * std::pow(sa * std::pow(sb, E), N);
-  const double chi = std::asin((w - 1) / (w + 1));
+  // w = C (sa sb^e)^n with sa = (1 + sin phi) / (1 - sin phi) and sb = (1 - e sin phi) /
+  // (1 + e sin phi), whose logarithms are 2 atanh(sin phi) and -2 atanh(e sin phi): one
+  // exponential instead of two powers. chi = asin((w - 1) / (w + 1)) is not needed itself,
+  // only its sine and its cosine 2 sqrt(w) / (w + 1).
+  const double w = C * std::exp(2 * N * (std::atanh(sinPhi) - E * EccentricAtanh(E * sinPhi)));
+  const double sinChi = (w - 1) / (w + 1), cosChi = 2 * std::sqrt(w) / (w + 1);
   const double delta = N * ReduceLongitude(lambda - Lambda0);
-  const double sinChi = std::sin(chi), cosChi = std::cos(chi), cosDelta = std::cos(delta);
+  const double cosDelta = std::cos(delta);
   const double b = 1 + sinChi * SinChi0 + cosChi * CosChi0 * cosDelta;
   const double x = FE + TwoRK0 * cosChi * std::sin(delta) / b;
   const double y = FN + TwoRK0 * (sinChi * CosChi0 - cosChi * SinChi0 * cosDelta) / b;
