@@ -50,6 +50,9 @@ TEST(SentenceFields, CountSplitAndBounds) {
   EXPECT_EQ(s->Fields(9), nullptr);
   EXPECT_EQ(s->Fields(-1), nullptr);
   EXPECT_EQ(s->Fields(1), s->Fields(1)) << "split once and kept";
+  s->ReleaseFields();  // as the parser does before it hands a sentence on
+  EXPECT_EQ(Field(*s, 2), "4807.038") << "split again on the next read";
+  EXPECT_EQ(Field(*s, 8), "");
 }
 
 TEST(SentenceFields, LongFieldIsCutWithoutShiftingTheNext) {
