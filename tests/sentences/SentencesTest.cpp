@@ -182,7 +182,9 @@ TEST(SentenceFields, CountAndEveryFieldMatchTheSplitAtCommas) {
           << c.Name << ", field " << i;
     }
     s->ReleaseFields();  // as the parser does before it hands a sentence on
-    if (!c.Fields.empty()) EXPECT_EQ(s->Fields(1)->Chars(), c.Fields[0]) << c.Name << ", split again";
+    if (!c.Fields.empty()) {
+      EXPECT_EQ(s->Fields(1)->Chars(), c.Fields[0]) << c.Name << ", split again";
+    }
   }
 }
 
