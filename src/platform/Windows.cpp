@@ -270,12 +270,17 @@ int GetMessageW(MSG* out, HWND window, DWORD ms) {
 }
 
 bool GetWindowSurface(HWND window, Surface* out) {
+  return GetWindowSurface(window, out, nullptr);
+}
+
+bool GetWindowSurface(HWND window, Surface* out, std::shared_ptr<const void>* keepAlive) {
   WindowPtr w = Find(window);
   if (!w || out == nullptr) return false;
   out->Width = w->Width;
   out->Height = w->Height;
   out->Stride = w->Width * BytesPerPixel;
   out->Bits = w->Pixels.data();
+  if (keepAlive != nullptr) *keepAlive = std::move(w);
   return true;
 }
 

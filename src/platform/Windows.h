@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/Sync.h"
 #include "velmira/platform.h"
@@ -65,6 +66,9 @@ struct Surface {
   uint8_t* Bits;
 };
 bool GetWindowSurface(HWND window, Surface* out);
+// The same, with a reference that keeps the pixels allocated after the window is deleted,
+// for device contexts that outlive their window.
+bool GetWindowSurface(HWND window, Surface* out, std::shared_ptr<const void>* keepAlive);
 
 // Writes the surface as an 8-bit RGB PNG file.
 bool SaveSurfacePng(const Surface& surface, const char* path);

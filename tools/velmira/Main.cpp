@@ -1,6 +1,11 @@
+#include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Commands.h"
+#include "velmira/velmira.h"
 
 namespace cli {
 namespace {
@@ -36,6 +41,34 @@ constexpr const char* ConvertUsage =
     "  input lines: LAT LON [H] (degrees, metres) or EASTING NORTHING [H] (metres) when the\n"
     "  source has a grid; blank lines and lines starting with # are copied through\n";
 
+constexpr const char* MapLibUsage =
+    "usage: velmira maplib build -o FILE ITEM...\n"
+    "       velmira maplib info FILE\n"
+    "  build writes a map library file from PNG pictures; each ITEM is one of\n"
+    "    --map NAME PICTURE.png [--datum D | --grid G [--zone Z]] --calib CALIBRATION\n"
+    "        a map named NAME (at most 15 characters) whose coordinates are on datum D\n"
+    "        (default 1, WGS 84) or on grid G, zone Z (found from the first point when not\n"
+    "        given). CALIBRATION is one to three points LAT,LON,X,Y separated by ';':\n"
+    "        WGS 84 degrees at pixel X,Y of the picture (origin at its top-left corner)\n"
+    "    --icon NAME PICTURE.png [--transparent INDEX]\n"
+    "        an icon; INDEX is the palette index drawn transparent\n"
+    "  PNG pictures: palette ones keep their palette (1, 4 or 8 bits per pixel); all others\n"
+    "  become 24-bit RGB, with alpha composited over white\n"
+    "  info lists the maps (name, size, datum or grid and zone, calibration) and the icons\n";
+
+constexpr const char* RenderUsage =
+    "usage: velmira render MAPLIB [OPTIONS] -o OUT.png\n"
+    "  draws a view of a map of the map library file MAPLIB into a PNG picture\n"
+    "  --map NAME          the map (default: the first one)\n"
+    "  --lat DEG --lon DEG the WGS 84 position at the picture's centre (default: the map's\n"
+    "                      centre)\n"
+    "  --zoom Z            picture pixels per map pixel, 0.1 to 10 (default 1)\n"
+    "  --rotation DEG      turns the view by DEG degrees (default 0)\n"
+    "  --size WxH          picture size in pixels, 1 to 8192 each (default 640x480)\n"
+    "  --icon NAME         puts the library's icon NAME at the centre\n"
+    "  --label TEXT        puts a label with TEXT at the centre (below the icon, if any)\n"
+    "  --track NMEAFILE    draws the fixes of an NMEA log as a line\n";
+
 bool AsksForHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 void PrintOverview(std::FILE* out) {
@@ -65,6 +98,9 @@ const std::vector<Command>& Commands() {
        RunNmea},
       {"convert", "convert points between datums and grids (stdin to stdout)", ConvertUsage,
        RunConvert},
+      {"maplib", "build a map library file from PNG pictures, or list one", MapLibUsage,
+       RunMapLib},
+      {"render", "draw a view of a map library map into a PNG picture", RenderUsage, RunRender},
   };
   return table;
 }
@@ -102,6 +138,28 @@ std::string Narrow(const char16_t* wide) {
   if (wide == nullptr) return text;
   for (; *wide != 0; ++wide) text.push_back(static_cast<char>(*wide & 0xFF));
   return text;
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text.c_str(), &end);
+  return *end == '\0' && errno == 0 && std::isfinite(value);
+}
+
+bool ParseWhole(const std::string& text, long low, long high, long& value) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtol(text.c_str(), &end, 10);
+  return *end == '\0' && errno == 0 && value >= low && value <= high;
+}
+
+std::string LibraryError(VmError* record) {
+  const int code = Error_ErrNum(record);
+  if (code == 0) return {};
+  return Narrow(Error_ErrDesc(record, nullptr)) + " (error " + std::to_string(code) + ")";
 }
 
 }  // namespace cli

@@ -1,0 +1,54 @@
+// Map library files for the viewer's tests, put together from pieces: the header chunk, maps
+// and icons written by the map library writer, and raw chunks with any size, so damaged and
+// hostile files are built the same way as good ones. Pictures follow small models that the
+// tests predict pixels from.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "MapLibWriter.h"
+
+namespace velmira::testfiles {
+
+using Bytes = std::vector<uint8_t>;
+
+// Colour 0xRRGGBB of map pixel (x, y) of a map picture made with this seed: changes at every
+// pixel, so a misplaced copy shows, and never white, so white means "no picture here".
+uint32_t MapColour(int seed, int32_t x, int32_t y);
+
+// Icon pictures are 8-bit: the palette index of pixel (x, y) and the palette's colours.
+// Index 0 is the key colour (magenta) that a transparent icon leaves out.
+uint8_t IconIndex(int32_t x, int32_t y);
+uint32_t IconPaletteColour(uint8_t index);
+
+// The header chunk 'KOLV'; size counts the version's 4 bytes and any padding after them.
+Bytes Header(uint16_t major = 1, uint16_t minor = 0, int32_t size = 4);
+// A chunk whose size field says size whatever data holds.
+Bytes Chunk(const char (&tag)[5], int32_t size, const Bytes& data = {});
+// A map chunk and its tiles. versionMajor patches the record's version.
+Bytes MapChunks(const maplib::MapFields& fields, int seed, uint16_t versionMajor = 1);
+// Fields of a small map with a lon/lat calibration on WGS 84 (1e-5 rad per pixel).
+maplib::MapFields SmallMap(const std::string& name, int32_t width, int32_t height);
+// An icon chunk and its 8-bit picture of the icon model; transparent: index 0 is the key.
+Bytes IconChunks(const std::string& name, int32_t width, int32_t height, bool transparent);
+
+Bytes Join(std::initializer_list<Bytes> parts);
+
+// Files in the temporary directory, removed with the object.
+class TempFiles {
+ public:
+  TempFiles() = default;
+  TempFiles(const TempFiles&) = delete;
+  TempFiles& operator=(const TempFiles&) = delete;
+  ~TempFiles();
+  std::string Write(const Bytes& content);
+  std::string MissingPath();
+
+ private:
+  std::vector<std::string> Paths;
+};
+
+}  // namespace velmira::testfiles
