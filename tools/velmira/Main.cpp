@@ -156,6 +156,18 @@ bool ParseWhole(const std::string& text, long low, long high, long& value) {
   return *end == '\0' && errno == 0 && value >= low && value <= high;
 }
 
+bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
+  const size_t x = text.find('x');
+  long w = 0, h = 0;
+  if (x == std::string::npos || !ParseWhole(text.substr(0, x), 1, MaxWindowSide, w) ||
+      !ParseWhole(text.substr(x + 1), 1, MaxWindowSide, h)) {
+    return false;
+  }
+  width = static_cast<int32_t>(w);
+  height = static_cast<int32_t>(h);
+  return true;
+}
+
 std::string LibraryError(VmError* record) {
   const int code = Error_ErrNum(record);
   if (code == 0) return {};
