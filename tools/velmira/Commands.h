@@ -31,6 +31,7 @@ int RunNmea(const Args& args);
 int RunConvert(const Args& args);
 int RunMapLib(const Args& args);
 int RunRender(const Args& args);
+int RunView(const Args& args);
 
 struct Command {
   const char* Name;
