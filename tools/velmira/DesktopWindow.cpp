@@ -61,8 +61,9 @@ std::string DesktopWindow::Open(const char* title, int width, int height) {
   return {};
 }
 
-int DesktopWindow::Watch(void* wakeup, SDL_Event*) {
-  SDL_SemPost(static_cast<SDL_sem*>(wakeup));
+int DesktopWindow::Watch(void* wakeup, SDL_Event* event) {
+  // Every poll queues a sentinel of its own; only real events wake the wait.
+  if (event->type != SDL_POLLSENTINEL) SDL_SemPost(static_cast<SDL_sem*>(wakeup));
   return 0;
 }
 
