@@ -415,7 +415,11 @@ void RenderCells(const Source& s, const View& v, Bitmap& out, const Divider& div
 
 template <int Depth>
 void Render(const Source& s, const View& v, Bitmap& out, const Divider& divide) {
-  if (!v.Rotated && v.Inv == 1.0f) return RenderCopy<Depth>(s, v, out);
+  // (Below 2^24 rows and columns, where ox and oy are exact as floats.)
+  constexpr int32_t ExactFloat = 1 << 24;
+  if (!v.Rotated && v.Inv == 1.0f && v.Width < ExactFloat && v.Height < ExactFloat) {
+    return RenderCopy<Depth>(s, v, out);
+  }
   // Cells per axis: floor((f + step) / 16) + 1 for f up to 15.
   const int32_t cells = v.Step > PackedStep ? 0 : (15 + v.Step) / 16 + 1;
   switch (cells) {

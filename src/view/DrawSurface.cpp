@@ -90,7 +90,10 @@ uint32_t TextFormat(int32_t hAlign, int32_t vAlign, int32_t width) {
   return format;
 }
 
-// The platform font of a TextFont, at the resolution of dc.
+// The platform font of a TextFont, at the resolution of dc. Design choice: the resolution is
+// asked of the memory context, which lives as long as the surface, not of the target, which
+// is only valid during one draw call while labels are also measured between draw calls (both
+// report the same resolution).
 HFONT FontOf(HDC dc, const TextFont& font) {
   LOGFONTW description{};
   description.lfHeight = font.LogFontHeight(GetDeviceCaps(dc, LOGPIXELSY));

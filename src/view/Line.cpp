@@ -14,9 +14,11 @@ bool Between(float v, float a, float b) { return a <= b ? a <= v && v <= b : b <
 bool Line::HitTest(const Point& p) const {
   const int64_t left = GetLeft(), top = GetTop();
   const float hw = PenRef().GetWidth() * 0.5f;
-  const float x1 = static_cast<float>(GetPoint1().X - left), y1 = static_cast<float>(GetPoint1().Y - top);
-  const float x2 = static_cast<float>(GetPoint2().X - left), y2 = static_cast<float>(GetPoint2().Y - top);
-  const float px = static_cast<float>(p.X - left), py = static_cast<float>(p.Y - top);
+  // Relative to the box's top-left pixel; the differences are taken in 64 bits.
+  auto along = [](int64_t v, int64_t origin) { return static_cast<float>(v - origin); };
+  const float x1 = along(GetPoint1().X, left), y1 = along(GetPoint1().Y, top);
+  const float x2 = along(GetPoint2().X, left), y2 = along(GetPoint2().Y, top);
+  const float px = along(p.X, left), py = along(p.Y, top);
   const float dx = x2 - x1, dy = y2 - y1;
   if (dx == 0.0f && dy == 0.0f) return false;
   if (std::fabs(dx) > std::fabs(dy)) {

@@ -78,6 +78,10 @@ int main(void) {
   CHECK(Reports(Label_GetErrHandle(label), 0, "") && Label_GetAlignY(label) == 3);
   Line_SetPen(line, NULL);
   CHECK(Reports(Line_GetErrHandle(line), 10003, "Parameter not a valid object!"));
+  held = Line_GetPen(line);
+  Line_SetPen(line, held); /* taken, but the record is not cleared first */
+  Pen_Delete(held);
+  CHECK(Error_ErrNum(Line_GetErrHandle(line)) == 10003);
   Rectangle_SetBrush(rect, NULL);
   CHECK(Reports(Rectangle_GetErrHandle(rect), 10003, "Parameter not a valid object!"));
   Ellipse_SetPen(ellipse, NULL);

@@ -1,7 +1,7 @@
 /* The viewer from C99, as an application sees it: this client writes its own map library file
  * from the format (chunks, records, stored zlib streams; no library code), opens it, draws the
  * view and an icon into a window it made, and checks every window pixel against its own
- * computation, then lookups and refusals. */
+ * computation, then lookups with type codes. */
 #define _POSIX_C_SOURCE 200809L
 #include <stdio.h>
 #include <string.h>
@@ -16,22 +16,16 @@ static int failures = 0;
 
 enum { Tile = 256, IconSide = 8, WinX = 5, WinY = 7, WinW = 200, WinH = 150 };
 
-/* Colour of map pixel (x, y) as red, green, blue bytes. */
-static void MapRgb(int x, int y, unsigned char rgb[3]) {
-  rgb[0] = (unsigned char)x;
-  rgb[1] = (unsigned char)y;
-  rgb[2] = (unsigned char)(77 + (x ^ y) % 50);
-}
+/* Colour 0xRRGGBB of map pixel (x, y). */
+static unsigned long MapRgb(int x, int y) { return (unsigned long)x << 16 | (unsigned long)y << 8 | (77 + (x ^ y) % 50); }
 /* Icon pixels: palette index 0 (the transparent key) on a checker, 1 (red) elsewhere. */
 static int IconIndexAt(int x, int y) { return (x + y) % 3 == 0 ? 0 : 1; }
 
-static void Put16(FILE* f, unsigned v) { fputc((int)(v & 0xFF), f); fputc((int)(v >> 8 & 0xFF), f); }
-static void Put32(FILE* f, unsigned long v) { Put16(f, (unsigned)(v & 0xFFFF)); Put16(f, (unsigned)(v >> 16 & 0xFFFF)); }
-static void PutDouble(FILE* f, double d) {
-  unsigned char b[8];
-  memcpy(b, &d, 8); /* x86-64 is little-endian, as the file is */
-  fwrite(b, 1, 8, f);
-}
+/* Little-endian integers of n bytes; doubles as their bytes (x86-64 is little-endian too). */
+static void Put(FILE* f, unsigned long v, int n) { while (n-- > 0) fputc((int)(v & 0xFF), f), v >>= 8; }
+#define Put16(f, v) Put(f, (unsigned long)(v), 2)
+#define Put32(f, v) Put(f, (unsigned long)(v), 4)
+static void PutDouble(FILE* f, double d) { fwrite(&d, 1, 8, f); }
 /* A chunk header; the tag's last character comes first in the file. */
 static void PutHeader(FILE* f, const char* tag, unsigned long size) {
   int i;
@@ -45,14 +39,12 @@ static void PutText(FILE* f, const char* text, int field) {
 /* The 66 bytes that icon and map records begin with. */
 static void PutRecordHead(FILE* f, const char* name, int width, int height) {
   Put16(f, 1); Put16(f, 0); Put32(f, 0); Put16(f, 1);
-  PutText(f, name, 16); PutText(f, "", 16); PutText(f, "", 16);
-  Put32(f, (unsigned long)width); Put32(f, (unsigned long)height);
+  PutText(f, name, 16); PutText(f, "", 32); Put32(f, width); Put32(f, height);
 }
 /* A 40-byte BITMAPINFOHEADER. */
 static void PutBitmapHeader(FILE* f, int width, int height, int bits, int colours) {
-  Put32(f, 40); Put32(f, (unsigned long)width); Put32(f, (unsigned long)height); Put16(f, 1);
-  Put16(f, (unsigned)bits); Put32(f, 0); Put32(f, 0); Put32(f, 0); Put32(f, 0);
-  Put32(f, (unsigned long)colours); Put32(f, 0);
+  Put32(f, 40); Put32(f, width); Put32(f, height); Put16(f, 1); Put16(f, bits);
+  Put(f, 0, 16); Put32(f, colours); Put32(f, 0);
 }
 /* A 'PICD' chunk holding data as a zlib stream of stored blocks. */
 static void PutStoredZlib(FILE* f, const unsigned char* data, unsigned long size) {
@@ -62,12 +54,12 @@ static void PutStoredZlib(FILE* f, const unsigned char* data, unsigned long size
   for (i = 0; i < blocks; ++i) {
     unsigned long n = size - at < 65535 ? size - at : 65535;
     fputc(i + 1 == blocks ? 1 : 0, f);
-    Put16(f, (unsigned)n); Put16(f, (unsigned)(~n & 0xFFFF));
+    Put16(f, n); Put16(f, ~n & 0xFFFF);
     fwrite(data + at, 1, n, f);
     at += n;
   }
   for (i = 0; i < size; ++i) a = (a + data[i]) % 65521, b = (b + a) % 65521;
-  fputc((int)(b >> 8), f); fputc((int)(b & 0xFF), f); fputc((int)(a >> 8), f); fputc((int)(a & 0xFF), f);
+  Put32(f, (b >> 8 | (b & 0xFF) << 8) | (a >> 8 | (a & 0xFF) << 8) << 16); /* big-endian */
 }
 
 static int WriteLibrary(const char* path) {
@@ -87,9 +79,8 @@ static int WriteLibrary(const char* path) {
   PutHeader(f, "PICP", 0);
   for (y = 0; y < Tile; ++y) { /* the tile's bottom row first, blue green red */
     for (x = 0; x < Tile; ++x) {
-      unsigned char rgb[3], *p = tile + ((Tile - 1 - y) * Tile + x) * 3;
-      MapRgb(x, y, rgb);
-      p[0] = rgb[2]; p[1] = rgb[1]; p[2] = rgb[0];
+      unsigned char* p = tile + ((Tile - 1 - y) * Tile + x) * 3;
+      p[0] = (unsigned char)MapRgb(x, y), p[1] = (unsigned char)(MapRgb(x, y) >> 8), p[2] = (unsigned char)(MapRgb(x, y) >> 16);
     }
   }
   PutStoredZlib(f, tile, sizeof tile);
@@ -125,7 +116,8 @@ int main(void) {
   VmMapLib* lib;
   VmIcon* icon;
   VmPosition *centre = At(140, 90), *spot = At(150, 100);
-  VmPoint* point;
+  VmPoint *point, *point2;
+  VmMap* map;
   VmMapObject* found;
   const uint8_t* pixels;
   int32_t w = 0, h = 0, stride = 0, type = -1, left, top, x, y, wrong = 0;
@@ -137,9 +129,11 @@ int main(void) {
   VmWindow_SetForeground(frame);
 
   Viewer_Open(viewer, wide);
-  CHECK(Error_ErrNum(Viewer_GetErrHandle(viewer)) == 0);
   lib = Viewer_GetMapLib(viewer);
-  CHECK(MapLib_GetMapCount(lib) == 1);
+  CHECK(Error_ErrNum(Viewer_GetErrHandle(viewer)) == 0 && MapLib_GetMapCount(lib) == 1);
+  Widen("town", name);
+  map = MapLib_GetMapByName(lib, name);
+  CHECK(map != NULL && MapLib_NewMap(lib, name) == NULL && Error_ErrNum(MapLib_GetErrHandle(lib)) == 10003);
   Viewer_SetPosition(viewer, centre);
   Widen("pin", name);
   icon = Viewer_NewIcon(viewer, name);
@@ -159,10 +153,9 @@ int main(void) {
     for (x = 0; x < WinW; ++x) {
       const uint8_t* p = pixels + y * stride + 4 * x;
       int vx = left + x, vy = top + y, ix = vx - (150 - IconSide / 2), iy = vy - (100 - IconSide / 2);
-      unsigned char rgb[3] = {255, 255, 255};
-      if (vx >= 0 && vy >= 0 && vx < Tile && vy < Tile) MapRgb(vx, vy, rgb);
-      if (ix >= 0 && iy >= 0 && ix < IconSide && iy < IconSide && IconIndexAt(ix, iy) == 1) rgb[0] = 255, rgb[1] = rgb[2] = 0;
-      wrong += p[2] != rgb[0] || p[1] != rgb[1] || p[0] != rgb[2];
+      unsigned long rgb = vx >= 0 && vy >= 0 && vx < Tile && vy < Tile ? MapRgb(vx, vy) : 0xFFFFFF;
+      if (ix >= 0 && iy >= 0 && ix < IconSide && iy < IconSide && IconIndexAt(ix, iy) == 1) rgb = 0xFF0000;
+      wrong += ((unsigned long)p[2] << 16 | (unsigned long)p[1] << 8 | p[0]) != rgb;
     }
   }
   CHECK(wrong == 0);
@@ -181,14 +174,16 @@ int main(void) {
   type = -1;
   CHECK(Viewer_GetByPoint(viewer, point, &type) == NULL && type == -1);
 
-  /* Refusals. */
   Viewer_SetZoom(viewer, &zoom);
   CHECK(Error_ErrNum(Viewer_GetErrHandle(viewer)) == 10003);
-  Widen("/nonexistent/velmira.kolv", wide);
-  Viewer_Open(viewer, wide);
-  CHECK(Error_ErrNum(Viewer_GetErrHandle(viewer)) == 2);
+  MapLib_RemoveMap(lib, map); /* the library lets go; the caller's handle stays usable */
+  CHECK(MapLib_GetMapCount(lib) == 0 && MapLib_GetMapByIndex(lib, 1) == NULL);
+  point2 = Map_GetSize(map);
+  CHECK(Point_GetX(point2) == Tile && Point_GetY(point2) == Tile);
 
   Point_Delete(point);
+  Point_Delete(point2);
+  Map_Delete(map);
   Icon_Delete(icon);
   Position_Delete(centre);
   Position_Delete(spot);

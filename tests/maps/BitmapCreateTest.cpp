@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "maps/Bitmap.h"
 
@@ -17,15 +18,12 @@ TEST(BitmapCreate, StridePaletteAndRefusals) {
     uint32_t colours;
   };
   const Case cases[] = {
-      {1, 1, 1, 0, 4, 2},         {33, 2, 1, 0, 8, 2},       {9, 3, 4, 0, 8, 16},
-      {5, 1, 8, 0, 8, 256},       {3, 2, 16, 0, 8, 0},       {5, 7, 24, 0, 16, 0},
-      {0, 5, 24, 10003, 0, 0},    {5, 0, 8, 10003, 0, 0},    {-4, 5, 24, 10003, 0, 0},
-      {5, -4, 24, 10003, 0, 0},   {5, 5, 32, 10003, 0, 0},   {5, 5, 2, 10003, 0, 0},
-      {5, 5, 65560, 10003, 0, 0},  // would wrap to 24 in the header's 16-bit field
-      {20000, 20000, 24, 10012, 0, 0},   // 1.2 GB
-      {0x7FFFFFFF, 0x7FFFFFFF, 24, 10012, 0, 0},
-      {16384, 21845, 24, 0, 49152, 0},  // just under 1 GiB: allowed (not touched)
-  };
+      {1, 1, 1, 0, 4, 2},       {33, 2, 1, 0, 8, 2},       {9, 3, 4, 0, 8, 16},      {5, 1, 8, 0, 8, 256},
+      {3, 2, 16, 0, 8, 0},      {5, 7, 24, 0, 16, 0},      {0, 5, 24, 10003, 0, 0},  {5, 0, 8, 10003, 0, 0},
+      {-4, 5, 24, 10003, 0, 0}, {5, -4, 24, 10003, 0, 0},  {5, 5, 32, 10003, 0, 0},  {5, 5, 2, 10003, 0, 0},
+      {5, 5, 65560, 10003, 0, 0} /* would wrap to 24 in the header's 16-bit field */,
+      {20000, 20000, 24, 10012, 0, 0} /* 1.2 GB */, {0x7FFFFFFF, 0x7FFFFFFF, 24, 10012, 0, 0},
+      {16384, 21845, 24, 0, 49152, 0} /* just under 1 GiB: allowed (not touched) */};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "x" << c.depth);
     Bitmap b;
@@ -50,23 +48,18 @@ TEST(BitmapCreate, StridePaletteAndRefusals) {
   }
 }
 
+// Only sizes, depth and colour count come from the caller's header; transparency is kept.
 TEST(BitmapCreate, FromHeaderTakesOnlySizesDepthAndColours) {
-  BitmapInfoHeader in{};
+  BitmapInfoHeader in;
   std::memset(&in, 0x5A, sizeof in);
-  in.Width = 3;
-  in.Height = 2;
-  in.BitsPerPixel = 8;
-  in.ColourCount = 7;
+  in.Width = 3, in.Height = 2, in.BitsPerPixel = 8, in.ColourCount = 7;
   Bitmap b;
   b.SetTransparent(1, 4);
   ASSERT_TRUE(b.Create(in));
   const BitmapInfoHeader& h = *b.Header();
-  EXPECT_EQ(h.Compression, 0u);
-  EXPECT_EQ(h.XPelsPerMeter, 0);
-  EXPECT_EQ(h.ImportantColours, 0u);
-  EXPECT_EQ(h.ColourCount, 7u);
-  EXPECT_EQ(b.Transparent(), 1u);  // kept across Create
-  EXPECT_EQ(b.TransparentIndex(), 4u);
+  EXPECT_EQ(std::vector<uint32_t>({h.Size, h.Compression, uint32_t(h.XPelsPerMeter), h.ImportantColours,
+                                   h.ColourCount, b.Transparent(), b.TransparentIndex()}),
+            std::vector<uint32_t>({40, 0, 0, 0, 7, 1, 4}));
   in.ColourCount = 257;
   EXPECT_FALSE(b.Create(in));
   EXPECT_EQ(b.GetError().Code, 10003);

@@ -29,24 +29,23 @@ uint32_t Model(int32_t x, int32_t y, int depth) {
   return v & AllOnes(depth);
 }
 
+// Pixel x of a packed row: below 8 bits the leftmost pixel in the high bits of its byte,
+// above 8 bits little-endian bytes.
 uint32_t PixelAt(const uint8_t* row, int32_t x, int depth) {
-  switch (depth) {
-    case 1: return (row[x / 8] >> (7 - x % 8)) & 1;
-    case 4: return x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 15;
-    case 8: return row[x];
-    case 16: return row[2 * x] | row[2 * x + 1] << 8;
-    default: return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
-  }
+  if (depth < 8) return (row[x * depth / 8] >> (8 - depth - x * depth % 8)) & AllOnes(depth);
+  uint32_t v = 0;
+  for (int i = 0; i < depth / 8; ++i) v |= uint32_t{row[x * depth / 8 + i]} << (8 * i);
+  return v;
 }
 
 void SetPixel(uint8_t* row, int32_t x, int depth, uint32_t v) {
-  switch (depth) {
-    case 1: row[x / 8] = static_cast<uint8_t>((row[x / 8] & ~(0x80 >> x % 8)) | v << (7 - x % 8)); break;
-    case 4: row[x / 2] = static_cast<uint8_t>(x % 2 == 0 ? (row[x / 2] & 15) | v << 4 : (row[x / 2] & 0xF0) | v); break;
-    case 8: row[x] = static_cast<uint8_t>(v); break;
-    case 16: row[2 * x] = static_cast<uint8_t>(v); row[2 * x + 1] = static_cast<uint8_t>(v >> 8); break;
-    default: for (int i = 0; i < 3; ++i) row[3 * x + i] = static_cast<uint8_t>(v >> (8 * i));
+  if (depth < 8) {
+    const int shift = 8 - depth - x * depth % 8;
+    uint8_t& b = row[x * depth / 8];
+    b = static_cast<uint8_t>((b & ~(AllOnes(depth) << shift)) | v << shift);
+    return;
   }
+  for (int i = 0; i < depth / 8; ++i) row[x * depth / 8 + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // Rows of the model, top-down, packed; bits after the last pixel of a row are ones.
@@ -61,57 +60,40 @@ std::vector<uint8_t> ModelRows(int32_t width, int32_t height, int depth, size_t*
 
 maplib::PictureFormat Format(int32_t width, int32_t height, int depth) {
   maplib::PictureFormat f;
-  f.Width = width;
-  f.Height = height;
-  f.BitsPerPixel = depth;
-  f.Palette.assign(depth <= 8 ? (4u << depth) : 0, 0);
-  for (size_t i = 0; i < f.Palette.size(); ++i) f.Palette[i] = static_cast<uint8_t>(i * 3);
+  f.Width = width, f.Height = height, f.BitsPerPixel = depth;
+  for (uint32_t i = 0; i < (depth <= 8 ? (4u << depth) : 0); ++i) f.Palette.push_back(static_cast<uint8_t>(i * 3));
   return f;
 }
 
 class PictureReaderTest : public ::testing::Test {
  protected:
   std::string NewPath() {
-    std::string p = (std::filesystem::temp_directory_path() /
-                     ("velmira_pic_" + std::to_string(::getpid()) + "_" + std::to_string(Made.size())))
-                        .string();
-    Made.push_back(p);
-    return p;
+    const auto name = "velmira_pic_" + std::to_string(::getpid()) + "_" + std::to_string(Made.size());
+    return Made.emplace_back((std::filesystem::temp_directory_path() / name).string());
   }
   void TearDown() override {
     for (const auto& p : Made) std::remove(p.c_str());
   }
-  // A file with one map of the model picture; returns its path.
-  std::string WriteMap(int32_t width, int32_t height, int depth) {
-    std::string path = NewPath();
-    maplib::MapLibWriter w;
+  // A file with one map (tiles) or icon (one stream) of the model picture; returns its path.
+  std::string Write(const maplib::PictureFormat& f, bool map) {
+    const std::string path = NewPath();
     size_t pitch;
-    auto rows = ModelRows(width, height, depth, &pitch);
-    EXPECT_TRUE(w.Create(path));
+    const auto rows = ModelRows(f.Width, f.Height, f.BitsPerPixel, &pitch);
+    maplib::MapLibWriter w;
     maplib::MapFields record;
-    record.Width = width;
-    record.Height = height;
-    EXPECT_TRUE(w.BeginMap(maplib::MakeMapRecord(record), Format(width, height, depth)));
-    // In uneven pieces, so bands fill across calls.
-    for (int32_t y = 0; y < height;) {
-      int32_t n = std::min(height - y, 100);
-      EXPECT_TRUE(w.AddRows(&rows[pitch * y], pitch, n));
-      y += n;
+    record.Width = f.Width;
+    record.Height = f.Height;
+    bool ok = w.Create(path);
+    if (!map) ok = ok && w.AddIcon(maplib::MakeIconRecord({"i", "", f.Width, f.Height}), f, rows.data(), pitch);
+    if (map) ok = ok && w.BeginMap(maplib::MakeMapRecord(record), f);
+    for (int32_t y = 0; map && y < f.Height; y += 100) {  // uneven pieces: bands fill across calls
+      ok = ok && w.AddRows(&rows[pitch * y], pitch, std::min(f.Height - y, 100));
     }
-    EXPECT_TRUE(w.EndMap());
-    EXPECT_TRUE(w.Close()) << w.ErrorText();
+    ok = ok && (!map || w.EndMap());
+    EXPECT_TRUE(w.Close() && ok) << w.ErrorText();
     return path;
   }
-  std::string WriteIcon(const maplib::PictureFormat& f) {
-    std::string path = NewPath();
-    maplib::MapLibWriter w;
-    size_t pitch;
-    auto rows = ModelRows(f.Width, f.Height, f.BitsPerPixel, &pitch);
-    EXPECT_TRUE(w.Create(path));
-    EXPECT_TRUE(w.AddIcon(maplib::MakeIconRecord({"i", "", f.Width, f.Height}), f, rows.data(), pitch));
-    EXPECT_TRUE(w.Close()) << w.ErrorText();
-    return path;
-  }
+  std::string WriteMap(int32_t width, int32_t height, int depth) { return Write(Format(width, height, depth), true); }
   // Opens path and moves past the file header chunk and the record chunk, to the picture.
   Ref<File> AtPicture(const std::string& path) {
     auto f = MakeRef<File>();
@@ -121,6 +103,16 @@ class PictureReaderTest : public ::testing::Test {
     r.SkipChunk(*f);
     r.SkipChunk(*f);
     return f;
+  }
+  // Offsets of a map file's data chunks, walked header by header.
+  std::vector<size_t> DataChunks(const std::string& path) {
+    auto f = AtPicture(path);
+    ChunkReader r;
+    r.SkipChunk(*f);
+    r.SkipChunk(*f);
+    std::vector<size_t> offsets;
+    for (; !f->AtEnd() && offsets.size() < 100; r.SkipChunk(*f)) offsets.push_back(f->Tell());
+    return offsets;
   }
   static std::vector<uint8_t> Bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -137,10 +129,8 @@ class PictureReaderTest : public ::testing::Test {
 // tile, the picture's top edge is the top of tile row T - 1, and all else is all ones.
 void ExpectRegion(const Bitmap& b, const Rect& needed, int32_t width, int32_t height, int depth) {
   const int32_t tileRows = (height + 255) / 256;
-  ASSERT_EQ(b.Width(), needed.Width * 256);
-  ASSERT_EQ(b.Height(), needed.Height * 256);
-  int bad = 0;
-  for (int32_t ry = 0; ry < b.Height() && bad < 5; ++ry) {
+  ASSERT_EQ(std::make_pair(b.Width(), b.Height()), std::make_pair(needed.Width * 256, needed.Height * 256));
+  for (int32_t ry = 0, bad = 0; ry < b.Height() && bad < 5; ++ry) {
     const int32_t tileRow = needed.Top + needed.Height - 1 - ry / 256;
     const int32_t y = (tileRows - 1 - tileRow) * 256 + ry % 256;
     const uint8_t* row = b.Row(b.Height() - 1 - ry);
@@ -149,11 +139,7 @@ void ExpectRegion(const Bitmap& b, const Rect& needed, int32_t width, int32_t he
       const bool inside = x >= 0 && x < width && y >= 0 && y < height;
       const uint32_t want = inside ? Model(x, y, depth) : AllOnes(depth);
       const uint32_t got = PixelAt(row, rx, depth);
-      if (got != want) {
-        ADD_FAILURE() << "region pixel (" << rx << ", " << ry << ") = map pixel (" << x << ", "
-                      << y << "): " << got << ", want " << want;
-        ++bad;
-      }
+      if (got != want && ++bad) ADD_FAILURE() << "region (" << rx << ", " << ry << ") = map (" << x << ", " << y << "): " << got << ", want " << want;
     }
   }
 }
@@ -163,7 +149,8 @@ TEST_F(PictureReaderTest, TilesOfEveryDepthInsideAcrossAndOutsideThePicture) {
   const Rect all(0, 0, 3, 2);
   const Rect neededs[] = {
       {0, 0, 3, 2},    // the whole picture
-      {1, 1, 1, 1},    // one tile inside: skips below and to the left and right
+      {1, 1, 1, 1},    // one tile inside: skips below and to the left
+      {0, 0, 1, 1},    // skips to the right
       {2, 0, 1, 1},    // the padded bottom-right tile
       {-1, -1, 5, 4},  // beyond every side
       {5, 0, 2, 2},    // right of the picture, in its rows
@@ -172,6 +159,8 @@ TEST_F(PictureReaderTest, TilesOfEveryDepthInsideAcrossAndOutsideThePicture) {
   };
   for (int depth : {1, 4, 8, 16, 24}) {
     const std::string path = WriteMap(width, height, depth);
+    const auto offsets = DataChunks(path);
+    ASSERT_EQ(offsets.size(), 6u);
     for (const Rect& needed : neededs) {
       SCOPED_TRACE(testing::Message() << "depth " << depth << " needed " << needed.Left << ","
                                       << needed.Top << " " << needed.Width << "x" << needed.Height);
@@ -184,30 +173,12 @@ TEST_F(PictureReaderTest, TilesOfEveryDepthInsideAcrossAndOutsideThePicture) {
         EXPECT_EQ(b.Palette()[4 * 1 + 2], 18);  // palette entry 1, red, as written
       }
       ExpectRegion(b, needed, width, height, depth);
+      // Inside the picture: exactly the needed tiles and the rest of their rows were read.
+      const size_t next = static_cast<size_t>(needed.Top + needed.Height) * 3;
+      if (needed.Left >= 0 && needed.Top >= 0 && next <= 6 && needed.Left + needed.Width <= 3) {
+        EXPECT_EQ(file->Tell(), next < 6 ? offsets[next] : Bytes(path).size());
+      }
     }
-  }
-}
-
-TEST_F(PictureReaderTest, TilesInsideLeaveTheFileAtTheNextTileRow) {
-  const std::string path = WriteMap(700, 1000, 8);  // 3 x 4 tiles
-  // Offsets of every data chunk, walked by hand from the picture's start.
-  auto file = AtPicture(path);
-  ChunkReader r;
-  r.SkipChunk(*file);
-  r.SkipChunk(*file);
-  std::vector<uint32_t> offsets;
-  while (!file->AtEnd()) {
-    offsets.push_back(file->Tell());
-    ASSERT_TRUE(r.SkipChunk(*file));
-  }
-  ASSERT_EQ(offsets.size(), 12u);
-  for (const Rect& needed : {Rect(1, 1, 1, 2), Rect(0, 0, 2, 1), Rect(2, 3, 1, 1)}) {
-    auto f = AtPicture(path);
-    Bitmap b;
-    b.ReadTiles(*f, needed, Rect(0, 0, 3, 4));
-    ASSERT_FALSE(b.GetError().Failed());
-    const size_t next = static_cast<size_t>(needed.Top + needed.Height) * 3;
-    EXPECT_EQ(f->Tell(), next < offsets.size() ? offsets[next] : Bytes(path).size());
   }
 }
 
@@ -218,7 +189,7 @@ TEST_F(PictureReaderTest, WholePicturesWithAndWithoutTransparency) {
     f.WithTransparency = depth == 8;
     f.Transparent = 1;
     f.TransparentIndex = 5;
-    auto file = AtPicture(WriteIcon(f));
+    auto file = AtPicture(Write(f, false));
     Bitmap b;
     b.ReadPicture(*file);
     ASSERT_FALSE(b.GetError().Failed());
@@ -235,46 +206,56 @@ TEST_F(PictureReaderTest, WholePicturesWithAndWithoutTransparency) {
   }
 }
 
-// Byte offsets in an icon file made by WriteIcon: header chunk 12 bytes, icon chunk 74.
+// Byte offsets in an icon file: header chunk 12 bytes, icon chunk 74.
 constexpr size_t PictureAt = 12 + 8 + 66;
 
-TEST_F(PictureReaderTest, DamagedPictureChunks) {
-  const auto f = Format(40, 30, 8);
-  const std::vector<uint8_t> good = Bytes(WriteIcon(f));
-  const size_t paletteAt = PictureAt + 8 + 40;
-  const size_t dataAt = paletteAt + 8 + 1024;
-  auto with = [&](size_t at, std::vector<uint8_t> bytes) {
-    auto out = good;
-    std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<long>(at));
+// Damaged icon pictures and map tiles: the expected error, and for icons, that every pixel is
+// the model's or all ones (never uninitialised) and whether the whole picture came out.
+TEST_F(PictureReaderTest, DamagedPicturesAndTiles) {
+  const std::vector<uint8_t> icon = Bytes(Write(Format(40, 30, 8), false));
+  const std::string mapPath = WriteMap(300, 300, 24);  // 2 x 2 tiles; tile (1, 1) is read
+  const std::vector<uint8_t> map = Bytes(mapPath);
+  const auto at = DataChunks(mapPath);
+  ASSERT_EQ(at.size(), 4u);
+  const size_t paletteAt = PictureAt + 8 + 40, dataAt = paletteAt + 8 + 1024;
+  auto with = [](std::vector<uint8_t> out, size_t offset, std::vector<uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<long>(offset));
     return out;
   };
-  auto cut = [&](size_t size) { return std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(size)); };
+  auto cut = [](std::vector<uint8_t> out, size_t size) { out.resize(size); return out; };
   struct Case {
     const char* name;
     std::vector<uint8_t> bytes;
     int16_t code;
-    bool decoded;  // the whole picture came out right
+    bool decoded;  // icons: the whole picture came out right
+    bool tile = false;
   };
   const Case cases[] = {
-      {"intact", good, 0, true},
-      {"wrong header tag", with(PictureAt, {'X'}), 10013, false},
-      {"header chunk shorter than 40 bytes", with(PictureAt + 4, {39}), 10013, false},
-      {"negative header size", with(PictureAt + 4, {0xF0, 0xFF, 0xFF, 0xFF}), 10013, false},
-      {"zero width", with(PictureAt + 8 + 4, {0, 0, 0, 0}), 10013, false},
-      {"negative height", with(PictureAt + 8 + 8, {0xFE, 0xFF, 0xFF, 0xFF}), 10013, false},
-      {"depth 3", with(PictureAt + 8 + 14, {3}), 10013, false},
-      {"depth 0x1008", with(PictureAt + 8 + 14, {8, 0x10}), 10013, false},
-      {"absurd size", with(PictureAt + 8 + 4, {0, 0, 1, 0, 0, 0, 1, 0}), 10012, false},
-      {"palette of 300 colours", with(PictureAt + 8 + 32, {0x2C, 1}), 10013, false},
-      {"wrong palette tag", with(paletteAt, {'X'}), 10013, false},
-      {"palette chunk too short", with(paletteAt + 4, {0, 3}), 10013, false},
-      {"wrong data tag", with(dataAt, {'X'}), 10013, false},
-      {"cut in the header", cut(PictureAt + 20), 10013, false},
-      {"cut before the data", cut(dataAt), 10013, false},
-      {"cut in the stream", cut(dataAt + 8 + 40), 0, false},
-      {"corrupt stream", with(dataAt + 8, {0x12, 0x34, 0x56}), 0, false},
-      {"data size beyond the file", with(dataAt + 4, {0xFF, 0xFF, 0xFF, 0x7F}), 0, true},
-      {"negative data size", with(dataAt + 4, {0, 0, 0, 0x80}), 0, false},
+      {"intact", icon, 0, true},
+      {"wrong header tag", with(icon, PictureAt, {'X'}), 10013, false},
+      {"header chunk shorter than 40 bytes", with(icon, PictureAt + 4, {39}), 10013, false},
+      {"negative header size", with(icon, PictureAt + 4, {0xF0, 0xFF, 0xFF, 0xFF}), 10013, false},
+      {"zero width", with(icon, PictureAt + 8 + 4, {0, 0, 0, 0}), 10013, false},
+      {"negative height", with(icon, PictureAt + 8 + 8, {0xFE, 0xFF, 0xFF, 0xFF}), 10013, false},
+      {"depth 3", with(icon, PictureAt + 8 + 14, {3}), 10013, false},
+      {"depth 0x1008", with(icon, PictureAt + 8 + 14, {8, 0x10}), 10013, false},
+      {"absurd size", with(icon, PictureAt + 8 + 4, {0, 0, 1, 0, 0, 0, 1, 0}), 10012, false},
+      {"palette of 300 colours", with(icon, PictureAt + 8 + 32, {0x2C, 1}), 10013, false},
+      {"wrong palette tag", with(icon, paletteAt, {'X'}), 10013, false},
+      {"palette chunk too short", with(icon, paletteAt + 4, {0, 3}), 10013, false},
+      {"wrong data tag", with(icon, dataAt, {'X'}), 10013, false},
+      {"cut in the header", cut(icon, PictureAt + 20), 10013, false},
+      {"cut before the data", cut(icon, dataAt), 10013, false},
+      {"cut in the stream", cut(icon, dataAt + 8 + 40), 0, false},
+      {"corrupt stream", with(icon, dataAt + 8, {0x12, 0x34, 0x56}), 0, false},
+      {"data size beyond the file", with(icon, dataAt + 4, {0xFF, 0xFF, 0xFF, 0x7F}), 0, true},
+      {"negative data size", with(icon, dataAt + 4, {0, 0, 0, 0x80}), 0, false},
+      {"needed tile with another tag", with(map, at[3], {'X'}), 10013, false, true},
+      {"skipped tile with another tag: passed over", with(map, at[2], {'X'}), 0, false, true},
+      {"negative size of a skipped tile", with(map, at[0] + 4, {0, 0, 0, 0x80}), 10013, false, true},
+      {"huge size of a skipped tile", with(map, at[0] + 4, {0xFF, 0xFF, 0xFF, 0x7F}), 10013, false, true},
+      {"file ends inside the needed tile", cut(map, at[3] + 20), 0, false, true},
+      {"file ends before it", cut(map, at[3]), 10013, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -282,130 +263,52 @@ TEST_F(PictureReaderTest, DamagedPictureChunks) {
     Put(path, c.bytes);
     auto file = AtPicture(path);
     Bitmap b;
-    b.ReadPicture(*file);
+    c.tile ? b.ReadTiles(*file, Rect(1, 1, 1, 1), Rect(0, 0, 2, 2)) : b.ReadPicture(*file);
     EXPECT_EQ(b.GetError().Code, c.code);
-    if (b.Pixels() == nullptr) continue;
-    // Whatever the damage, every pixel is the model's or all ones: nothing uninitialised.
+    if (c.tile || b.Pixels() == nullptr) continue;
     bool all = true;
     for (int32_t y = 0; y < 30; ++y) {
       for (int32_t x = 0; x < 40; ++x) {
-        uint32_t got = PixelAt(b.Row(29 - y), x, 8);
-        if (got != Model(x, y, 8)) {
-          all = false;
-          ASSERT_EQ(got, 255u) << x << "," << y;
-        }
+        const uint32_t got = PixelAt(b.Row(29 - y), x, 8);
+        all = all && got == Model(x, y, 8);
+        if (got != Model(x, y, 8)) { ASSERT_EQ(got, 255u) << x << "," << y; }
       }
     }
     EXPECT_EQ(all, c.decoded);
   }
 }
 
-TEST_F(PictureReaderTest, DamagedTileChunks) {
-  const std::string path = WriteMap(300, 300, 24);  // 2 x 2 tiles
-  const std::vector<uint8_t> good = Bytes(path);
-  // Offsets of the four data chunks.
-  std::vector<size_t> at;
-  {
-    auto f = AtPicture(path);
-    ChunkReader r;
-    r.SkipChunk(*f);
-    r.SkipChunk(*f);
-    while (!f->AtEnd()) {
-      at.push_back(f->Tell());
-      r.SkipChunk(*f);
-    }
-  }
-  ASSERT_EQ(at.size(), 4u);
-  struct Case {
-    const char* name;
-    size_t offset;
-    std::vector<uint8_t> bytes;
-    size_t cut;  // 0: whole file
-    int16_t code;
-  };
-  const Case cases[] = {
-      {"needed tile with another tag", at[3], {'X'}, 0, 10013},
-      {"skipped tile with another tag: passed over", at[2], {'X'}, 0, 0},
-      {"negative size of a skipped tile", at[0] + 4, {0, 0, 0, 0x80}, 0, 10013},
-      {"huge size of a skipped tile", at[0] + 4, {0xFF, 0xFF, 0xFF, 0x7F}, 0, 10013},
-      {"file ends inside the last tile", 0, {}, at[3] + 20, 0},
-      {"file ends between tiles", 0, {}, at[3], 10013},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto bytes = good;
-    std::copy(c.bytes.begin(), c.bytes.end(), bytes.begin() + static_cast<long>(c.offset));
-    if (c.cut != 0) bytes.resize(c.cut);
-    const std::string damaged = NewPath();
-    Put(damaged, bytes);
-    auto file = AtPicture(damaged);
-    Bitmap b;
-    b.ReadTiles(*file, Rect(1, 1, 1, 1), Rect(0, 0, 2, 2));
-    EXPECT_EQ(b.GetError().Code, c.code);
-  }
-}
-
-}  // namespace
-}  // namespace velmira
-
-namespace velmira {
-namespace {
-
 // Records at the offsets the file format gives them, and the writer's refusals.
 TEST(MapLibWriter, RecordOffsetsAndRefusals) {
   maplib::MapFields m;
   m.Name = "a name longer than fifteen";
   m.Width = 0x01020304;
-  m.Grid = 7;
   m.Zone = "32U";
   m.VPerY = -1.5;
   const auto r = maplib::MakeMapRecord(m);
-  EXPECT_EQ(r[0] | r[1] << 8, 1);    // major version
-  EXPECT_EQ(r[8] | r[9] << 8, 1);    // the uint16 that new objects hold as 1
-  EXPECT_EQ(r[10 + 14], 't');        // 15 characters kept ...
-  EXPECT_EQ(r[10 + 15], 0);          // ... and the NUL
-  EXPECT_EQ(r[58], 4);               // width, little-endian
-  EXPECT_EQ(r[61], 1);
-  EXPECT_EQ(r[68], 7);               // grid
-  EXPECT_EQ(r[70], '3');             // zone
   double vPerY;
   std::memcpy(&vPerY, &r[122], 8);
+  EXPECT_EQ(std::vector<int>({r[0], r[8], r[10 + 14], r[10 + 15], r[58], r[61], r[70], r[131]}),
+            std::vector<int>({1, 1, 't', 0, 4, 1, '3', 1}));  // versions, name cut to 15, width, zone, tile width 256
   EXPECT_EQ(vPerY, -1.5);
-  EXPECT_EQ(r[130] | r[131] << 8, 256);  // tile width
 
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("velmira_writer_" + std::to_string(::getpid()))).string();
-  auto picture = [](int32_t w, int32_t h, int depth) {
-    maplib::PictureFormat f;
-    f.Width = w;
-    f.Height = h;
-    f.BitsPerPixel = depth;
-    return f;
+  std::vector<uint8_t> rows(30 * 6);
+  struct Case {
+    const char* name;
+    maplib::PictureFormat format;
+    int32_t rows;  // given before EndMap
   };
-  std::vector<uint8_t> rows(3 * 10 * 20);
-  {
+  const Case cases[] = {{"zero height", Format(10, 0, 24), 0}, {"depth 32", Format(10, 5, 32), 5},
+                        {"a row too many", Format(10, 5, 24), 6}, {"a row short", Format(10, 5, 24), 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     maplib::MapLibWriter w;
     ASSERT_TRUE(w.Create(path));
-    EXPECT_FALSE(w.BeginMap(r, picture(10, 0, 24)));
+    const bool ok = w.BeginMap(r, c.format) && w.AddRows(rows.data(), 30, c.rows) && w.EndMap();
+    EXPECT_FALSE(ok);
     EXPECT_FALSE(w.Close());
-  }
-  {
-    maplib::MapLibWriter w;
-    ASSERT_TRUE(w.Create(path));
-    EXPECT_FALSE(w.BeginMap(r, picture(10, 5, 32)));
-  }
-  {
-    maplib::MapLibWriter w;
-    ASSERT_TRUE(w.Create(path));
-    ASSERT_TRUE(w.BeginMap(r, picture(10, 5, 24)));
-    EXPECT_FALSE(w.AddRows(rows.data(), 30, 6));  // one row too many
-  }
-  {
-    maplib::MapLibWriter w;
-    ASSERT_TRUE(w.Create(path));
-    ASSERT_TRUE(w.BeginMap(r, picture(10, 5, 24)));
-    ASSERT_TRUE(w.AddRows(rows.data(), 30, 4));
-    EXPECT_FALSE(w.EndMap());  // one row short
     EXPECT_FALSE(w.ErrorText().empty());
   }
   std::remove(path.c_str());

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <vector>
 
 #include "maps/Bitmap.h"
 #include "platform/Gdi.h"
@@ -60,26 +59,21 @@ class Canvas {
     EXPECT_EQ(platform::CountGdiObjects().Total(), before) << "a drawing object was left behind";
   }
 
-  // Presents the surface into the window and keeps the window's pixels.
+  // Presents the surface into the window, whose pixels At then reads.
   void Show() {
     Surface->Present();
-    platform::Surface s{};
-    ASSERT_TRUE(platform::GetWindowSurface(Window, &s));
-    Pixels.assign(size_t{Width} * Height, 0);
-    for (int32_t y = 0; y < Height; ++y) {
-      const uint8_t* row = s.Bits + static_cast<ptrdiff_t>(y) * s.Stride;
-      for (int32_t x = 0; x < Width; ++x) {
-        Pixels[size_t(y) * Width + x] = platform::RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
-      }
-    }
+    ASSERT_TRUE(platform::GetWindowSurface(Window, &Pixels));
   }
-  platform::COLORREF At(int32_t x, int32_t y) const { return Pixels[size_t(y) * Width + x]; }
+  platform::COLORREF At(int32_t x, int32_t y) const {
+    const uint8_t* p = Pixels.Bits + static_cast<ptrdiff_t>(y) * Pixels.Stride + 4 * x;
+    return platform::RGB(p[2], p[1], p[0]);
+  }
   bool Untouched(int32_t x, int32_t y) const { return At(x, y) == Background(x, y); }
 
   HWND Window;
   HDC Dc;
   Ref<DrawSurface> Surface;
-  std::vector<platform::COLORREF> Pixels;
+  platform::Surface Pixels{};
 };
 
 }  // namespace velmira::drawing

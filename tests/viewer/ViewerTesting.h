@@ -1,14 +1,52 @@
-// Helpers shared by the viewer's tests: a viewer opened on a library file made from pieces,
-// and positions that land on a chosen view pixel of the small maps of LibraryFiles.h.
+// Helpers of the viewer's tests. Map library files are put together from pieces: the header
+// chunk, maps and icons written by the map library writer, and raw chunks with any size, so
+// damaged and hostile files are built the same way as good ones. Pictures follow small models
+// that the tests predict pixels from.
 #pragma once
 
+#include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
-#include "LibraryFiles.h"
+#include "MapLibWriter.h"
 #include "geo/Position.h"
 #include "view/Viewer.h"
 
 namespace velmira::testfiles {
+
+using Bytes = std::vector<uint8_t>;
+
+// Colour 0xRRGGBB of map pixel (x, y) of a map picture made with this seed: changes at every
+// pixel, so a misplaced copy shows, and is never white, the colour outside pictures.
+uint32_t MapColour(int seed, int32_t x, int32_t y);
+// Icon pictures are 8-bit: the palette index of pixel (x, y) and the palette's colours.
+// Index 0 is the key colour (magenta) that a transparent icon leaves out.
+uint8_t IconIndex(int32_t x, int32_t y);
+uint32_t IconPaletteColour(uint8_t index);
+
+// The header chunk 'KOLV'; size counts the version's 4 bytes and any padding after them.
+Bytes Header(uint16_t major = 1, uint16_t minor = 0, int32_t size = 4);
+// A chunk whose size field says size whatever data holds.
+Bytes Chunk(const char (&tag)[5], int32_t size, const Bytes& data = {});
+// A map chunk and its tiles; versionMajor patches the record's version.
+Bytes MapChunks(const maplib::MapFields& fields, int seed, uint16_t versionMajor = 1);
+// A small map calibrated in longitude and latitude on WGS 84, 1e-5 radians per pixel.
+maplib::MapFields SmallMap(const std::string& name, int32_t width, int32_t height);
+// An icon chunk and its picture; transparent: index 0 is the key colour.
+Bytes IconChunks(const std::string& name, int32_t width, int32_t height, bool transparent);
+Bytes Join(std::initializer_list<Bytes> parts);
+
+// Files in the temporary directory, removed with the object.
+class TempFiles {
+ public:
+  ~TempFiles();
+  std::string Write(const Bytes& content);
+  std::string MissingPath();
+
+ private:
+  std::vector<std::string> Paths;
+};
 
 // A position whose view pixel at zoom 1 without rotation is (x, y) on a SmallMap: the middle
 // of the pixel, so that truncation cannot land on its neighbour.

@@ -15,9 +15,12 @@ constexpr const char* HelpUsage =
     "  lists the commands, or prints the usage of COMMAND (as velmira COMMAND --help does)\n";
 
 constexpr const char* DemoUsage =
-    "usage: velmira demo [NMEA-FILE]\n"
-    "  decodes the bundled log examples/drive.nmea (or NMEA-FILE), places every fix on a UTM\n"
-    "  grid and prints a travel report\n";
+    "usage: velmira demo [--out DIR]\n"
+    "  replays the sample drive examples/drive.nmea through the library: prints a table of its\n"
+    "  fixes (time, latitude and longitude, UTM, speed, satellites in view, HDOP), lays the track\n"
+    "  on the sample map library (built by the sample_maplib target) and writes the turned and\n"
+    "  zoomed view as DIR/demo.png, 800 x 600 pixels\n"
+    "  --out DIR      the folder for demo.png (default: out)\n";
 
 constexpr const char* NmeaUsage =
     "usage: velmira nmea [OPTIONS] (FILE | - | --port N | --device PATH)\n"
@@ -115,7 +118,7 @@ const Command* Find(const std::string& name) {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> table = {
-      {"demo", "decode the bundled NMEA log and place every fix on a map grid", DemoUsage, RunDemo},
+      {"demo", "replay the sample drive: a table of its fixes and its track on a map", DemoUsage, RunDemo},
       {"help", "show this help, or a command's usage", HelpUsage, RunHelp},
       {"nmea", "decode NMEA from a file, standard input or a serial port as JSON Lines", NmeaUsage,
        RunNmea},
