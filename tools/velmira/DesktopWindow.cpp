@@ -42,6 +42,11 @@ std::string DesktopWindow::Open(const char* title, int width, int height) {
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return NoDisplay(SDL_GetError());
   Started = true;
   DriverName = SDL_GetCurrentVideoDriver();
+  // Without a display SDL falls back to drawing nowhere: a window nobody sees, running on.
+  // Headless is only what the user asks for.
+  if (IsHeadless(DriverName) && SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
+    return NoDisplay(std::string("no display found, SDL would use its ") + DriverName + " driver");
+  }
   if (IsHeadless(DriverName)) {
     // A software renderer: nothing to show, so no GL context is worth its start-up and CPU.
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");

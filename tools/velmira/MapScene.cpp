@@ -297,6 +297,7 @@ void MapScene::PlaceMarker(VmPosition* position) {
       Brush_SetRed(fill.get(), 20);
       Brush_SetGreen(fill.get(), 90);
       Brush_SetBlue(fill.get(), 230);
+      Brush_SetTransparent(fill.get(), 0);
       Ellipse_SetBrush(MarkerDot.get(), fill.get());
     }
     Own(Viewer_ActiveLayer(Viewer.get(), u"track"), Layer_Delete);
@@ -334,7 +335,15 @@ std::string MapScene::GridText(VmPosition* position) {
 
 // Controls ----------------------------------------------------------------------------------
 
+void MapScene::Settle() {
+  // After a zoom or a turn the viewer places itself (and with it its left and top) again only
+  // when asked to convert a point.
+  Handle<VmPoint> any = NewPoint(0, 0);
+  Own(Viewer_Point2Position(Viewer.get(), any.get()), Position_Delete);
+}
+
 VmPosition* MapScene::PositionAt(int32_t x, int32_t y) {
+  Settle();
   Handle<VmPoint> at = NewPoint(Viewer_GetLeft(Viewer.get()) + x, Viewer_GetTop(Viewer.get()) + y);
   return Viewer_Point2Position(Viewer.get(), at.get());
 }
@@ -374,6 +383,7 @@ void MapScene::RotateBy(double degrees) { SetRotation(Degrees + degrees); }
 void MapScene::StartDrag(int x, int y) {
   DragX = x;
   DragY = y;
+  Settle();
   DragCentreX = Viewer_GetLeft(Viewer.get()) + Width / 2;
   DragCentreY = Viewer_GetTop(Viewer.get()) + MapRows / 2;
 }

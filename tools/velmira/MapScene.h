@@ -77,6 +77,7 @@ class MapScene {
   void AddTrack(VmPosition* position);
   void ApplyView();
   void CentreOnPicture();
+  void Settle();
   // The view pixel shown at window pixel (x, y) of the map area, and back.
   VmPosition* PositionAt(int32_t x, int32_t y);
 

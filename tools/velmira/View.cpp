@@ -263,7 +263,7 @@ std::string ViewRun::StartReplay() {
   }
   char speed[32];
   std::snprintf(speed, sizeof speed, "%g", Opts.Speed);
-  PortLabel = "replay of " + BaseName(Opts.Replay) + " at " + speed + "x";
+  PortLabel = BaseName(Opts.Replay) + " at " + speed + "x";
   Status.Port = PortLabel;
   Replay.Start(Now(), Opts.Speed);
   return {};
@@ -292,7 +292,7 @@ void ViewRun::FeedReplay(double now) {
     ParseLine(Parser.get(), *line);
     TakeQueued();
   }
-  if (Replay.Finished()) Status.Port = PortLabel + ", ended";
+  if (Replay.Finished()) Status.Port = BaseName(Opts.Replay) + " ended";
 }
 
 void ViewRun::TakeQueued() {

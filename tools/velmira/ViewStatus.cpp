@@ -50,8 +50,8 @@ std::string ViewStatus::Text(bool lost, bool following) const {
   if (HaveSpeed) std::snprintf(speed, sizeof speed, "%.1f", Kmh);
   if (InView >= 0) std::snprintf(inView, sizeof inView, "%d", InView);
   if (HaveHdop) std::snprintf(hdop, sizeof hdop, "%.1f", Hdop);
-  line += std::string("\n") + speed + " km/h   " + inView + " satellites in view   HDOP " + hdop +
-          "   " + Port + "   " + (following ? "following" : "free view (f follows)");
+  line += std::string("\n") + speed + " km/h   " + inView + " satellites   HDOP " + hdop + "   " +
+          Port + "   " + (following ? "following" : "not following");
   return line;
 }
 
