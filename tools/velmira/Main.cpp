@@ -89,7 +89,7 @@ constexpr const char* ViewUsage =
     "  --seconds S       quits after S seconds\n"
     "  --screenshot PNG  writes the last frame to PNG when quitting\n"
     "  --script FILE     plays key and mouse steps from FILE (see the README)\n"
-    "  controls: drag pans; wheel (about the pointer) and + - (about the centre) zoom;\n"
+    "  controls: drag pans; wheel (about the pointer, unless following) and + - zoom;\n"
     "  [ ] rotate by 15 degrees, 0 resets; f follows the fix or stops; m shows the next map;\n"
     "  s saves velmira-view-N.png; q or closing the window quits. Each control prints the\n"
     "  view it leaves on standard output.\n"

@@ -50,7 +50,7 @@ constexpr double Never = std::numeric_limits<double>::infinity();
 struct ViewOptions {
   std::string Library, Map, Device, Replay, Screenshot, Script;
   int Port = 1;
-  bool UsePort = false, PortGiven = false, SpeedGiven = false;
+  bool UsePort = false, PortGiven = false, SpeedGiven = false, SecondsGiven = false;
   double Speed = 1;
   int Datum = 1;
   int32_t Width = DefaultWidth, Height = DefaultHeight;
@@ -99,6 +99,7 @@ std::string ParseView(const Args& args, ViewOptions& o) {
       return "bad --size '" + v + "'";
     }
     o.SpeedGiven = o.SpeedGiven || a == "--speed";
+    o.SecondsGiven = o.SecondsGiven || a == "--seconds";
   }
   o.UsePort = o.PortGiven || !o.Device.empty();
   if (o.Library.empty()) return "MAPLIB is needed";
@@ -106,7 +107,7 @@ std::string ParseView(const Args& args, ViewOptions& o) {
   if (o.SpeedGiven && o.Replay.empty()) return "--speed is for --replay";
   if (!(o.Speed > 0)) return "--speed takes a number above 0";
   if (o.Zoom < 0.1 || o.Zoom > 10) return "--zoom takes 0.1 to 10";
-  if (o.Seconds < 0 && o.Seconds != -1) return "--seconds takes 0 or more";
+  if (o.SecondsGiven && o.Seconds < 0) return "--seconds takes 0 or more";
   if (!o.Device.empty() && o.PortGiven && o.Port == 0) return "--device needs a port from 1 to 255";
   return {};
 }
@@ -173,7 +174,8 @@ class ViewRun {
   MapScene Scene;
   ViewStatus Status;
   double LastFixAt = 0;  // receiver clock of the last fix
-  bool PortValid = true;
+  bool PortValid = true;  // no port status says otherwise
+  bool PortHeard = false;  // a port status said valid NMEA comes in
   int LastPort = 0;
   std::string PortLabel;
   // Port input: a thread hands the library's messages to SDL's queue, so one wait serves both.
@@ -344,7 +346,7 @@ void ViewRun::OnGps(uintptr_t kind, void* object) {
 void ViewRun::OnPortStatus(VmComStatus* status) {
   const bool valid = ComStatus_GetValidNmea(status) != 0;
   const int port = ComStatus_GetComPort(status);
-  if (valid && (!PortValid || port != LastPort || Status.Port == PortLabel)) {
+  if (valid && (!PortHeard || !PortValid || port != LastPort)) {
     std::fprintf(stderr, "velmira %s: valid NMEA on COM%d at %d baud\n", Name, port,
                  static_cast<int>(ComStatus_GetBaudRate(status)));
   } else if (!valid && PortValid) {
@@ -353,6 +355,7 @@ void ViewRun::OnPortStatus(VmComStatus* status) {
   Status.Port = PortName(port) + (valid ? " " + std::to_string(ComStatus_GetBaudRate(status)) + " baud"
                                         : ": no valid NMEA");
   PortValid = valid;
+  PortHeard = PortHeard || valid;
   LastPort = port;
 }
 
@@ -360,7 +363,7 @@ void ViewRun::OnPortStatus(VmComStatus* status) {
 
 void ViewRun::Loop() {
   const double start = Now();
-  if (Opts.Seconds >= 0) Deadline = start + Opts.Seconds;
+  if (Opts.SecondsGiven) Deadline = start + Opts.Seconds;
   for (;;) {
     const double now = Now();
     if (!Opts.UsePort) FeedReplay(now);
