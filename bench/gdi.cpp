@@ -3,12 +3,12 @@
 // at most 1.5 times the memcpy) and drawing labels as a label's drawing does it, with a font
 // made and deleted around each one (goal: 100,000 labels of 20 characters per second once the
 // glyphs are cached).
+#include "platform/Gdi.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <vector>
-
-#include "platform/Gdi.h"
 
 namespace {
 

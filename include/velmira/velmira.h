@@ -897,8 +897,8 @@ VELMIRA_API void Viewer_DeleteObject(VmViewer* h, VmMapObject* object, int32_t t
  * the window size and renders what changed (the map tiles under the window and the enabled
  * layers' objects, in layer order); without it, it shows the last rendered picture again (for
  * a window that was uncovered). Before any map is current it shows a white area inside a
- * one-pixel black frame. A negative size, or no window at that point, is refused with 10003
- * "Invalid parameter!"; a failed render reports the map's error and is tried again at the
+ * one-pixel black frame. A width or height of 0 only takes the size. A negative size, or no
+ * window at that point, is refused with 10003 "Invalid parameter!"; a failed render reports the map's error and is tried again at the
  * next update. */
 VELMIRA_API void Viewer_OnDraw(VmViewer* h, int32_t left, int32_t top, int32_t width,
                                int32_t height, uint8_t update);

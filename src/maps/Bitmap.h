@@ -55,15 +55,28 @@ class Bitmap final : public RefObject {
   // A new 24-bit bitmap of width x height whose top-left pixel shows source pixel (x, y)
   // (counted from the top-left of this picture), zoomed by zoom (output pixels per source
   // pixel) and turned by rotation (radians) about that corner, each output pixel the
-  // area average of its footprint in sixteenths of a source pixel. The caller gets the one
-  // reference; on failure the result is null and this bitmap's error record says why.
+  // area average of its footprint in sixteenths of a source pixel; footprints reaching
+  // outside the source are white. The caller gets the one reference; on failure the result
+  // is null and this bitmap's error record says why: a zoom outside about 0.089 .. 16 (where
+  // trunc(16 / zoom) is not 1 .. 181) is 10003 "Invalid Zoom value", a rotation that is not
+  // finite 10003 "Invalid parameter!", an output Create refuses its error.
+  // Choices where the definition is silent: 16-bit sources are read as 5-5-5 RGB; palette
+  // entries beyond the colour count read as black; a bitmap without pixels renders white;
+  // row padding is 0, except in rows that the unturned view's row test fills white.
   Bitmap* RenderView(int32_t x, int32_t y, int32_t width, int32_t height, float zoom,
                      float rotation);
 
   // Whole-picture reader (icons): the file stands at a picture's header chunk.
+  // A chunk of another kind where a header, palette or data chunk belongs, a header chunk
+  // shorter than 40 bytes, a palette chunk shorter than the palette, a size below 1, a depth
+  // other than 1, 4, 8, 16, 24 or more than 256 colours: 10013 "Unknown file format". A
+  // picture above the block limit: 10012 "Out of memory". File errors stay in the file's
+  // record. Pixels whose compressed data is missing or corrupt are 0xFF, as is the whole
+  // bitmap after an error that comes once it exists.
   void ReadPicture(File& file);
   // Tiled reader (maps): decodes the 256 x 256 tiles of needed (a tile rectangle whose top is
-  // the lowest tile row) out of the picture whose tiles are all; tiles outside all are 0xFF.
+  // the lowest tile row) out of the picture whose tiles are all; tiles outside all are 0xFF,
+  // and a needed rectangle that misses all reads no chunk at all. Errors as ReadPicture.
   void ReadTiles(File& file, const Rect& needed, const Rect& all);
 
   // Derived values; each is 0 (or null) while there is no block.

@@ -6,9 +6,11 @@
 //
 // Speed comes only from rearranging work that cannot change a result: per-column and per-row
 // tables when there is no rotation (sx depends on the column alone, sy on the row alone),
-// kernels specialised per source depth and for footprints of at most 2 x 2 cells (step <= 16,
-// zoom >= 1), a plain copy where every weight but one is zero (zoom exactly 1, no rotation),
-// and division by norm through a multiply that is exact for every possible sum (see Divider).
+// weight tables by s mod 16, kernels specialised per source depth and per number of cells
+// under a footprint, the three colour sums packed in one 64-bit word or summed in SSE2 lanes,
+// a plain copy where every weight but one is zero (zoom exactly 1, no rotation), strips of
+// columns with prefetching for turned views, and division by norm through a multiply that is
+// exact for every possible sum (see Divider).
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -460,8 +462,8 @@ Bitmap* Bitmap::RenderView(int32_t x, int32_t y, int32_t width, int32_t height, 
   v.Height = height;
   v.Inv = inv;
   v.Step = static_cast<int32_t>(stepValue);
-  // 64-bit positions: the definition's 32-bit ones cannot overflow for any view that a
-  // 32-bit caller could mean, and these give the same values wherever those do not.
+  // Positions in 64 bits: the same values as 32-bit arithmetic wherever that does not
+  // overflow, and still defined for views so large that it would.
   const int64_t hz = static_cast<int64_t>(static_cast<float>(height) * inv);
   const double angle = rotation;
   v.BaseRow = int64_t{Height()} - static_cast<int64_t>(static_cast<double>(hz) * std::cos(angle)) - y;

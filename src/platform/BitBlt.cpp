@@ -29,9 +29,9 @@ struct RasterOp {
 };
 
 constexpr RasterOp RasterOps[] = {
-    {SRCCOPY, false, [](Bgr, Bgr s) { return s; }},                   // S
-    {SRCAND, true, [](Bgr d, Bgr s) { return d & s; }},               // D AND S
-    {SRCPAINT, true, [](Bgr d, Bgr s) { return d | s; }},             // D OR S
+    {SRCCOPY, false, [](Bgr, Bgr s) { return s; }},                       // S
+    {SRCAND, true, [](Bgr d, Bgr s) { return d & s; }},                   // D AND S
+    {SRCPAINT, true, [](Bgr d, Bgr s) { return d | s; }},                 // D OR S
     {DSTANDNOTSRC, true, [](Bgr d, Bgr s) { return d & ~s & BgrMask; }},  // D AND NOT S
 };
 
@@ -51,14 +51,18 @@ bool ClipCopy(Copy& c, const PixelSurface& dst, const PixelSurface& src) {
   int64_t x = c.X, y = c.Y, sx = c.SrcX, sy = c.SrcY, w = c.Width, h = c.Height;
   // Left and top edges: both origins move together, so source and destination stay aligned.
   int64_t cut = std::max({int64_t{0}, -x, -sx});
-  x += cut, sx += cut, w -= cut;
+  x += cut;
+  sx += cut;
+  w -= cut;
   cut = std::max({int64_t{0}, -y, -sy});
-  y += cut, sy += cut, h -= cut;
+  y += cut;
+  sy += cut;
+  h -= cut;
   // Right and bottom edges are exclusive: a surface of width W ends before column W.
   w = std::min({w, dst.Width - x, src.Width - sx});
   h = std::min({h, dst.Height - y, src.Height - sy});
   if (w <= 0 || h <= 0) return false;
-  c = {static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(w),
+  c = {static_cast<int32_t>(x), static_cast<int32_t>(y),  static_cast<int32_t>(w),
        static_cast<int32_t>(h), static_cast<int32_t>(sx), static_cast<int32_t>(sy)};
   return true;
 }
@@ -71,16 +75,15 @@ bool ClipCopy(Copy& c, const PixelSurface& dst, const PixelSurface& src) {
 __attribute__((target("avx2"), always_inline)) inline void Eight24To32(const uint8_t* in,
                                                                        uint32_t* out) {
   const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0);
-  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11,
-                                          -128, 0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9,
-                                          10, 11, -128);
+  const __m256i spread =
+      _mm256_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128, 0, 1, 2, -128,
+                       3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128);
   __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
   a = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(a, lanes), spread);
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), a);
 }
 
-__attribute__((target("avx2"))) int32_t Row24To32Wide(const uint8_t* in, uint32_t* out,
-                                                      int32_t n) {
+__attribute__((target("avx2"))) int32_t Row24To32Wide(const uint8_t* in, uint32_t* out, int32_t n) {
   int32_t i = 0;
   // A 32-byte load takes 24 bytes of pixels and 8 more, which must still lie in the row:
   // three pixels past the last eight.
@@ -102,7 +105,9 @@ void Row24To32(const uint8_t* in, uint32_t* out, int32_t n) {
       *out++ = in[0] | in[1] << 8 | in[2] << 16;
     }
     int32_t done = Row24To32Wide(in, out, n - i);
-    i += done, in += 3 * done, out += done;
+    i += done;
+    in += 3 * done;
+    out += done;
   }
 #endif
   for (; i + 4 <= n; i += 4, in += 12, out += 4) {
@@ -182,7 +187,8 @@ bool BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC sr
   std::vector<Bgr> dest(static_cast<size_t>(c.Width));
   if (from.Top == to.Top) {
     for (int32_t r = 0; r < c.Height; ++r) {
-      SourceRow(from, to, *s, *d, c.SrcY + r, c.SrcX, c.Width, source.data() + size_t{1} * r * c.Width);
+      SourceRow(from, to, *s, *d, c.SrcY + r, c.SrcX, c.Width,
+                source.data() + size_t{1} * r * c.Width);
     }
   }
   for (int32_t r = 0; r < c.Height; ++r) {

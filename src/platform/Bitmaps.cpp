@@ -39,8 +39,7 @@ std::unique_ptr<GdiBitmap> NewBitmap(int64_t width, int64_t height, uint16_t bit
 
 }  // namespace
 
-HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, uint32_t usage, void** bits, HANDLE,
-                         DWORD) {
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, uint32_t usage, void** bits, HANDLE, DWORD) {
   if (bits != nullptr) *bits = nullptr;
   if (info == nullptr || usage != DIB_RGB_COLORS) return nullptr;
   BITMAPINFOHEADER h;
@@ -50,14 +49,15 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, uint32_t usage, void** bit
     return nullptr;
   }
   bool topDown = h.biHeight < 0;
-  auto b = NewBitmap(h.biWidth, topDown ? -int64_t{h.biHeight} : h.biHeight, h.biBitCount, 4,
-                     topDown);
+  auto b =
+      NewBitmap(h.biWidth, topDown ? -int64_t{h.biHeight} : h.biHeight, h.biBitCount, 4, topDown);
   if (!b) return nullptr;
   PixelSurface& p = b->Pixels;
   if (p.Indexed()) {
     uint32_t most = 1u << h.biBitCount;
     // No count means a full palette; a longer one is cut to what the depth can index.
-    p.PaletteSize = static_cast<uint16_t>(h.biClrUsed == 0 || h.biClrUsed > most ? most : h.biClrUsed);
+    p.PaletteSize =
+        static_cast<uint16_t>(h.biClrUsed == 0 || h.biClrUsed > most ? most : h.biClrUsed);
     const uint8_t* quads = reinterpret_cast<const uint8_t*>(info) + h.biSize;
     for (uint32_t i = 0; i < p.PaletteSize; ++i) {
       const uint8_t* q = quads + 4 * i;

@@ -120,9 +120,12 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
       if (b->Selections > 0 && !b->Stock) return nullptr;  // one context at a time
       return Swap(c->Bitmap, b);
     }
-    case GdiKind::Pen: return Swap(c->Pen, static_cast<GdiPen*>(o));
-    case GdiKind::Brush: return Swap(c->Brush, static_cast<GdiBrush*>(o));
-    case GdiKind::Font: return Swap(c->Font, static_cast<GdiFont*>(o));
+    case GdiKind::Pen:
+      return Swap(c->Pen, static_cast<GdiPen*>(o));
+    case GdiKind::Brush:
+      return Swap(c->Brush, static_cast<GdiBrush*>(o));
+    case GdiKind::Font:
+      return Swap(c->Font, static_cast<GdiFont*>(o));
   }
   return nullptr;
 }

@@ -90,7 +90,10 @@ void Wrap(Layout& layout, size_t begin, size_t end, int32_t maxWidth) {
     for (; i < end; ++i) {
       const Cell& cell = cells[i];
       if (cell.Code == U' ') {
-        if (i > pos && cells[i - 1].Code != U' ') breakAt = i, breakWidth = width;
+        if (i > pos && cells[i - 1].Code != U' ') {
+          breakAt = i;
+          breakWidth = width;
+        }
         width += cell.Advance;  // spaces may hang past the edge
         continue;
       }
@@ -149,10 +152,12 @@ void DrawGlyph(PixelSurface& s, const FontFace::Glyph& g, int32_t x0, int32_t y0
   int32_t n = right - left;
   row.resize(static_cast<size_t>(n));
   for (int32_t y = top; y < bottom; ++y) {
-    const uint8_t* coverage = g.Coverage.get() + static_cast<size_t>(y - y0) * g.Width + (left - x0);
+    const uint8_t* coverage =
+        g.Coverage.get() + static_cast<size_t>(y - y0) * g.Width + (left - x0);
     s.ReadColours(y, left, n, row.data());
     for (int32_t i = 0; i < n; ++i) {
-      if (coverage[i] != 0) row[i] = coverage[i] == 255 ? colour : Blend(row[i], colour, coverage[i]);
+      if (coverage[i] != 0)
+        row[i] = coverage[i] == 255 ? colour : Blend(row[i], colour, coverage[i]);
     }
     s.WriteColours(y, left, n, row.data());
   }
@@ -188,7 +193,8 @@ void Paint(VmDeviceContext& dc, FontFace& face, const Layout& layout, const RECT
     } else if ((format & DT_RIGHT) != 0) {
       x = int64_t{rect.right} - line.Width;
     }
-    if (dc.BkMode == OPAQUE) FillBox(s, x, y, x + line.Width, y + lineHeight, ToBgr(dc.BkColour), clip);
+    if (dc.BkMode == OPAQUE)
+      FillBox(s, x, y, x + line.Width, y + lineHeight, ToBgr(dc.BkColour), clip);
     int64_t baseline = y + face.Ascent();
     for (size_t i = line.Begin; i < line.End && x < clip.Right; ++i) {
       const Cell& cell = layout.Cells[i];
@@ -222,7 +228,8 @@ int32_t DrawTextW(HDC dc, const WCHAR* text, int32_t count, RECT* rect, uint32_t
 
   int64_t height = static_cast<int64_t>(layout.Lines.size()) * face->LineHeight();
   if ((format & DT_CALCRECT) != 0) {
-    rect->right = static_cast<int32_t>(std::min<int64_t>(int64_t{rect->left} + layout.Width, INT32_MAX));
+    rect->right =
+        static_cast<int32_t>(std::min<int64_t>(int64_t{rect->left} + layout.Width, INT32_MAX));
     rect->bottom = static_cast<int32_t>(std::min<int64_t>(int64_t{rect->top} + height, INT32_MAX));
     return static_cast<int32_t>(std::min<int64_t>(height, INT32_MAX));
   }

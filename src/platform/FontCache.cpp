@@ -29,6 +29,9 @@ constexpr size_t KeptOtherGlyphs = 4096;
 
 struct FreeType {
   FT_Library Handle = nullptr;
+  // Faces are opened and closed under this lock: FreeType lets threads use different faces
+  // at once, but not create or free them on one library.
+  std::mutex Lock;
   ~FreeType() {
     if (Handle != nullptr) FT_Done_FreeType(Handle);
   }
@@ -66,14 +69,15 @@ std::string FaceName(const LOGFONTW& request) {
 }
 
 // What makes two requests the same face: the name (ASCII letters in any case alike), the
-// height as asked, bold or not, italic or not.
+// height and weight as asked, italic or not.
 struct FaceKey {
   std::array<char16_t, LF_FACESIZE> Name{};
   int32_t Height = 0;
-  bool Bold = false;
+  int32_t Weight = 0;
   bool Italic = false;
 
-  explicit FaceKey(const LOGFONTW& r) : Height(r.lfHeight), Bold(r.lfWeight >= 550), Italic(r.lfItalic != 0) {
+  explicit FaceKey(const LOGFONTW& r)
+      : Height(r.lfHeight), Weight(r.lfWeight), Italic(r.lfItalic != 0) {
     for (int i = 0; i < LF_FACESIZE - 1 && r.lfFaceName[i] != 0; ++i) {
       char16_t c = r.lfFaceName[i];
       Name[i] = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
@@ -139,8 +143,8 @@ bool Match(const LOGFONTW& request, int32_t emPixels, FontFile& out) {
   return found;
 }
 
-int32_t RoundedScale(int32_t units, int32_t em, int32_t unitsPerEm) {
-  return static_cast<int32_t>(std::lround(static_cast<double>(units) * em / unitsPerEm));
+int64_t RoundedScale(int32_t units, int32_t em, int32_t unitsPerEm) {
+  return std::llround(static_cast<double>(units) * em / unitsPerEm);
 }
 
 }  // namespace
@@ -150,7 +154,8 @@ std::shared_ptr<FontFace> FontFace::Find(const LOGFONTW& request) {
   FaceCache& cache = Cache();
   std::lock_guard<std::mutex> hold(cache.Mutex);
   auto& recent = cache.Recent;
-  auto hit = std::find_if(recent.begin(), recent.end(), [&key](const auto& e) { return e.first == key; });
+  auto hit =
+      std::find_if(recent.begin(), recent.end(), [&key](const auto& e) { return e.first == key; });
   if (hit != recent.end()) {
     std::rotate(recent.begin(), hit, hit + 1);
     return recent.front().second;
@@ -172,13 +177,14 @@ bool FontFace::Open(const LOGFONTW& request) {
   Library = cache.Library;
   FT_Library lib = static_cast<FreeType*>(Library.get())->Handle;
 
-  int32_t em = request.lfHeight < 0 ? -request.lfHeight : request.lfHeight;
-  if (request.lfHeight == 0) em = DefaultEmPixels;
-  em = std::clamp(em, 1, MaxEmPixels);
+  int64_t asked = request.lfHeight == 0 ? DefaultEmPixels : std::abs(int64_t{request.lfHeight});
+  int32_t em = static_cast<int32_t>(std::clamp<int64_t>(asked, 1, MaxEmPixels));
   FontFile file;
   FT_Face face = nullptr;
-  if (!Match(request, em, file) || FT_New_Face(lib, file.Path.c_str(), file.Index, &face) != 0) {
-    return false;
+  if (!Match(request, em, file)) return false;
+  {
+    std::lock_guard<std::mutex> hold(static_cast<FreeType*>(Library.get())->Lock);
+    if (FT_New_Face(lib, file.Path.c_str(), file.Index, &face) != 0) return false;
   }
   Face = face;
   Embolden = file.Embolden;
@@ -189,13 +195,13 @@ bool FontFace::Open(const LOGFONTW& request) {
   bool winMetrics = os2 != nullptr && upem > 0 && os2->usWinAscent + os2->usWinDescent > 0;
   if (request.lfHeight > 0 && winMetrics) {
     // A cell height: the em that makes ascent plus descent that many pixels.
-    em = std::clamp(RoundedScale(request.lfHeight, upem, os2->usWinAscent + os2->usWinDescent), 1,
-                    MaxEmPixels);
+    int64_t cell = RoundedScale(request.lfHeight, upem, os2->usWinAscent + os2->usWinDescent);
+    em = static_cast<int32_t>(std::clamp<int64_t>(cell, 1, MaxEmPixels));
   }
   if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(em)) != 0) return false;
   if (winMetrics) {
-    AscentPixels = RoundedScale(os2->usWinAscent, em, upem);
-    DescentPixels = RoundedScale(os2->usWinDescent, em, upem);
+    AscentPixels = static_cast<int32_t>(RoundedScale(os2->usWinAscent, em, upem));
+    DescentPixels = static_cast<int32_t>(RoundedScale(os2->usWinDescent, em, upem));
   } else {
     AscentPixels = static_cast<int32_t>((face->size->metrics.ascender + 63) >> 6);
     DescentPixels = static_cast<int32_t>((-face->size->metrics.descender + 63) >> 6);
@@ -204,7 +210,9 @@ bool FontFace::Open(const LOGFONTW& request) {
 }
 
 FontFace::~FontFace() {
-  if (Face != nullptr) FT_Done_Face(static_cast<FT_Face>(Face));
+  if (Face == nullptr) return;
+  std::lock_guard<std::mutex> hold(static_cast<FreeType*>(Library.get())->Lock);
+  FT_Done_Face(static_cast<FT_Face>(Face));
 }
 
 const FontFace::Glyph& FontFace::GetGlyph(char32_t c) {

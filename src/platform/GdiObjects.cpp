@@ -94,17 +94,25 @@ GdiFont* StockSystemFont() { return &Stock().System; }
 GdiBitmap* StockBitmap() { return &Stock().Default; }
 
 FontFace* GdiFont::Face() {
+  // The stock font is one object for every context and may be drawn with on two threads.
+  static std::mutex resolving;
+  std::lock_guard<std::mutex> hold(resolving);
   if (!Resolved) Resolved = FontFace::Find(Request);
   return Resolved.get();
 }
 
 HGDIOBJ GetStockObject(int32_t which) {
   switch (which) {
-    case WHITE_BRUSH: return &Stock().White;
-    case NULL_BRUSH: return &Stock().Hollow;
-    case BLACK_PEN: return &Stock().Black;
-    case SYSTEM_FONT: return &Stock().System;
-    default: return nullptr;
+    case WHITE_BRUSH:
+      return &Stock().White;
+    case NULL_BRUSH:
+      return &Stock().Hollow;
+    case BLACK_PEN:
+      return &Stock().Black;
+    case SYSTEM_FONT:
+      return &Stock().System;
+    default:
+      return nullptr;
   }
 }
 

@@ -80,7 +80,7 @@ int32_t CountDeviceContexts();
 
 // A device context: what is selected into it and the surface it draws on.
 struct VmDeviceContext {
-  HWND Window = nullptr;                 // a window's context; null for a memory context
+  HWND Window = nullptr;                  // a window's context; null for a memory context
   std::shared_ptr<const void> KeepAlive;  // the window's surface outlives a deleted window
   platform::PixelSurface WindowPixels;
 

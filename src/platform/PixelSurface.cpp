@@ -8,9 +8,7 @@ namespace {
 
 // 16-bit pixels are 5-5-5 (x, red, green, blue from the top bit down); a 5-bit channel is
 // widened by repeating its top bits, so 31 reads as 255.
-uint32_t Pack555(Bgr c) {
-  return (c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x001F);
-}
+uint32_t Pack555(Bgr c) { return (c >> 9 & 0x7C00) | (c >> 6 & 0x03E0) | (c >> 3 & 0x001F); }
 Bgr Unpack555(uint32_t v) {
   auto widen = [](uint32_t five) { return five << 3 | five >> 2; };
   return widen(v >> 10 & 31) << 16 | widen(v >> 5 & 31) << 8 | widen(v & 31);
@@ -25,11 +23,16 @@ int32_t Distance(Bgr a, Bgr b) {
 
 uint32_t Load(const uint8_t* row, int32_t x, uint16_t bits) {
   switch (bits) {
-    case 1: return row[x >> 3] >> (7 - (x & 7)) & 1;
-    case 4: return (x & 1) != 0 ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    case 8: return row[x];
-    case 16: return row[2 * x] | row[2 * x + 1] << 8;
-    case 24: return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+    case 1:
+      return row[x >> 3] >> (7 - (x & 7)) & 1;
+    case 4:
+      return (x & 1) != 0 ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+    case 8:
+      return row[x];
+    case 16:
+      return row[2 * x] | row[2 * x + 1] << 8;
+    case 24:
+      return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
     default: {
       uint32_t v;
       std::memcpy(&v, row + 4 * x, 4);
@@ -50,7 +53,9 @@ void Store(uint8_t* row, int32_t x, uint16_t bits, uint32_t v) {
       b = static_cast<uint8_t>((x & 1) != 0 ? (b & 0xF0) | (v & 0x0F) : (b & 0x0F) | v << 4);
       break;
     }
-    case 8: row[x] = static_cast<uint8_t>(v); break;
+    case 8:
+      row[x] = static_cast<uint8_t>(v);
+      break;
     case 16:
       row[2 * x] = static_cast<uint8_t>(v);
       row[2 * x + 1] = static_cast<uint8_t>(v >> 8);
@@ -73,6 +78,13 @@ uint32_t PixelSurface::ValueOf(Bgr colour) const {
   colour &= BgrMask;
   if (BitsPerPixel == 16) return Pack555(colour);
   if (!Indexed()) return colour;
+  // Fibonacci hashing: the top bits of the product mix all three channels.
+  auto& slot = Recent[(colour * 2654435761u) >> (32 - RecentBits)];
+  if (slot.first != colour) slot = {colour, NearestEntry(colour)};
+  return slot.second;
+}
+
+uint32_t PixelSurface::NearestEntry(Bgr colour) const {
   uint32_t best = 0;
   int32_t bestDistance = INT32_MAX;
   for (uint32_t i = 0; i < PaletteSize; ++i) {
@@ -136,7 +148,9 @@ void PixelSurface::FillSpan(int32_t y, int64_t x0, int64_t x1, uint32_t value) {
   if (from > to) return;
   uint8_t* row = Row(y);
   switch (BitsPerPixel) {
-    case 8: std::memset(row + from, static_cast<int>(value), static_cast<size_t>(to - from + 1)); return;
+    case 8:
+      std::memset(row + from, static_cast<int>(value), static_cast<size_t>(to - from + 1));
+      return;
     case 32: {
       uint32_t* p = reinterpret_cast<uint32_t*>(row) + from;
       std::fill(p, p + (to - from + 1), value & BgrMask);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "platform/Gdi.h"
 
@@ -18,9 +19,7 @@ using Bgr = uint32_t;
 inline constexpr Bgr BgrMask = 0x00FFFFFF;
 inline constexpr Bgr BgrWhite = 0x00FFFFFF;
 
-constexpr Bgr ToBgr(COLORREF c) {
-  return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
-}
+constexpr Bgr ToBgr(COLORREF c) { return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
 
 struct PixelSurface {
   uint8_t* Top = nullptr;  // first byte of the top row
@@ -32,7 +31,7 @@ struct PixelSurface {
   // contexts' text and background colours. Its palette is black, white.
   bool Monochrome = false;
   uint16_t PaletteSize = 0;
-  std::array<Bgr, 256> Palette{};
+  std::array<Bgr, 256> Palette{};  // fixed once the surface exists
 
   bool Empty() const { return Top == nullptr || Width < 1 || Height < 1; }
   uint8_t* Row(int32_t y) const { return Top + RowStep * y; }
@@ -51,6 +50,19 @@ struct PixelSurface {
   void WriteColours(int32_t y, int32_t x, int32_t n, const Bgr* in);
   // Columns x0..x1 (both included) of row y set to a stored value; clipped to the surface.
   void FillSpan(int32_t y, int64_t x0, int64_t x1, uint32_t value);
+
+ private:
+  uint32_t NearestEntry(Bgr colour) const;
+
+  // Palette entries found for recent colours, by a hash of the colour: a search of 256
+  // entries per pixel would dominate drawing into palette pictures. Keys with the top byte
+  // set are empty.
+  static constexpr int RecentBits = 6;
+  mutable std::array<std::pair<Bgr, uint32_t>, 1 << RecentBits> Recent = [] {
+    std::array<std::pair<Bgr, uint32_t>, 1 << RecentBits> empty;
+    empty.fill({~Bgr{0}, 0});
+    return empty;
+  }();
 };
 
 }  // namespace platform

@@ -45,7 +45,10 @@ int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
 
 // The nearest integer to num / den, halves toward the smaller integer.
 int64_t RoundHalfDown(int64_t num, int64_t den) {
-  if (den < 0) num = -num, den = -den;
+  if (den < 0) {
+    num = -num;
+    den = -den;
+  }
   return FloorDiv(2 * num + den - 1, 2 * den);
 }
 
@@ -102,7 +105,8 @@ void WideSegment(PixelSurface& s, uint32_t value, const Capsule& c) {
     double nearest = 0.5 * static_cast<double>(c.Ax + c.Bx);
     if (c.Ay != c.By) {
       double t = std::clamp((static_cast<double>(y) + 0.25 - static_cast<double>(c.Ay)) /
-                                static_cast<double>(c.By - c.Ay), 0.0, 1.0);
+                                static_cast<double>(c.By - c.Ay),
+                            0.0, 1.0);
       nearest = static_cast<double>(c.Ax) + t * static_cast<double>(c.Bx - c.Ax);
     }
     int64_t guess = static_cast<int64_t>(std::floor(nearest - 0.25));
@@ -120,7 +124,8 @@ void WideSegment(PixelSurface& s, uint32_t value, const Capsule& c) {
       (c.Contains(mid, y) ? hi : lo) = mid;
     }
     int64_t left = hi;
-    lo = *seed, hi = outRight;  // lo inside, hi outside
+    lo = *seed;  // inside
+    hi = outRight;
     while (hi - lo > 1) {
       int64_t mid = lo + (hi - lo) / 2;
       (c.Contains(mid, y) ? lo : hi) = mid;
@@ -177,7 +182,8 @@ void DrawEllipse(PixelSurface& s, const GdiPen& pen, const GdiBrush& brush, cons
                      b.Bottom - b.Top - 1 + w};
   EllipseShape inner{outer.Cx2, outer.Cy2, b.Right - b.Left - 1 - w, b.Bottom - b.Top - 1 - w};
   uint32_t penValue = s.ValueOf(pen.Colour), brushValue = s.ValueOf(brush.Colour);
-  int64_t top = std::max<int64_t>(b.Top - w, 0), bottom = std::min<int64_t>(b.Bottom + w, s.Height - 1);
+  int64_t top = std::max<int64_t>(b.Top - w, 0),
+          bottom = std::min<int64_t>(b.Bottom + w, s.Height - 1);
   for (int64_t y = top; y <= bottom; ++y) {
     auto row = outer.Span(y);
     if (!row) continue;
@@ -209,7 +215,8 @@ void DrawRectangle(PixelSurface& s, const GdiPen& pen, const GdiBrush& brush, co
   int64_t l = b.Left, t = b.Top, r = b.Right - 1, bt = b.Bottom - 1;  // the outline's pixels
   if (!brush.Hollow) {
     uint32_t value = s.ValueOf(brush.Colour);
-    for (int64_t y = std::max<int64_t>(t + 1, 0); y <= std::min<int64_t>(bt - 1, s.Height - 1); ++y) {
+    for (int64_t y = std::max<int64_t>(t + 1, 0); y <= std::min<int64_t>(bt - 1, s.Height - 1);
+         ++y) {
       s.FillSpan(static_cast<int32_t>(y), l + 1, r - 1, value);
     }
   }
@@ -217,7 +224,8 @@ void DrawRectangle(PixelSurface& s, const GdiPen& pen, const GdiBrush& brush, co
   if (pen.Width > 1) {
     const int64_t corners[5][2] = {{l, t}, {r, t}, {r, bt}, {l, bt}, {l, t}};
     for (int i = 0; i < 4; ++i) {
-      WideSegment(s, value, {corners[i][0], corners[i][1], corners[i + 1][0], corners[i + 1][1], pen.Width});
+      WideSegment(s, value,
+                  {corners[i][0], corners[i][1], corners[i + 1][0], corners[i + 1][1], pen.Width});
     }
     return;
   }
@@ -243,7 +251,8 @@ bool Polyline(HDC dc, const POINT* points, int32_t count) {
   PixelSurface& s = c->Target();
   if (s.Empty()) return true;
   uint32_t value = s.ValueOf(c->Pen->Colour);
-  for (int32_t i = 0; i + 1 < count; ++i) Segment(s, value, c->Pen->Width, points[i], points[i + 1]);
+  for (int32_t i = 0; i + 1 < count; ++i)
+    Segment(s, value, c->Pen->Width, points[i], points[i + 1]);
   return true;
 }
 

@@ -17,6 +17,9 @@ void Viewer::OnDraw(int32_t left, int32_t top, int32_t width, int32_t height, bo
   Error rendered;
   if (update) {
     SetViewSize(width, height);
+    // Design choice: a window without pixels has nothing to show; the render waits until the
+    // window has a size again.
+    if (width == 0 || height == 0) return;
     UpdateView();
     rendered = Err;
   }

@@ -95,7 +95,8 @@ std::string ParseBuild(const Args& args, BuildOptions& o) {
   for (size_t i = 0; i < args.size();) {
     const std::string& a = args[i];
     if (!IsOption(a)) return "unexpected '" + a + "'";
-    if (std::find(known.begin(), known.end(), a) == known.end()) return "unknown option '" + a + "'";
+    if (std::find(known.begin(), known.end(), a) == known.end())
+      return "unknown option '" + a + "'";
     const size_t values = a == "--map" || a == "--icon" ? 2 : 1;
     if (i + values >= args.size()) return a + " needs " + (values == 2 ? "two values" : "a value");
     const std::string& v = args[i + 1];
@@ -222,12 +223,10 @@ std::string Calibrate(VmMapLib* lib, const Item& item, int32_t width, int32_t he
                       std::array<uint8_t, maplib::MapRecordSize>& record) {
   Handle<VmMap> map(MapLib_NewMap(lib, Widen(item.Name).c_str()), Map_Delete);
   if (!map) return "map '" + item.Name + "': " + LibraryError(MapLib_GetErrHandle(lib));
-  Handle<VmPosition> positions[MaxPairs] = {{nullptr, Position_Delete},
-                                            {nullptr, Position_Delete},
-                                            {nullptr, Position_Delete}};
-  Handle<VmPoint> points[MaxPairs] = {{nullptr, Point_Delete},
-                                      {nullptr, Point_Delete},
-                                      {nullptr, Point_Delete}};
+  Handle<VmPosition> positions[MaxPairs] = {
+      {nullptr, Position_Delete}, {nullptr, Position_Delete}, {nullptr, Position_Delete}};
+  Handle<VmPoint> points[MaxPairs] = {
+      {nullptr, Point_Delete}, {nullptr, Point_Delete}, {nullptr, Point_Delete}};
   for (size_t k = 0; k < item.Calibration.size(); ++k) {
     if (std::string why = MakePosition(item, item.Calibration[k], k, positions[k]); !why.empty()) {
       return "map '" + item.Name + "': " + why;
@@ -236,8 +235,8 @@ std::string Calibrate(VmMapLib* lib, const Item& item, int32_t width, int32_t he
     Point_SetX(points[k].get(), item.Calibration[k].X);
     Point_SetY(points[k].get(), item.Calibration[k].Y);
   }
-  Map_SetScale(map.get(), positions[0].get(), points[0].get(), positions[1].get(),
-               points[1].get(), positions[2].get(), points[2].get());
+  Map_SetScale(map.get(), positions[0].get(), points[0].get(), positions[1].get(), points[1].get(),
+               positions[2].get(), points[2].get());
   if (std::string why = LibraryError(Map_GetErrHandle(map.get())); !why.empty()) {
     return "map '" + item.Name + "': calibration refused: " + why;
   }
@@ -320,7 +319,8 @@ int RunMapLibBuild(const Args& args) {
   Handle<VmViewer> viewer(Viewer_New(), Viewer_Delete);
   Handle<VmMapLib> lib(Viewer_GetMapLib(viewer.get()), MapLib_Delete);
   for (const Item& item : o.Items) {
-    const std::string why = item.IsMap ? WriteMap(writer, lib.get(), item) : WriteIcon(writer, item);
+    const std::string why =
+        item.IsMap ? WriteMap(writer, lib.get(), item) : WriteIcon(writer, item);
     if (!why.empty()) return Fail(why);
   }
   if (!writer.Close()) return Fail(writer.ErrorText());

@@ -36,7 +36,8 @@ double GetDouble(const uint8_t* at) {
   return value;
 }
 std::string GetText(const uint8_t* at, size_t field) {
-  return std::string(reinterpret_cast<const char*>(at), strnlen(reinterpret_cast<const char*>(at), field));
+  return std::string(reinterpret_cast<const char*>(at),
+                     strnlen(reinterpret_cast<const char*>(at), field));
 }
 
 std::string TakeString(BSTR s) {
@@ -76,7 +77,8 @@ bool PrintIcon(VmViewer* viewer, const std::string& name) {
                  LibraryError(Viewer_GetErrHandle(viewer)).c_str());
     return false;
   }
-  std::printf("icon \"%s\": %d x %d pixels\n", name.c_str(), Icon_GetWidth(icon), Icon_GetHeight(icon));
+  std::printf("icon \"%s\": %d x %d pixels\n", name.c_str(), Icon_GetWidth(icon),
+              Icon_GetHeight(icon));
   Viewer_DeleteObject(viewer, reinterpret_cast<VmMapObject*>(icon), IconType);
   Icon_Delete(icon);
   return true;
@@ -94,8 +96,8 @@ int RunInfo(const Args& args) {
   Handle<VmMapLib> lib(Viewer_GetMapLib(viewer.get()), MapLib_Delete);
   const int32_t maps = MapLib_GetMapCount(lib.get());
   const std::vector<std::string> icons = IconNames(path);
-  std::printf("%s: %d map%s, %zu icon%s\n", path.c_str(), maps, maps == 1 ? "" : "s",
-              icons.size(), icons.size() == 1 ? "" : "s");
+  std::printf("%s: %d map%s, %zu icon%s\n", path.c_str(), maps, maps == 1 ? "" : "s", icons.size(),
+              icons.size() == 1 ? "" : "s");
   for (int32_t i = 1; i <= maps; ++i) {
     Handle<VmMap> map(MapLib_GetMapByIndex(lib.get(), i), Map_Delete);
     PrintMap(map.get());
@@ -118,7 +120,8 @@ std::vector<std::string> IconNames(const std::string& path) {
     const int64_t size = static_cast<int32_t>(Get32(head + 4));
     if (size < 0) break;
     int64_t skip = size;
-    if (Get32(head) == maplib::Tag("ICOH") && size >= static_cast<int64_t>(NameOffset + NameField)) {
+    if (Get32(head) == maplib::Tag("ICOH") &&
+        size >= static_cast<int64_t>(NameOffset + NameField)) {
       uint8_t record[NameOffset + NameField];
       if (std::fread(record, 1, sizeof record, in) != sizeof record) break;
       names.push_back(GetText(record + NameOffset, NameField));
@@ -135,8 +138,8 @@ int RunMapLib(const Args& args) {
   const Args rest(args.begin() + 1, args.end());
   if (args[0] == "build") return RunMapLibBuild(rest);
   if (args[0] == "info") return RunInfo(rest);
-  return BadUsage(Name, (IsOption(args[0]) ? "unknown option '" : "unknown subcommand '") +
-                            args[0] + "'");
+  return BadUsage(
+      Name, (IsOption(args[0]) ? "unknown option '" : "unknown subcommand '") + args[0] + "'");
 }
 
 }  // namespace cli

@@ -26,7 +26,9 @@ png_infop AsInfo(void* p) { return static_cast<png_infop>(p); }
 void OnPngWarning(png_structp, png_const_charp) {}  // ancillary trouble: the pixels still come
 
 // Colour c at alpha a over white, rounded.
-uint8_t OverWhite(unsigned c, unsigned a) { return static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255); }
+uint8_t OverWhite(unsigned c, unsigned a) {
+  return static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
+}
 
 }  // namespace
 

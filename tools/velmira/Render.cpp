@@ -15,19 +15,44 @@ namespace {
 constexpr const char* Name = "render";
 constexpr uint32_t GpsMessage = 1125;
 enum EventKind : uintptr_t {
-  KindSentence = 1, KindFix = 5, KindSatellites = 6, KindMovement = 7, KindQuality = 8, KindStatus = 9
+  KindSentence = 1,
+  KindFix = 5,
+  KindSatellites = 6,
+  KindMovement = 7,
+  KindQuality = 8,
+  KindStatus = 9
 };
-constexpr int32_t IconType = 1;
 constexpr int32_t AlignTopEdge = 3;
 constexpr int32_t LabelGap = 2;  // pixels between an icon and the label below it
 constexpr int16_t TrackRed = 220, TrackWidth = 3;
 
 struct RenderOptions {
   std::string Library, Output, Map, Icon, Label, Track;
-  bool HasLabel = false, HasLat = false, HasLon = false, HasZoom = false, HasRotation = false;
+  bool HasLat = false, HasLon = false, HasZoom = false, HasRotation = false;
   double Lat = 0, Lon = 0, Zoom = 1, Rotation = 0;
   int32_t Width = 640, Height = 480;
 };
+
+// The options that take a text and those that take a number, by name.
+struct TextOption {
+  const char* Name;
+  std::string RenderOptions::*Value;
+};
+constexpr TextOption TextOptions[] = {{"-o", &RenderOptions::Output},
+                                      {"--map", &RenderOptions::Map},
+                                      {"--icon", &RenderOptions::Icon},
+                                      {"--label", &RenderOptions::Label},
+                                      {"--track", &RenderOptions::Track}};
+struct NumberOption {
+  const char* Name;
+  double RenderOptions::*Value;
+  bool RenderOptions::*Given;
+};
+constexpr NumberOption NumberOptions[] = {
+    {"--lat", &RenderOptions::Lat, &RenderOptions::HasLat},
+    {"--lon", &RenderOptions::Lon, &RenderOptions::HasLon},
+    {"--zoom", &RenderOptions::Zoom, &RenderOptions::HasZoom},
+    {"--rotation", &RenderOptions::Rotation, &RenderOptions::HasRotation}};
 
 std::string ParseRender(const Args& args, RenderOptions& o) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -37,30 +62,21 @@ std::string ParseRender(const Args& args, RenderOptions& o) {
       o.Library = a;
       continue;
     }
-    std::string* text = a == "-o"        ? &o.Output
-                        : a == "--map"   ? &o.Map
-                        : a == "--icon"  ? &o.Icon
-                        : a == "--label" ? &o.Label
-                        : a == "--track" ? &o.Track
-                                         : nullptr;
-    const std::pair<bool*, double*> number = a == "--lat"        ? std::pair{&o.HasLat, &o.Lat}
-                                             : a == "--lon"      ? std::pair{&o.HasLon, &o.Lon}
-                                             : a == "--zoom"     ? std::pair{&o.HasZoom, &o.Zoom}
-                                             : a == "--rotation" ? std::pair{&o.HasRotation, &o.Rotation}
-                                                                 : std::pair<bool*, double*>{};
-    if (text == nullptr && number.first == nullptr && a != "--size") return "unknown option '" + a + "'";
-    if (i + 1 >= args.size()) return a + " needs a value";
+    const TextOption* text = nullptr;
+    const NumberOption* number = nullptr;
+    for (const TextOption& t : TextOptions) text = a == t.Name ? &t : text;
+    for (const NumberOption& n : NumberOptions) number = a == n.Name ? &n : number;
+    if (text == nullptr && number == nullptr && a != "--size") return "unknown option '" + a + "'";
+    if (i + 1 >= args.size() || args[i + 1].empty()) return a + " needs a value";
     const std::string& v = args[++i];
     if (a == "--size") {
       if (!ParseSize(v, o.Width, o.Height)) return "bad --size '" + v + "'";
-    } else if (number.first != nullptr) {
-      if (*number.first || !ParseNumber(v, *number.second)) return "bad " + a + " '" + v + "'";
-      *number.first = true;
+    } else if (number != nullptr) {
+      if (o.*number->Given || !ParseNumber(v, o.*number->Value)) return "bad " + a + " '" + v + "'";
+      o.*number->Given = true;
     } else {
-      if (!text->empty()) return a + " is repeated";
-      if (v.empty()) return a + " needs a value";
-      *text = v;
-      o.HasLabel = o.HasLabel || a == "--label";
+      if (!(o.*text->Value).empty()) return a + " is repeated";
+      o.*text->Value = v;
     }
   }
   if (o.Library.empty()) return "MAPLIB is needed";
@@ -134,7 +150,8 @@ std::string AddObjects(VmViewer* viewer, VmPosition* centre, const RenderOptions
   if (!o.Track.empty()) {
     std::vector<Handle<VmPosition>> track;
     if (!ReadTrack(o.Track, track)) return "cannot open " + o.Track;
-    if (track.size() < 2) std::fprintf(stderr, "velmira %s: %s has fewer than two fixes\n", Name, o.Track.c_str());
+    if (track.size() < 2)
+      std::fprintf(stderr, "velmira %s: %s has fewer than two fixes\n", Name, o.Track.c_str());
     Handle<VmPen> pen(Pen_New(), Pen_Delete);
     Pen_SetRed(pen.get(), TrackRed);
     Pen_SetWidth(pen.get(), TrackWidth);
@@ -152,7 +169,7 @@ std::string AddObjects(VmViewer* viewer, VmPosition* centre, const RenderOptions
     Icon_SetPosition(icon.get(), centre);
     iconHeight = Icon_GetHeight(icon.get());
   }
-  if (o.HasLabel) {
+  if (!o.Label.empty()) {
     Handle<VmLabel> label(Viewer_NewLabel(viewer), Label_Delete);
     Label_SetText(label.get(), Widen(o.Label).c_str());
     if (iconHeight >= 0) {
@@ -184,7 +201,8 @@ std::string Centre(VmViewer* viewer, VmMap* map, Handle<VmPosition>& centre) {
     Point_SetX(middle.get(), width / 2);
     Point_SetY(middle.get(), height / 2);
     centre.reset(Viewer_Point2Position(viewer, middle.get()));
-    if (!centre) return "the map cannot place its centre: " + LibraryError(Viewer_GetErrHandle(viewer));
+    if (!centre)
+      return "the map cannot place its centre: " + LibraryError(Viewer_GetErrHandle(viewer));
   }
   Handle<VmPoint> at(Viewer_Position2Point(viewer, centre.get()), Point_Delete);
   if (std::string why = LibraryError(Viewer_GetErrHandle(viewer)); !at || !why.empty()) {
@@ -192,8 +210,9 @@ std::string Centre(VmViewer* viewer, VmMap* map, Handle<VmPosition>& centre) {
   }
   const int32_t x = Point_GetX(at.get()), y = Point_GetY(at.get());
   if (x < 0 || y < 0 || x >= width || y >= height) {
-    std::fprintf(stderr, "velmira %s: the position lies outside the map's picture, at pixel %d,%d\n",
-                 Name, x, y);
+    std::fprintf(stderr,
+                 "velmira %s: the position lies outside the map's picture, at pixel %d,%d\n", Name,
+                 x, y);
   }
   return {};
 }
