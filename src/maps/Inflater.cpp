@@ -6,16 +6,22 @@
 #include "maps/File.h"
 
 namespace velmira {
+namespace {
+
+constexpr uint32_t SmallChunk = 1u << 20;
+
+}  // namespace
 
 Inflater::~Inflater() { End(); }
 
 void Inflater::Begin(int32_t size) {
   End();
   uint32_t wanted = size > 0 ? static_cast<uint32_t>(size) : 0;
-  // Never allocate for data the file does not have: a damaged size must not become a huge
-  // allocation. The read of the full size still fails in the file's record, as it would.
+  // Never allocate much for data the file does not have: a damaged size must not become a
+  // huge allocation. The read of the full size still fails in the file's record, as it would.
+  // (Sizes up to SmallChunk, every real tile among them, skip the check and its three moves.)
   uint32_t held = wanted;
-  if (held > 0) {
+  if (held > SmallChunk) {
     uint32_t left = Source.BytesLeft();
     if (held > left) held = left;
   }
@@ -26,9 +32,10 @@ void Inflater::Begin(int32_t size) {
     Source.Seek(static_cast<int32_t>(held), File::FromCurrent);  // keep to the chunk sequence
     held = 0;
   }
-  BufferSize = held;
-  if (held > 0) Source.Read(Buffer, static_cast<int32_t>(held));
-  if (held < wanted) Source.GetError().Set(errors::FileAccess);
+  // Only what was read goes to the stream: a short read must not feed it unset bytes.
+  const int32_t got = held > 0 ? Source.Read(Buffer, static_cast<int32_t>(held)) : 0;
+  BufferSize = got > 0 ? static_cast<uint32_t>(got) : 0;
+  if (BufferSize < wanted) Source.GetError().Set(errors::FileAccess);
   Stream = z_stream{};
   Stream.next_in = Buffer;
   Stream.avail_in = BufferSize;

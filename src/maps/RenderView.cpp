@@ -288,34 +288,30 @@ inline int64_t Straight(int64_t base, int32_t o, float inv) {
 constexpr int32_t StripWidth = 32;
 
 // A strip's rows walk diagonally through the source, which the hardware does not foresee:
-// ask for the cells of a row a few rows ahead, at every eighth column of the strip.
+// each pixel asks for the cells of the pixel PrefetchRows rows further down the strip, whose
+// footprint lies about PrefetchRows x (16 B, 16 A) sixteenths further on.
 constexpr int32_t PrefetchRows = 6;
 
-inline void Prefetch(const Source& s, const View& v, int32_t left, int32_t right, int32_t oy,
-                     int cells) {
-  const float fy = static_cast<float>(oy);
-  for (int32_t ox = left; ox < right + 7; ox += 8) {
-    const float fx = static_cast<float>(std::min(ox, right - 1));
-    const int64_t y0 = (16 * v.BaseRow + static_cast<int64_t>((fy * v.A - fx * v.B) * 16.0f)) >> 4;
-    const int64_t x0 = (16 * v.BaseCol + static_cast<int64_t>((fx * v.A + fy * v.B) * 16.0f)) >> 4;
-    for (int k = 0; k < cells; ++k) {
-      if (y0 + k >= 0 && y0 + k < s.Height && x0 >= 0 && x0 < s.Width) {
-        __builtin_prefetch(s.Row(y0 + k) + 3 * x0);
-      }
-    }
+template <int Depth, int N>
+inline void Prefetch(const Source& s, int64_t sx, int64_t sy) {
+  const int64_t col = std::clamp<int64_t>(sx >> 4, 0, s.Width - 1);
+  const int64_t row = std::clamp<int64_t>(sy >> 4, 0, s.Height - 1);
+  for (int k = 0; k < N; ++k) {
+    __builtin_prefetch(s.Row(std::min<int64_t>(row + k, s.Height - 1)) + ((col * Depth) >> 3));
   }
 }
 
 template <int Depth, int N>
 void RenderRotated(const Source& s, const View& v, Bitmap& out, const Divider& divide) {
   [[maybe_unused]] const Cells<N == 0 ? 1 : N> cells(v.Step);
+  const int64_t aheadX = static_cast<int64_t>(16.0f * PrefetchRows * v.B);
+  const int64_t aheadY = static_cast<int64_t>(16.0f * PrefetchRows * v.A);
   for (int32_t left = 0; left < v.Width; left += StripWidth) {
     const int32_t right = std::min(v.Width, left + StripWidth);
     for (int32_t oy = 0; oy < v.Height; ++oy) {
       uint8_t* o = out.Row(oy) + 3 * static_cast<intptr_t>(left);
       const float fy = static_cast<float>(oy);
       const float yA = fy * v.A, yB = fy * v.B;
-      if constexpr (N != 0) Prefetch(s, v, left, right, oy + PrefetchRows, N);
       for (int32_t ox = left; ox < right; ++ox, o += 3) {
         const float fx = static_cast<float>(ox);
         const int64_t sy = 16 * v.BaseRow + static_cast<int64_t>((yA - fx * v.B) * 16.0f);
@@ -323,6 +319,7 @@ void RenderRotated(const Source& s, const View& v, Bitmap& out, const Divider& d
         if constexpr (N == 0) {
           LargePixel<Depth>(s, sx, sy, v.Step, divide, o);
         } else {
+          Prefetch<Depth, N>(s, sx + aheadX, sy + aheadY);
           const Axis<N> x = Cover<N>(sx, cells), y = Cover<N>(sy, cells);
           if (Outside(s, x, y)) {
             White(o);

@@ -173,7 +173,8 @@ int32_t SetBkMode(HDC dc, int32_t mode);  // TRANSPARENT or OPAQUE
 // Copies a rectangle from src (x, y relative to it) to dst with SRCCOPY, SRCAND, SRCPAINT
 // or DSTANDNOTSRC, clipped to both surfaces. Monochrome (CreateBitmap) sources drawn on
 // colour take dst's text colour for 0 and background colour for 1; colour drawn on
-// monochrome gives 1 where it equals src's background colour. False for an unknown
+// monochrome gives 1 where it equals src's background colour. Operations combine colours;
+// a palette surface stores the first nearest entry of the result. False for an unknown
 // operation or a dead context.
 bool BitBlt(HDC dst, int32_t x, int32_t y, int32_t width, int32_t height, HDC src, int32_t xSrc,
             int32_t ySrc, DWORD rop);
@@ -187,8 +188,12 @@ bool Ellipse(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom);
 
 // Draws (or with DT_CALCRECT measures into *rect) count units of text (-1: up to the NUL)
 // with the selected font and text colour, clipped to *rect. Lines end at CR LF, LF or CR;
-// DT_WORDBREAK wraps at spaces within the rectangle's width. Returns the text height, or
-// with DT_VCENTER or DT_BOTTOM the offset from rect.top to the text's bottom; 0 on failure.
+// DT_WORDBREAK wraps at spaces within the rectangle's width (a longer word is broken).
+// DT_CENTER and DT_RIGHT place each line, DT_VCENTER and DT_BOTTOM the block of lines; with
+// DT_CALCRECT, right and bottom become left + widest line and top + lines x line height.
+// Transparent mode draws only the glyphs, opaque mode first fills each line's box with the
+// background colour. Returns the text height, or with DT_VCENTER or DT_BOTTOM the offset from
+// rect.top to the text's bottom; 0 on failure.
 int32_t DrawTextW(HDC dc, const WCHAR* text, int32_t count, RECT* rect, uint32_t format);
 
 // Drawing objects created and not yet deleted (stock objects are not counted), so tests

@@ -187,7 +187,7 @@ void Viewer::SetRotation(double degrees) {
   if (!std::isfinite(degrees)) return Err.Set(errors::InvalidParameter);
   map->ViewerRotation = degrees;
   double r = degrees * RadiansPerDegree;
-  if (r > Pi || r < -Pi) r -= 2.0 * PiF * WholeTurns16(r / (2.0 * Pi));
+  if (r > Pi || r < -Pi) r -= 2.0 * PiF * WholeTurns16(r / (2.0 * PiF));
   if (r > Pi) {
     r -= 2.0 * PiF;
   } else if (r < -Pi) {

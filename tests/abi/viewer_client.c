@@ -28,18 +28,13 @@ static void Put(FILE* f, unsigned long v, int n) { while (n-- > 0) fputc((int)(v
 static void PutDouble(FILE* f, double d) { fwrite(&d, 1, 8, f); }
 /* A chunk header; the tag's last character comes first in the file. */
 static void PutHeader(FILE* f, const char* tag, unsigned long size) {
-  int i;
-  for (i = 3; i >= 0; --i) fputc(tag[i], f);
+  fputc(tag[3], f), fputc(tag[2], f), fputc(tag[1], f), fputc(tag[0], f);
   Put32(f, size);
 }
-static void PutText(FILE* f, const char* text, int field) {
-  int n = (int)strlen(text), i;
-  for (i = 0; i < field; ++i) fputc(i < n ? text[i] : 0, f);
-}
-/* The 66 bytes that icon and map records begin with. */
+/* The 66 bytes that icon and map records begin with; the name fills 16 bytes. */
 static void PutRecordHead(FILE* f, const char* name, int width, int height) {
   Put16(f, 1); Put16(f, 0); Put32(f, 0); Put16(f, 1);
-  PutText(f, name, 16); PutText(f, "", 32); Put32(f, width); Put32(f, height);
+  fwrite(name, 1, strlen(name), f); Put(f, 0, 48 - (int)strlen(name)); Put32(f, width); Put32(f, height);
 }
 /* A 40-byte BITMAPINFOHEADER. */
 static void PutBitmapHeader(FILE* f, int width, int height, int bits, int colours) {
@@ -72,7 +67,7 @@ static int WriteLibrary(const char* path) {
   /* One map of one tile; lon = 0.1 + 1e-5 x, lat = 0.9 - 1e-5 y radians on WGS 84. */
   PutHeader(f, "MAPH", 134);
   PutRecordHead(f, "town", Tile, Tile);
-  Put16(f, 1); Put16(f, 0); PutText(f, "", 12);
+  Put16(f, 1); Put16(f, 0); Put(f, 0, 12);
   PutDouble(f, 0.1); PutDouble(f, 0.9); PutDouble(f, 1e-5); PutDouble(f, 0); PutDouble(f, 0); PutDouble(f, -1e-5);
   Put16(f, Tile); Put16(f, Tile);
   PutHeader(f, "PICH", 40); PutBitmapHeader(f, Tile, Tile, 24, 0);
@@ -103,8 +98,7 @@ static void Widen(const char* s, WCHAR* out) {
 static VmPosition* At(double x, double y) { /* the middle of view pixel (x, y) at zoom 1 */
   VmPosition* p = Position_New();
   double lon = 0.1 + 1e-5 * (x + 0.5), lat = 0.9 - 1e-5 * (y + 0.5);
-  Position_SetLongitudeRads(p, &lon);
-  Position_SetLatitudeRads(p, &lat);
+  Position_SetLongitudeRads(p, &lon), Position_SetLatitudeRads(p, &lat);
   return p;
 }
 

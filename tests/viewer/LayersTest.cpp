@@ -14,11 +14,7 @@
 namespace velmira {
 namespace {
 
-struct ModelLayer {
-  std::string Name;
-  bool Enabled = true;
-  std::vector<uint32_t> Ids;
-};
+struct ModelLayer { std::string Name; bool Enabled = true; std::vector<uint32_t> Ids; };
 
 // The list's insertion rule: index < 0 or past the end appends; 0 and 1 put first.
 template <class T>
@@ -32,15 +28,10 @@ struct Model {
   std::string Active = "_main";
   bool Changed = false;
 
-  int Find(const std::string& name) const {
+  // The last layer that has the name, or holds the ID; -1 for none.
+  int Find(const std::string& name, uint32_t id = 0) const {
     for (int i = static_cast<int>(Layers.size()) - 1; i >= 0; --i) {
-      if (!name.empty() && Layers[i].Name == name) return i;
-    }
-    return -1;
-  }
-  int Holder(uint32_t id) const {
-    for (int i = static_cast<int>(Layers.size()) - 1; i >= 0; --i) {
-      if (std::count(Layers[i].Ids.begin(), Layers[i].Ids.end(), id)) return i;
+      if (id != 0 ? std::count(Layers[i].Ids.begin(), Layers[i].Ids.end(), id) > 0 : !name.empty() && Layers[i].Name == name) return i;
     }
     return -1;
   }
@@ -65,15 +56,13 @@ std::vector<uint32_t> Walk(Layers& layers, Step first, Step next) {
 void ExpectSame(Layers& layers, const Model& model) {
   ASSERT_EQ(layers.Count(), static_cast<int32_t>(model.Layers.size()));
   for (int i = 0; i < layers.Count(); ++i) {
-    Ref<Layer> layer = layers.GetByIndex(i + 1);
-    const ModelLayer& m = model.Layers[i];
-    ASSERT_STREQ(layer->GetName().Chars(), m.Name.c_str()) << "layer " << i + 1;
-    EXPECT_EQ(layer->IsEnabled(), m.Enabled);
+    Ref<Layer> layer = layers.FindLayer(Text(model.Layers[i].Name.c_str()));
+    ASSERT_TRUE(layer) << model.Layers[i].Name;
+    EXPECT_EQ(layers.GetIndex(layer.Get()), i + 1);
     std::vector<uint32_t> ids;
     for (int32_t k = 1; k <= layer->Objects().Count(); ++k) ids.push_back(layer->Objects().IdAt(k));
-    EXPECT_EQ(ids, m.Ids) << "objects of " << m.Name;
-    EXPECT_EQ(layers.GetIndex(layer.Get()), i + 1);
-    EXPECT_EQ(layers.FindLayer(Text(m.Name.c_str())).Get(), layer.Get());
+    EXPECT_EQ(ids, model.Layers[i].Ids) << "objects of " << model.Layers[i].Name;
+    EXPECT_EQ(layer->IsEnabled(), model.Layers[i].Enabled);
   }
   EXPECT_STREQ(layers.GetActive()->GetName().Chars(), model.Active.c_str());
   EXPECT_EQ(layers.IsChanged(), model.Changed);
@@ -123,8 +112,8 @@ TEST(Layers, RandomRunMatchesModel) {
         ModelLayer moved = m;
         model.Layers.erase(model.Layers.begin() + at);
         ModelInsert(model.Layers, moved, to);
-        model.Changed = true;
       }
+      model.Changed |= to != at + 1;
     } else if (op <= 5) {
       objects.push_back(MakeRef<Point>());
       layers.AddObject(objects.back().Get());
@@ -132,7 +121,7 @@ TEST(Layers, RandomRunMatchesModel) {
     } else if (op == 6 && !objects.empty()) {
       Point* object = objects[pick(static_cast<int>(objects.size()))].Get();
       const uint32_t id = object->GetID();
-      const int h = model.Holder(id);
+      const int h = model.Find({}, id);
       std::vector<uint32_t>* ids = h < 0 ? nullptr : &model.Layers[h].Ids;
       EXPECT_EQ(layers.IndexOfObject(*object), ids ? std::find(ids->begin(), ids->end(), id) - ids->begin() + 1 : 0);
       EXPECT_EQ(layers.FindObject(id).Get(), ids ? object : nullptr);

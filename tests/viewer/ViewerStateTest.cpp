@@ -16,12 +16,7 @@ using namespace testfiles;
 std::string NameOf(Map* map) { return map ? Ref<Text>::Adopt(map->GetName())->Chars() : "(none)"; }
 
 TEST(ViewerMaps, ActiveMapDataSelectsAndCreates) {
-  struct Step {
-    const char* name;
-    int16_t code;
-    const char* current;
-    int32_t maps;
-  };
+  struct Step { const char* name; int16_t code; const char* current; int32_t maps; };
   auto run = [](Viewer& viewer, std::initializer_list<Step> steps) {
     for (const Step& step : steps) {
       SCOPED_TRACE(step.name);
@@ -61,9 +56,6 @@ double ReducedRadians(double degrees) {
 
 TEST(ViewerMaps, ZoomLimitsAndRotationNormalisation) {
   Viewer viewer;
-  double zoom = 3;
-  viewer.SetZoom(zoom);
-  EXPECT_EQ(viewer.GetZoom(), 1.0) << "without a map nothing happens";
   viewer.ActiveMapData(Text("m"));
   Map& map = *viewer.GetMap();
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = INFINITY;

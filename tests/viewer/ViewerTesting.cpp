@@ -12,9 +12,7 @@ namespace {
 
 std::string ScratchPath() {
   static int counter = 0;
-  return (std::filesystem::temp_directory_path() /
-          ("velmira_viewer_" + std::to_string(::getpid()) + "_" + std::to_string(counter++)))
-      .string();
+  return std::filesystem::temp_directory_path() / ("velmira_viewer_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
 }
 
 // Runs the writer on a scratch file and returns what it wrote after its header chunk.
@@ -38,13 +36,6 @@ uint32_t MapColour(int seed, int32_t x, int32_t y) {
   return r << 16 | g << 8 | static_cast<uint32_t>(x + y + seed * 90) % 200;
 }
 
-uint8_t IconIndex(int32_t x, int32_t y) { return static_cast<uint8_t>((x / 2 + y / 3) % 4); }
-
-uint32_t IconPaletteColour(uint8_t index) {
-  static constexpr uint32_t colours[4] = {0xFF00FF, 0xE01010, 0x1010E0, 0x000000};
-  return index < 4 ? colours[index] : 0;
-}
-
 Bytes Header(uint16_t major, uint16_t minor, int32_t size) {
   Bytes version = {static_cast<uint8_t>(major), static_cast<uint8_t>(major >> 8),
                    static_cast<uint8_t>(minor), static_cast<uint8_t>(minor >> 8)};
@@ -63,10 +54,7 @@ Bytes Chunk(const char (&tag)[5], int32_t size, const Bytes& data) {
 
 maplib::MapFields SmallMap(const std::string& name, int32_t width, int32_t height) {
   maplib::MapFields f;
-  f.Name = name;
-  f.Width = width;
-  f.Height = height;
-  f.Datum = 1;
+  f.Name = name, f.Width = width, f.Height = height, f.Datum = 1;
   f.UOrigin = 0.1, f.VOrigin = 0.9, f.UPerX = 1e-5, f.VPerY = -1e-5;
   return f;
 }
@@ -74,8 +62,7 @@ maplib::MapFields SmallMap(const std::string& name, int32_t width, int32_t heigh
 Bytes MapChunks(const maplib::MapFields& fields, int seed, uint16_t versionMajor) {
   return Written([&](maplib::MapLibWriter& w) {
     maplib::PictureFormat format;
-    format.Width = fields.Width;
-    format.Height = fields.Height;
+    format.Width = fields.Width, format.Height = fields.Height;
     auto record = maplib::MakeMapRecord(fields);
     record[0] = static_cast<uint8_t>(versionMajor);
     w.BeginMap(record, format);
@@ -91,13 +78,10 @@ Bytes MapChunks(const maplib::MapFields& fields, int seed, uint16_t versionMajor
 Bytes IconChunks(const std::string& name, int32_t width, int32_t height, bool transparent) {
   return Written([&](maplib::MapLibWriter& w) {
     maplib::PictureFormat format;
-    format.Width = width;
-    format.Height = height;
-    format.BitsPerPixel = 8;
+    format.Width = width, format.Height = height, format.BitsPerPixel = 8;
     format.Palette.assign(256 * 4, 0);
-    for (size_t i = 0; i < 16; ++i) format.Palette[i] = static_cast<uint8_t>(IconPaletteColour(i / 4) >> (8 * (i % 4)));
-    format.WithTransparency = transparent;
-    format.Transparent = transparent ? 1 : 0;
+    for (size_t i = 0; i < 16; ++i) format.Palette[i] = static_cast<uint8_t>(IconPalette[i / 4] >> (8 * (i % 4)));
+    format.WithTransparency = transparent, format.Transparent = transparent ? 1 : 0;
     Bytes pixels(static_cast<size_t>(width) * height);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = IconIndex(static_cast<int32_t>(i % width), static_cast<int32_t>(i / width));
     w.AddIcon(maplib::MakeIconRecord({name, name + "-2", width, height}), format, pixels.data(), static_cast<size_t>(width));
@@ -119,7 +103,5 @@ std::string TempFiles::Write(const Bytes& content) {
   std::ofstream(Paths.back(), std::ios::binary).write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
   return Paths.back();
 }
-
-std::string TempFiles::MissingPath() { return ScratchPath() + "_missing"; }
 
 }  // namespace velmira::testfiles

@@ -22,8 +22,8 @@ using Bytes = std::vector<uint8_t>;
 uint32_t MapColour(int seed, int32_t x, int32_t y);
 // Icon pictures are 8-bit: the palette index of pixel (x, y) and the palette's colours.
 // Index 0 is the key colour (magenta) that a transparent icon leaves out.
-uint8_t IconIndex(int32_t x, int32_t y);
-uint32_t IconPaletteColour(uint8_t index);
+inline uint8_t IconIndex(int32_t x, int32_t y) { return static_cast<uint8_t>((x / 2 + y / 3) % 4); }
+inline constexpr uint32_t IconPalette[4] = {0xFF00FF, 0xE01010, 0x1010E0, 0x000000};
 
 // The header chunk 'KOLV'; size counts the version's 4 bytes and any padding after them.
 Bytes Header(uint16_t major = 1, uint16_t minor = 0, int32_t size = 4);
@@ -38,13 +38,9 @@ Bytes IconChunks(const std::string& name, int32_t width, int32_t height, bool tr
 Bytes Join(std::initializer_list<Bytes> parts);
 
 // Files in the temporary directory, removed with the object.
-class TempFiles {
- public:
+struct TempFiles {
   ~TempFiles();
   std::string Write(const Bytes& content);
-  std::string MissingPath();
-
- private:
   std::vector<std::string> Paths;
 };
 

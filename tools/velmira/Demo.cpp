@@ -255,14 +255,17 @@ void AddTrack(VmViewer* viewer, const std::vector<Fix>& track) {
   }
 }
 
+// Degrees, minutes and seconds to a tenth, rounded as a whole so that 59.96 seconds carry.
 std::string Dms(VmPosition* p, bool latitude) {
   int16_t degrees = 0, minutes = 0;
   double seconds = 0;
   const std::string hemisphere =
       Narrow(latitude ? Position_GetLatitudeDMS(p, &degrees, &minutes, &seconds, nullptr)
                       : Position_GetLongitudeDMS(p, &degrees, &minutes, &seconds, nullptr));
+  const long tenths = std::lround(((degrees * 60.0 + minutes) * 60.0 + seconds) * 10.0);
   char text[48];
-  std::snprintf(text, sizeof text, "%d\xB0%02d'%04.1f\" %s", degrees, minutes, seconds, hemisphere.c_str());
+  std::snprintf(text, sizeof text, "%ld\xB0%02ld'%02ld.%ld\" %s", tenths / 36000, tenths / 600 % 60,
+                tenths / 10 % 60, tenths % 10, hemisphere.c_str());
   return text;
 }
 
