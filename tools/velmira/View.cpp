@@ -278,7 +278,7 @@ std::string ViewRun::StartPort() {
   NmeaParser_SetBaudRate(parser, 0);  // detection of the rate (and of the port for 0)
   // Detection skips ports that do not open without a word: try each first.
   const std::vector<int> ports = UsablePorts(Name, Opts.Port);
-  if (ports.empty()) return Opts.Port == 0 ? "no serial port can be opened" : "the port cannot be used";
+  if (ports.empty()) return "no port to read a receiver from; --device PATH names its device";
   NmeaParser_SetPortEnabled(parser, 1);
   if (VmError* err = NmeaParser_GetErrHandle(parser); Error_ErrNum(err) != 0) {
     return CannotOpen(Opts.Port, ErrorText(err));
