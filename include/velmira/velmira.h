@@ -763,8 +763,8 @@ VELMIRA_API void Layer_Clear(VmLayer* h);
  *
  * Overlay objects are passed as VmMapObject* beside their type code: 1 Icon, 2 Line,
  * 3 Ellipse, 4 Rectangle, 5 Label (cast the handle to and from VmIcon*, VmLine*, ...). A code
- * outside 1..5, or one that is not the object's own kind, makes the argument count as no
- * object. Lookups write the found object's code through `type` (when not null) and leave it
+ * outside 1..5 makes the argument count as no object; any code inside passes the object as it
+ * is, whatever its kind. Lookups write the found object's code through `type` (when not null) and leave it
  * untouched when nothing is found; the object comes with one reference, which the caller
  * releases with its family's Delete.
  *
