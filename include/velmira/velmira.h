@@ -729,8 +729,9 @@ VELMIRA_API void Layers_SetIndex(VmLayers* h, VmLayer* layer, int32_t index);
  * length" for a null or empty name, or 10003 "Layer with that name already exists". */
 VELMIRA_API VmLayer* Layers_NewLayer(VmLayers* h, const WCHAR* name);
 /* Removes the layer from the viewer and releases the viewer's reference to it and, once no
- * other holder remains, its objects. "_main" is emptied instead. Deleting the active layer
- * makes "_main" active. The caller still deletes its own handle. Null does nothing. */
+ * other holder remains, its objects. "_main" is emptied instead. Deleting a layer that has the
+ * active layer's name makes "_main" active (even a layer deleted before, whose name a newer
+ * layer has taken). The caller still deletes its own handle. Null does nothing. */
 VELMIRA_API void Layers_DeleteLayer(VmLayers* h, VmLayer* layer);
 
 /* Drops the caller's reference; null does nothing. */
