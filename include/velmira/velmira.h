@@ -565,9 +565,11 @@ VELMIRA_API BSTR Label_GetText(VmLabel* h, BSTR* out);
 /* Replaces the text (low 8 bits of each unit; null stores an empty text) and measures the
  * label again. Lines break at CR LF, LF or CR. */
 VELMIRA_API void Label_SetText(VmLabel* h, const WCHAR* text);
-/* The font (shared). A new label has a font of its own ("Times", 10 points, black). */
+/* The font (shared), or null after Label_SetTextFont(h, NULL). A new label has a font of its
+ * own ("Times", 10 points, black). */
 VELMIRA_API VmTextFont* Label_GetTextFont(VmLabel* h);
-/* Shares `font` and measures again; null gives the label a new default font of its own. */
+/* Shares `font` and measures again; null leaves the label without a font, so its text is
+ * measured and drawn in the drawing surface's own font, in black. */
 VELMIRA_API void Label_SetTextFont(VmLabel* h, VmTextFont* font);
 /* The outline pen and the box's brush (shared, never null). */
 VELMIRA_API VmPen* Label_GetPen(VmLabel* h);
