@@ -550,8 +550,8 @@ VELMIRA_API int32_t Icon_GetHeight(VmIcon* h);
  * drawn only while the brush is opaque; a new label's brush is white and transparent, so set
  * Brush_SetTransparent(brush, 0) for a box. The text sits pen width + 2 pixels inside the box.
  * Its size is measured on the viewer's drawing surface from its first drawing on: until then
- * Label_GetWidth and Label_GetHeight give 0 (or the requested size, when both are set). Null
- * when out of memory. */
+ * Label_GetWidth and Label_GetHeight give 0, even with a requested size. Null when out of
+ * memory. */
 VELMIRA_API VmLabel* Label_New(void);
 /* Drops the caller's reference; a layer holding the label keeps it. Null does nothing. */
 VELMIRA_API void Label_Delete(VmLabel* h);
