@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "support/GpsMessages.h"
-#include "support/NmeaText.h"
+#include "support/GpsMessages.h"
 #include "support/ToolRunner.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
