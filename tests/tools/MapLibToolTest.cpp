@@ -1,14 +1,17 @@
-// velmira maplib build and info as a user runs them: PNG pictures of every kind become map
-// library files that an independent reader decodes pixel for pixel, with calibrations that the
-// library places where they were given; refusals of maplib and render leave no file behind.
+// velmira maplib build and info, and velmira render, as a user runs them: PNG pictures of every
+// kind become map library files that an independent reader decodes pixel for pixel, with
+// calibrations that the library places where they were given; refusals of maplib and render
+// leave no file behind. At zoom 1 without rotation a rendered picture is the map moved so that
+// the asked position lies on the centre pixel; icons keep their transparent pixels, a track
+// runs between the fixes of an NMEA log.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
 #include "PictureFiles.h"
+#include "support/GpsMessages.h"
 #include "support/ToolRunner.h"
 
 namespace {
@@ -17,38 +20,27 @@ using namespace picturefiles;
 using velmira::test::RunTool;
 using velmira::test::ToolResult;
 
-constexpr int32_t Tile = 256;
-
 // Compares every pixel of the entry with the model and, for maps, the tile padding beyond the
 // picture with set bits; returns what differs first.
 std::string Differences(const Entry& e, const PngKind& kind) {
-  const int32_t across = e.IsMap ? (e.Width + Tile - 1) / Tile * Tile : e.Width;
-  const int32_t down = e.IsMap ? (e.Height + Tile - 1) / Tile * Tile : e.Height;
+  const int32_t across = e.IsMap ? (e.Width + Tile - 1) / Tile * Tile : e.Width, down = e.IsMap ? (e.Height + Tile - 1) / Tile * Tile : e.Height;
   const uint32_t padding = e.Bits == 24 ? 0xFFFFFFu : (1u << e.Bits) - 1;
   for (int32_t y = 0; y < down; ++y) {
     for (int32_t x = 0; x < across; ++x) {
       const bool inside = x < e.Width && y < e.Height;
       if (inside ? e.Colour(x, y) == Expected(kind, x, y) : e.Raw(x, y) == padding) continue;
-      return e.Name + (inside ? " pixel " : " padding ") + std::to_string(x) + "," +
-             std::to_string(y);
+      return e.Name + (inside ? " pixel " : " padding ") + std::to_string(x) + "," + std::to_string(y);
     }
   }
   return {};
 }
 
 TEST(MapLibTool, EveryKindOfPngBecomesAFileThatReadsBackPixelForPixelWithItsCalibration) {
-  const struct {
-    PngKind Kind;
-    int StoredBits;
-    const char* Where;
-    const char* Calibration;  // at most three points LAT,LON,X,Y
-  } cases[] = {
+  // Calibration: at most three points LAT,LON,X,Y
+  const struct { PngKind Kind; int StoredBits; const char* Where; const char* Calibration; } cases[] = {
       {{3, 1, 2, false, 300, 260}, 1, "", "48.2,11.5,100,80"},
       {{3, 2, 3, false, 40, 300}, 4, "--datum 3", "48.2,11.5,0,0;48.1,11.7,39,299"},
-      {{3, 4, 12, true, 257, 513},
-       4,
-       "--grid 1 --zone 32",
-       "48.2,11.5,10,20;48.1,11.7,300,220;48,11.52,40,420"},
+      {{3, 4, 12, true, 257, 513}, 4, "--grid 1 --zone 32", "48.2,11.5,10,20;48.1,11.7,300,220;48,11.52,40,420"},
       {{3, 8, 200, false, 513, 100}, 8, "--grid 1", "48.2,11.5,0,0;48.1,11.7,512,99"},
       {{2, 8, 0, false, 600, 270}, 24, "", "48.2,11.5,0,0;48.1,11.7,599,269"},
       {{6, 16, 0, false, 100, 90}, 24, "", "48.2,11.5,0,0;48.1,11.7,99,89"},
@@ -57,33 +49,29 @@ TEST(MapLibTool, EveryKindOfPngBecomesAFileThatReadsBackPixelForPixelWithItsCali
   };
   for (const auto& c : cases) {
     const PngKind& k = c.Kind;
-    SCOPED_TRACE("colour type " + std::to_string(k.ColourType) + ", " + std::to_string(k.BitDepth) +
-                 " bits");
-    const std::string folder = NewFolder("maplib_build"), png = folder + "picture.png";
-    const std::string file = folder + "library.vml",
-                      transparent = k.Colours > 0 ? " --transparent 1" : "";
+    SCOPED_TRACE("colour type " + std::to_string(k.ColourType) + ", " + std::to_string(k.BitDepth) + " bits");
+    const std::string folder = NewFolder("maplib_build"), png = folder + "picture.png", file = folder + "library.vml";
+    const std::string transparent = k.Colours > 0 ? " --transparent 1" : "";
     WritePng(png, k);
-    const ToolResult r = RunTool("maplib build -o " + file + " --map m " + png + " " + c.Where +
-                                 " --calib '" + c.Calibration + "' --icon i " + png + transparent);
+    const ToolResult r =
+        RunTool("maplib build -o " + file + " --map m " + png + " " + c.Where + " --calib '" + c.Calibration + "' --icon i " + png + transparent);
     ASSERT_EQ(r.Status, 0) << r.Errors;
     std::string problem;
     const std::vector<Entry> entries = ReadLibrary(file, problem);
-    ASSERT_EQ(problem, "");
-    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_TRUE(problem.empty() && entries.size() == 2u) << problem;
     for (const Entry& e : entries) {
       EXPECT_EQ(e.Name, e.IsMap ? "m" : "i");
       EXPECT_TRUE(e.Width == k.Width && e.Height == k.Height && e.Bits == c.StoredBits) << e.Bits;
       EXPECT_EQ(Differences(e, k), "");
     }
     EXPECT_EQ(entries[1].Transparent + entries[1].TransparentIndex, transparent.empty() ? 0u : 2u);
-    for (const char* at = c.Calibration; at != nullptr;
-         at = std::strchr(at, ';'), at = at ? at + 1 : at) {
+    for (const char* at = c.Calibration; at != nullptr; at = std::strchr(at, ';'), at = at ? at + 1 : at) {
       double lat = 0, lon = 0;
       int32_t px = 0, py = 0, x = 0, y = 0;
       ASSERT_EQ(std::sscanf(at, "%lf,%lf,%d,%d", &lat, &lon, &px, &py), 4);
       ASSERT_TRUE(Place(file, "m", lat, lon, x, y));
-      EXPECT_TRUE(std::abs(x - px) <= 1 && std::abs(y - py) <= 1)  // the library truncates floats
-          << at << " is placed at " << x << "," << y;
+      // The library truncates floats.
+      EXPECT_TRUE(std::abs(x - px) <= 1 && std::abs(y - py) <= 1) << at << " is placed at " << x << "," << y;
     }
     const std::string size = std::to_string(k.Width) + " x " + std::to_string(k.Height) + " pixels";
     const ToolResult info = RunTool("maplib info " + file);
@@ -94,10 +82,9 @@ TEST(MapLibTool, EveryKindOfPngBecomesAFileThatReadsBackPixelForPixelWithItsCali
 }
 
 TEST(MapLibTool, EveryRefusalOfBuildAndRenderLeavesNoFileBehind) {
-  const std::string folder = NewFolder("refusals"), lib = folder + "lib.vml";
-  const std::string good = folder + "good.png", palette = folder + "palette.png";
-  const std::string build = "maplib build -o " + folder + "out.vml ";
-  const std::string text = folder + "text.png", cut = folder + "cut.png", crc = folder + "crc.png";
+  const std::string folder = NewFolder("refusals"), lib = folder + "lib.vml", build = "maplib build -o " + folder + "out.vml ";
+  const std::string good = folder + "good.png", palette = folder + "palette.png", text = folder + "text.png";
+  const std::string cut = folder + "cut.png", crc = folder + "crc.png";
   WritePng(good, {2, 8, 0, false, 300, 200});
   WritePng(palette, {3, 2, 3, false, 5, 5});
   std::ofstream(text) << "not a picture";
@@ -109,36 +96,25 @@ TEST(MapLibTool, EveryRefusalOfBuildAndRenderLeavesNoFileBehind) {
 
   const std::string calib = " --calib 48,11,5,5", out = " -o " + folder + "out.png";
   // "dk" on a grid that ends outside Denmark (the first map: render's default) and "m".
-  ASSERT_EQ(RunTool("maplib build -o " + lib + " --map dk " + good +
-                    " --grid 49 --calib '55.8,12.4,0,0;55.7,12.6,299,199' --map m " + good + calib)
-                .Status,
-            0);
-  const struct {
-    const char* Why;
-    std::string Args;
-    int Status;
-  } cases[] = {
+  ASSERT_EQ(RunTool("maplib build -o " + lib + " --map dk " + good + " --grid 49 --calib '55.8,12.4,0,0;55.7,12.6,299,199' --map m " +
+                    good + calib).Status, 0);
+  const struct { const char* Why; std::string Args; int Status; } cases[] = {
       {"missing picture", build + "--map m " + folder + "none.png" + calib, 1},
       {"not a PNG", build + "--map m " + text + calib, 1},
       {"PNG cut short", build + "--map m " + cut + calib, 1},
       {"PNG with a broken check sum", build + "--map m " + crc + calib, 1},
       {"two points with equal X", build + "--map m " + good + " --calib '48,11,5,5;47,12,5,9'", 1},
-      {"points on one line",
-       build + "--map m " + good + " --calib '48,11,0,0;47,12,10,10;46,13,20,20'", 1},
+      {"points on one line", build + "--map m " + good + " --calib '48,11,0,0;47,12,10,10;46,13,20,20'", 1},
       {"point outside the grid", build + "--map m " + good + " --grid 49 --calib 0,0,1,1", 1},
       {"unknown datum", build + "--map m " + good + " --datum 99" + calib, 1},
       {"latitude beyond the pole", build + "--map m " + good + " --calib 95,11,5,5", 1},
-      {"name used twice, after a map was written",
-       build + "--map m " + good + calib + " --map m " + good + calib, 1},
+      {"name used twice, after a map was written", build + "--map m " + good + calib + " --map m " + good + calib, 1},
       {"transparent index of an RGB picture", build + "--icon i " + good + " --transparent 0", 1},
-      {"transparent index beyond the palette", build + "--icon i " + palette + " --transparent 3",
-       1},
+      {"transparent index beyond the palette", build + "--icon i " + palette + " --transparent 3", 1},
       {"no calibration", build + "--map m " + good, 2},
       {"zone without grid", build + "--map m " + good + " --zone 32" + calib, 2},
-      {"four calibration points",
-       build + "--map m " + good + " --calib '1,1,1,1;2,2,2,2;3,3,3,3;4,4,4,4'", 2},
+      {"four calibration points", build + "--map m " + good + " --calib '1,1,1,1;2,2,2,2;3,3,3,3;4,4,4,4'", 2},
       {"name of 16 characters", build + "--map abcdefghijklmnop " + good + calib, 2},
-      {"unknown option", build + "--map m " + good + calib + " --bogus", 2},
       {"nothing to build", build, 2},
       {"missing map library", "render " + folder + "none.vml" + out, 1},
       {"not a map library", "render " + text + out, 1},
@@ -154,18 +130,113 @@ TEST(MapLibTool, EveryRefusalOfBuildAndRenderLeavesNoFileBehind) {
   const std::vector<std::string> before = FilesIn(folder);
   for (const auto& c : cases) {
     const ToolResult r = RunTool(c.Args);
-    EXPECT_EQ(r.Status, c.Status) << c.Why << ": " << r.Errors;
-    EXPECT_EQ(r.Errors.rfind("velmira " + c.Args.substr(0, c.Args.find(' ')) + ": ", 0), 0u)
+    EXPECT_TRUE(r.Status == c.Status && r.Errors.rfind("velmira " + c.Args.substr(0, c.Args.find(' ')) + ": ", 0) == 0)
         << c.Why << ": " << r.Errors;
     EXPECT_EQ(FilesIn(folder), before) << c.Why;
   }
   const ToolResult damaged = RunTool("maplib info " + text);
-  EXPECT_EQ(damaged.Status, 1);
-  EXPECT_NE(damaged.Errors.find("Unknown file format (error 10013)"), std::string::npos);
+  EXPECT_TRUE(damaged.Status == 1 && damaged.Errors.find("Unknown file format (error 10013)") != std::string::npos);
   // The same folder takes the files when nothing is wrong.
   EXPECT_EQ(RunTool(build + "--map m " + good + calib).Status, 0);
   EXPECT_EQ(RunTool("render " + lib + " --map m --lat 48 --lon 11" + out).Status, 0);
   EXPECT_EQ(FilesIn(folder).size(), before.size() + 2);
+}
+
+const PngKind RgbMap{2, 8, 0, false, 600, 300}, PaletteMap{3, 4, 12, false, 300, 520};
+const PngKind Icon{3, 2, 3, false, 9, 9};
+
+// Maps "rgb" and "palette" whose corners lie at 48.2 N 11.5 E and 48.1 N 11.7 E, and an icon
+// "i" whose palette index 0 is transparent.
+const std::string& Library() {
+  static const std::string file = [] {
+    const std::string folder = NewFolder("render");
+    std::string args = "maplib build -o " + folder + "lib.vml";
+    for (const auto& [name, k] : {std::pair{"rgb", RgbMap}, std::pair{"palette", PaletteMap}}) {
+      WritePng(folder + name + ".png", k);
+      args += std::string(" --map ") + name + " " + folder + name + ".png --calib '48.2,11.5,0,0;48.1,11.7," +
+              std::to_string(k.Width - 1) + "," + std::to_string(k.Height - 1) + "'";
+    }
+    WritePng(folder + "icon.png", Icon);
+    args += " --icon i " + folder + "icon.png --transparent 0";
+    EXPECT_EQ(RunTool(args).Status, 0);
+    return folder + "lib.vml";
+  }();
+  return file;
+}
+
+double Lat(const PngKind& k, double y) { return 48.2 - 0.1 * y / (k.Height - 1); }
+double Lon(const PngKind& k, double x) { return 11.5 + 0.2 * x / (k.Width - 1); }
+
+// Renders a w x h view of the map centred on map pixel (x, y) of the picture's calibration;
+// gives the picture and where the library puts that position.
+Picture Render(const std::string& map, const PngKind& k, double x, double y, int32_t w, int32_t h,
+               const std::string& more, int32_t& cx, int32_t& cy) {
+  char where[96];
+  std::snprintf(where, sizeof where, " --lat %.10f --lon %.10f --size %dx%d ", Lat(k, y), Lon(k, x), w, h);
+  const std::string out = Library() + ".png";
+  std::remove(out.c_str());
+  const ToolResult r = RunTool("render " + Library() + " --map " + map + where + more + " -o " + out);
+  EXPECT_EQ(r.Status, 0) << r.Errors;
+  EXPECT_TRUE(Place(Library(), map, Lat(k, y), Lon(k, x), cx, cy));
+  Picture picture = ReadPng(out);
+  EXPECT_TRUE(picture.Width == w && picture.Height == h) << picture.Width << " x " << picture.Height;
+  return picture;
+}
+
+TEST(RenderTool, AtZoomOneThePictureIsTheMapMovedSoThePositionIsOnTheCentrePixel) {
+  const struct { const char* Map; const PngKind& Kind; double X, Y; int32_t W, H; } cases[] = {
+      {"rgb", RgbMap, 300, 150, 201, 150},         // around the middle
+      {"rgb", RgbMap, 6, 6, 200, 151},             // at the top-left corner: white beyond
+      {"palette", PaletteMap, 296, 510, 64, 300},  // beyond the bottom-right: index 15, white
+  };
+  for (const auto& c : cases) {
+    int32_t cx = 0, cy = 0;
+    const Picture picture = Render(c.Map, c.Kind, c.X, c.Y, c.W, c.H, "", cx, cy);
+    ASSERT_EQ(picture.Pixels.size(), size_t(c.W) * c.H);
+    int wrong = 0;
+    std::string first;  // the first wrong pixel
+    for (int32_t oy = 0; oy < c.H; ++oy) {
+      for (int32_t ox = 0; ox < c.W; ++ox) {
+        const int32_t x = ox - c.W / 2 + cx, y = oy - c.H / 2 + cy;
+        const bool inside = x >= 0 && y >= 0 && x < c.Kind.Width && y < c.Kind.Height;
+        if (picture.At(ox, oy) == (inside ? Expected(c.Kind, x, y) : White)) continue;
+        if (wrong++ == 0) first = std::to_string(ox) + "," + std::to_string(oy);
+      }
+    }
+    EXPECT_EQ(wrong, 0) << c.Map << " at " << c.X << "," << c.Y << ": first wrong pixel " << first;
+  }
+}
+
+TEST(RenderTool, IconKeepsItsTransparentPixelsAndTheTrackRunsBetweenTheFixes) {
+  auto gga = [](double x, double y) {  // a fix at map pixel (x, y)
+    const double lat = Lat(RgbMap, y), lon = Lon(RgbMap, x);
+    char body[128];
+    std::snprintf(body, sizeof body, "GPGGA,120000,%02d%07.4f,N,%03d%07.4f,E,1,08,0.9,500,M,47,M,,", int(lat), (lat - int(lat)) * 60, int(lon),
+                  (lon - int(lon)) * 60);
+    return testsupport::Line(body);
+  };
+  // The fixes lie up and to the left of the centre, clear of the icon and the label below it.
+  const std::string track = velmira::test::TempFile("track.nmea", gga(250, 110) + gga(280, 125));
+  const int32_t w = 160, h = 120;
+  int32_t cx = 0, cy = 0;
+  const Picture picture = Render("rgb", RgbMap, 300, 150, w, h, "--icon i --label 'A label' --track " + track, cx, cy);
+  ASSERT_EQ(picture.Pixels.size(), size_t(w) * h);
+  auto at = [&](int32_t x, int32_t y) { return picture.At(x - cx + w / 2, y - cy + h / 2); };
+  for (int32_t iy = 0; iy < Icon.Height; ++iy) {
+    for (int32_t ix = 0; ix < Icon.Width; ++ix) {
+      const Rgb colour = Expected(Icon, ix, iy);
+      const int32_t x = cx - Icon.Width / 2 + ix, y = cy - Icon.Height / 2 + iy;
+      EXPECT_EQ(at(x, y), colour == PaletteEntry(0) ? Expected(RgbMap, x, y) : colour) << ix << "," << iy;
+    }
+  }
+  int32_t ax = 0, ay = 0, bx = 0, by = 0;
+  const LibraryView view(Library(), "rgb");
+  ASSERT_TRUE(view.Pixel(Lat(RgbMap, 110), Lon(RgbMap, 250), ax, ay) && view.Pixel(Lat(RgbMap, 125), Lon(RgbMap, 280), bx, by));
+  const Rgb red{220, 0, 0};
+  for (int i = 1; i < 4; ++i) {  // points along the line, allowing a pixel for its rounding
+    const int32_t x = ax + (bx - ax) * i / 4, y = ay + (by - ay) * i / 4;
+    EXPECT_TRUE(at(x, y) == red || at(x, y - 1) == red || at(x, y + 1) == red) << x << "," << y;
+  }
 }
 
 }  // namespace
