@@ -42,11 +42,13 @@ inline double GroundDistance(double phi1, double lam1, double phi2, double lam2,
   return radius * std::hypot(phi1 - phi2, dLam * std::cos((phi1 + phi2) / 2));
 }
 
-// A coordinate record at a point given in degrees on `datum`, set to `grid`.
-inline Ref<GeoPoint> PointOn(int16_t grid, int16_t datum, double latDeg, double lonDeg) {
+// A coordinate record at a point given in degrees on `datum`, set to `grid` and `zone`.
+inline Ref<GeoPoint> PointOn(int16_t grid, int16_t datum, double latDeg, double lonDeg,
+                             int16_t zone = 0) {
   Ref<GeoPoint> p = MakeRef<GeoPoint>();
   p->Grid = grid;
   p->Datum = datum;
+  p->Zone = zone;
   p->Latitude = latDeg * Deg;
   p->Longitude = lonDeg * Deg;
   return p;

@@ -14,7 +14,6 @@ namespace {
 using namespace velmira::testing;
 
 constexpr double Pi = 3.141592653589793;
-const std::string BadLatitude = "Invalid latitude. Must be between -PI/2 and PI/2";
 const std::string BadZone = "Invalid Zone for this grid!";
 
 // A position written with latitude and longitude in degrees, on a grid if one is given.
@@ -30,7 +29,7 @@ TEST(PositionAngles, LatitudeRangeIsInclusiveDmsChecksDegreesAndLongitudesAreNor
   Ref<Position> p = At(-10, 20);
   for (double bad : {1.6, -1.6, double{NAN}, 1e300}) {
     p->SetLatitudeRads(bad);
-    EXPECT_EQ(Message(p->GetError()), BadLatitude) << bad;
+    EXPECT_EQ(Message(p->GetError()), "Invalid latitude. Must be between -PI/2 and PI/2") << bad;
   }
   for (double bad : {-1.0, 90.01, double{NAN}}) {
     p->SetLatitudeDMS(bad, 0, 0, 'N');
@@ -69,20 +68,15 @@ TEST(PositionAngles, LatitudeRangeIsInclusiveDmsChecksDegreesAndLongitudesAreNor
 
 TEST(PositionDms, CacheRoundsSecondsToThousandthsAndTheTextRoundsCarriesAndIsCut) {
   // 30 degrees in radians and back is 29.999999999999996: the latitude's nudge and the
-  // longitude's carry must both land on 30 0 0.
-  const struct {
-    bool Latitude;
-    double DecDeg;
-    const char* Hemisphere;
-    double Dms;  // degrees * 10000 + minutes * 100 + seconds
-  } cases[] = {{true, 59.3348, "N", 592005.28}, {true, -30, "S", 300000},
-               {false, 30, "E", 300000},        {false, -0.0, "E", 0}};
-  for (const auto& c : cases) {
+  // longitude's carry must both land on 30 0 0. Parts: degrees * 10000 + minutes * 100 + s.
+  for (auto [latitude, degrees, hemisphere, parts] :
+       {std::tuple{true, 59.3348, "N", 592005.28}, {true, -30.0, "S", 300000.0},
+        {false, 30.0, "E", 300000.0}, {false, -0.0, "E", 0.0}}) {
     Position p;
     DmsParts d;
-    c.Latitude ? p.SetLatitudeDecDeg(c.DecDeg) : p.SetLongitudeDecDeg(c.DecDeg);
-    EXPECT_EQ(Take(c.Latitude ? p.GetLatitudeDMS(d) : p.GetLongitudeDMS(d)), c.Hemisphere);
-    EXPECT_NEAR(d.Degrees * 10000 + d.Minutes * 100 + d.Seconds, c.Dms, 1e-9) << c.DecDeg;
+    latitude ? p.SetLatitudeDecDeg(degrees) : p.SetLongitudeDecDeg(degrees);
+    EXPECT_EQ(Take(latitude ? p.GetLatitudeDMS(d) : p.GetLongitudeDMS(d)), hemisphere);
+    EXPECT_NEAR(d.Degrees * 10000 + d.Minutes * 100 + d.Seconds, parts, 1e-9) << degrees;
   }
   const std::pair<DmsParts, std::string> texts[] = {
       {{59, 20, 59.996}, "59 20'60.00"},   // 59.9965 stays below 60: printed rounding only
@@ -153,16 +147,15 @@ TEST(PositionZone, ZoneRulesPerGridFamilyAndARefusedZoneReturnsToAutomatic) {
   EXPECT_EQ(Take(p.GetZone()), "");
   p.SetZone(0);  // the current zone on a grid without zones: nothing happens
   EXPECT_FALSE(p.GetError().Failed());
-  const struct {
-    int16_t Grid, Zone;
-    std::string Message;  // empty: accepted
-  } cases[] = {{3, 5, "Grid does not support Zones!"}, {1, 61, BadZone}, {1, -1, BadZone},
-               {29, 11, BadZone}, {29, 10, ""}, {31, 407, BadZone} /* a 1927-only code */,
-               {31, 2111, ""}, {30, 407, ""}, {0, 407, "Unknown grid!"}, {50, 407, "Unknown grid!"}};
-  for (const auto& c : cases) {
-    p.SetGrid(c.Grid);
-    if (c.Grid != 0 && c.Grid != 50) p.SetZone(c.Zone);
-    EXPECT_EQ(Message(p.GetError()), c.Message) << "grid " << c.Grid << " zone " << c.Zone;
+  // grid, zone, the refusal ("" for none); 407 is a 1927-only code
+  const std::string noZones = "Grid does not support Zones!", badGrid = "Unknown grid!";
+  for (auto [grid, zone, error] :
+       {std::tuple<int16_t, int16_t, std::string>{3, 5, noZones}, {1, 61, BadZone}, {1, -1, BadZone},
+        {29, 11, BadZone}, {29, 10, ""}, {31, 407, BadZone}, {31, 2111, ""}, {30, 407, ""},
+        {0, 0, badGrid}, {50, 0, badGrid}}) {
+    p.SetGrid(grid);
+    if (zone != 0) p.SetZone(zone);
+    EXPECT_EQ(Message(p.GetError()), error) << "grid " << grid << " zone " << zone;
   }
   EXPECT_EQ(p.GetGrid(), 30) << "an unknown grid keeps the old one";
   // A pinned zone projects from its own meridian; a refused one returns to automatic, and the
@@ -230,21 +223,15 @@ TEST(ZoneSelection, ZonesNearEveryKindOfStripEdge) {
 }
 
 TEST(ZoneText, BandLettersSkipIAndOAndCoverThePolesAndTheThreeDegreeZoneIsANumber) {
-  const struct {
-    int16_t Grid, Zone;
-    double Lat;
-    const char* Text;
-  } cases[] = {{1, 31, 50, "31U"},   {1, 31, -45, "31G"},   {1, 31, 0, "31N"},
-               {1, 31, -0.5, "31M"}, {1, 31, 72, "31X"},    {1, 31, 79.9, "31X"},
-               {1, 31, 80, "31Y"},   {1, 31, -80, "31C"},   {1, 31, -87.9, "31C"},
-               {1, 31, -88, "31B"},  {1, 31, 8, "31P"},     {1, 31, -8, "31M"},
-               {1, 31, -24.5, "31J"}, {1, 31, -24, "31K"},  {1, 31, -16, "31L"},
-               {2, 5, -45, "5G"},    {29, 4, 50, "4"},      {3, 0, 52, ""},
-               {31, 101, 32, ""},    {1, 7, NAN, "7"}};
-  for (const auto& c : cases) {
-    Ref<GeoPoint> at = PointOn(c.Grid, 1, c.Lat, 1);
-    at->Zone = c.Zone;
-    EXPECT_EQ(Take(at->ZoneText()), c.Text) << "grid " << c.Grid << " at latitude " << c.Lat;
+  // grid, zone, latitude, text
+  for (auto [grid, zone, lat, text] :
+       {std::tuple<int16_t, int16_t, double, std::string>{1, 31, 50, "31U"}, {1, 31, -45, "31G"},
+        {1, 31, 0, "31N"},    {1, 31, -0.5, "31M"},  {1, 31, 72, "31X"},  {1, 31, 79.9, "31X"},
+        {1, 31, 80, "31Y"},   {1, 31, -80, "31C"},   {1, 31, -87.9, "31C"}, {1, 31, -88, "31B"},
+        {1, 31, 8, "31P"},    {1, 31, -8, "31M"},    {1, 31, -24.5, "31J"}, {1, 31, -24, "31K"},
+        {1, 31, -16, "31L"},  {2, 5, -45, "5G"},     {29, 4, 50, "4"},    {3, 0, 52, ""},
+        {31, 101, 32, ""},    {1, 7, NAN, "7"}}) {
+    EXPECT_EQ(Take(PointOn(grid, 1, lat, 1, zone)->ZoneText()), text) << grid << " at " << lat;
   }
 }
 
@@ -269,19 +256,17 @@ TEST(GridFramework, GridZeroRefusesTheWayBackAndNonFiniteInputNeverFails) {
   }
 }
 
+// A point on NAD27 (Alaska) in a 1927 zone of the Eastern set: same datum for the grid. From
+// WGS 84 the shift does apply.
 TEST(GridFramework, Nad27RegionalSetsAreNotShiftedAgainstEachOther) {
-  // A point on NAD27 (Alaska) in a 1927 zone of the Eastern set: same datum for the grid.
-  // From WGS 84 the shift does apply.
   std::vector<double> grid;
   for (int16_t datum : {20, 21, 1}) {
-    Ref<GeoPoint> p = PointOn(30, datum, 31, -86);
-    p->Zone = 101;
+    Ref<GeoPoint> p = PointOn(30, datum, 31, -86, 101);
     p->GeoToGrid();
     ASSERT_FALSE(p->GetError().Failed());
     grid.insert(grid.end(), {p->Easting, p->Northing});
   }
-  EXPECT_EQ(grid[0], grid[2]);
-  EXPECT_EQ(grid[1], grid[3]);
+  EXPECT_TRUE(grid[0] == grid[2] && grid[1] == grid[3]);
   EXPECT_GT(std::hypot(grid[4] - grid[2], grid[5] - grid[3]), 10.0);
 }
 

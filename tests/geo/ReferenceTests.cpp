@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <iomanip>
-#include <limits>
 #include <set>
 
 #include "GeoTesting.h"
@@ -81,24 +80,20 @@ TEST(DatumShiftReference, EachDirectionOfEveryDatumMatchesProjWithin1mm) {
     ASSERT_FALSE(at->GetError().Failed());
     const double ground = GroundDistance(at->Latitude, at->Longitude, r[5] * Deg, r[6] * Deg);
     EXPECT_LT(std::hypot(ground, at->Height - r[7]), DatumTolerance)
-        << "datum " << datum << (toWgs ? " to" : " from") << " WGS 84 at " << r[2] << ", "
-        << r[3];
+        << "datum " << datum << (toWgs ? " to" : " from") << " WGS 84 at " << r[2] << " " << r[3];
   }
 }
 
 // Nasty inputs never crash or hang, and a step that reports success hands back numbers.
 void CheckBadInputIsBounded(const Projection& p) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity(), pi = 3.141592653589793;
-  const double values[] = {0,    pi / 2, -pi / 2, pi,  -pi, 2 * pi, 1e7,
-                           -1e7, 1e300,  -1e300,  nan, inf, -inf};
+  const double pi = 3.141592653589793, values[] = {0, pi / 2, -pi / 2, pi, -pi, 2 * pi, 1e7, -1e7,
+                                                   1e300, -1e300, NAN, INFINITY, -INFINITY};
   for (double a : values) {
     for (double b : values) {
       double e = 0, n = 0, phi = 0, lam = 0;
-      EXPECT_TRUE(!p.Forward(a, b, e, n) || (std::isfinite(e) && std::isfinite(n))) << a << " "
-                                                                                     << b;
-      EXPECT_TRUE(!p.Inverse(a, b, phi, lam) || (std::isfinite(phi) && std::fabs(lam) <= pi))
-          << a << " " << b;
+      SCOPED_TRACE(::testing::Message() << a << " " << b);
+      EXPECT_TRUE(!p.Forward(a, b, e, n) || (std::isfinite(e) && std::isfinite(n)));
+      EXPECT_TRUE(!p.Inverse(a, b, phi, lam) || (std::isfinite(phi) && std::fabs(lam) <= pi));
     }
   }
 }

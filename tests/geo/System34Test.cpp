@@ -86,27 +86,20 @@ TEST(TransformS34, PlacesRoundTripWithinTheCheckInTheirOwnRegionOnly) {
   EXPECT_NE(e, 262190.50871);
 }
 
+// The box corners lie far outside the polygon, so the status tells the box test apart.
 TEST(TransformS34, BoxBoundsAreInclusiveAndBadInputIsOutsideTheBox) {
-  const int J = S34Jylland, F = S34Forward;
-  const struct {
-    double First, Second;
-    int Region, Direction;
-    bool OutsideBox;
-  } cases[] = {
-      // The box corners lie far outside the polygon, so the status tells the box test apart.
-      {6000000, 300000, J, F, false}, {6500000, 700000, J, F, false},
-      {std::nextafter(6000000.0, 0.0), 500000, J, F, true},
-      {6200000, std::nextafter(700000.0, 1e9), J, F, true},
-      {-43894, 31610, S34Sjaelland, S34Inverse, false},
-      {280862, 248251, S34Sjaelland, S34Inverse, false},
-      {Nan, 500000, J, F, true}, {6200000, Nan, J, F, true}, {Inf, 500000, J, F, true},
-      {6200000, -Inf, S34Sjaelland, S34Inverse, true}, {6200000, 500000, 3, F, true},
-      {6200000, 500000, 0, F, true}, {6200000, 500000, J, 0, true}};
-  for (const auto& c : cases) {
+  const int J = S34Jylland, S = S34Sjaelland, F = S34Forward, I = S34Inverse;
+  using Row = std::tuple<double, double, int, int, bool>;  // ..., outside the box
+  for (auto [first, second, region, direction, outside] :
+       {Row{6000000, 300000, J, F, false}, {6500000, 700000, J, F, false},
+        {std::nextafter(6000000.0, 0.0), 500000, J, F, true},
+        {6200000, std::nextafter(700000.0, 1e9), J, F, true}, {-43894, 31610, S, I, false},
+        {280862, 248251, S, I, false}, {Nan, 500000, J, F, true}, {6200000, Nan, J, F, true},
+        {Inf, 500000, J, F, true}, {6200000, -Inf, S, I, true}, {6200000, 500000, 3, F, true},
+        {6200000, 500000, 0, F, true}, {6200000, 500000, J, 0, true}}) {
     double n = 0, e = 0;
-    EXPECT_EQ(TransformS34(c.First, c.Second, c.Region, c.Direction, n, e) == S34OutsideBox,
-              c.OutsideBox)
-        << c.First << " " << c.Second << " region " << c.Region << " direction " << c.Direction;
+    EXPECT_EQ(TransformS34(first, second, region, direction, n, e) == S34OutsideBox, outside)
+        << first << " " << second << " region " << region << " direction " << direction;
   }
 }
 
@@ -176,14 +169,10 @@ TEST(PointInPolygon, BadInputIsOutsideAndStaysInBounds) {
 // way the geographic side is restored after the step.
 TEST(System34Grid, PointsAreTheUtmPointThroughThePolynomialAndOutsidePointsAreRefused) {
   const std::string outside = errors::OutsideGrid.Message;
-  const struct {
-    int16_t Grid, Datum;
-    double Lat, Lon;
-    bool Inside;
-  } cases[] = {{48, 27, 56, 9, true},           {48, 1, 56, 9, true},
-               {48, 27, 55.6761, 12.5683, false}, {49, 27, 55.6761, 12.5683, true},
-               {48, 27, 54, 9, false},          {48, 27, 54, 12, false},
-               {49, 27, 54, 9, false},          {49, 27, 54, 12, false}};
+  const struct { int16_t Grid, Datum; double Lat, Lon; bool Inside; } cases[] = {
+      {48, 27, 56, 9, true},  {48, 1, 56, 9, true},  {48, 27, 55.6761, 12.5683, false},
+      {49, 27, 55.6761, 12.5683, true}, {48, 27, 54, 9, false}, {48, 27, 54, 12, false},
+      {49, 27, 54, 9, false}, {49, 27, 54, 12, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "grid " << c.Grid << " datum " << c.Datum << " at "
                                       << c.Lat << ", " << c.Lon);
