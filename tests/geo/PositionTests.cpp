@@ -99,12 +99,13 @@ TEST(PositionDms, CacheRoundsSecondsToThousandthsAndTheTextRoundsCarriesAndIsCut
   }
 }
 
-TEST(PositionAltitude, KindsAndTheFixRule) {
+TEST(PositionAltitude, BothKindsFromAFixAndOnlyTheHeightWritten) {
   FixCoordinates fix;
-  fix.Altitude = 545.4;  // a fix without a geoid separation has height 0
+  fix.Altitude = 545.4;
+  fix.Height = 592.3;
   Position p(fix);
   EXPECT_EQ(std::vector<double>({p.GetAltitude(0), p.GetAltitude(1), p.GetAltitude(2)}),
-            std::vector<double>({545.4, 0, 0}));
+            std::vector<double>({545.4, 592.3, 0}));
   EXPECT_EQ(Message(p.GetError()), "Invalid parameter!");
   p.SetAltitude(12, 0);
   EXPECT_EQ(Message(p.GetError()), "Invalid parameter!");
