@@ -20,7 +20,7 @@ int main(void) {
   VmNmeaParser* parser = NmeaParser_New();
   VmError* record = NmeaParser_GetErrHandle(parser);
   HWND window = VmWindow_New(NULL, 0, 0, 4, 4);
-  VmPosition* where;
+  VmPosition *where, *again;
   VmMsg m;
   double v = 0;
   size_t i;
@@ -36,15 +36,19 @@ int main(void) {
   CHECK(Error_ErrDesc(NmeaSentence_GetErrHandle(h), &out) == out && SysStringLen(out) == 0);
 
   /* The GPS family tests check the records; here they only have to cross the ABI intact. */
+  /* Each fix position is a new object on the parser's datum. */
   for (i = 0; i < sizeof rmc; ++i) wide[i] = (WCHAR)(unsigned char)rmc[i];
   NmeaParser_SetCallbackHWND(parser, window);
+  NmeaParser_SetGpsDatum(parser, 5);
   NmeaParser_Parse(parser, wide);
   CHECK(VmWindow_GetMessage(window, &m, 0) == 1 && m.message == 1125 && m.wParam == 5);
   CHECK(m.hwnd == window && GpsFix_GetMilliSecond((VmGpsFix*)m.lParam) == 250);
   where = GpsFix_GetPosition((VmGpsFix*)m.lParam);
+  again = GpsFix_GetPosition((VmGpsFix*)m.lParam);
   Position_GetLatitudeDecDeg(where, &v);
-  CHECK(v > 48.1172999 && v < 48.1173001);
+  CHECK(v > 48.1172999 && v < 48.1173001 && where != again && Position_GetDatum(again) == 5);
   Position_Delete(where);
+  Position_Delete(again);
   GpsFix_Delete((VmGpsFix*)m.lParam);
   VmWindow_Delete(window); /* the movement and the sentence still queued go with it */
   NmeaParser_SetCallbackHWND(parser, NULL);

@@ -235,26 +235,6 @@ TEST_F(ParserEvents, EachCallPostsTheRecordsOfWhatItCompletedInOrder) {
   EXPECT_EQ(ErrNum(), 0);
 }
 
-TEST_F(ParserEvents, FixPositionIsANewObjectOnTheParserDatumWithGgaHeights) {
-  NmeaParser_SetGpsDatum(Parser, 5);
-  Parse(Line("GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,"));
-  VmMsg m;
-  ASSERT_TRUE(VmWindow_GetMessage(Window, &m, 0) == 1 && m.wParam == 5);
-  auto* fix = reinterpret_cast<VmGpsFix*>(m.lParam);
-  VmPosition *where = GpsFix_GetPosition(fix), *again = GpsFix_GetPosition(fix);
-  double lon = 0, altitude = 0, height = 0;
-  Position_GetLongitudeDecDeg(where, &lon);
-  Position_GetAltitude(where, 0, &altitude);
-  Position_GetAltitude(again, 1, &height);
-  EXPECT_NEAR(lon, -11.516666666666667, 1e-9);
-  EXPECT_EQ(std::vector<double>({altitude, height, 1.0 * Position_GetDatum(where)}),
-            std::vector<double>({545.4, 545.4 + 46.9, 5}));
-  EXPECT_NE(where, again);
-  Position_Delete(where);
-  Position_Delete(again);
-  GpsFix_Delete(fix);
-}
-
 TEST_F(ParserEvents, RefusalsKeepTheOldValueAndPolledGetsNeedPolledModeAndAPort) {
   const std::pair<std::function<void()>, const char*> calls[] = {
       {[&] { NmeaParser_SetGpsDatum(Parser, 0); }, "10003 Unknown datum!"},
