@@ -27,13 +27,10 @@ constexpr double Deg = 0.017453292519943295;
 TEST(FixRecord, TypeStampAnglesAndHeightsPerSentence) {
   const double N48 = 48 + 7.038 / 60, E11 = 11 + 31.0 / 60, N49 = 49 + 16.45 / 60,
                W123 = -(123 + 11.12 / 60);
-  const struct {
-    const char* Body;
-    int Type;                 // when 0, nothing else is compared
-    int64_t Stamp = 0;        // yyyy mm dd hh mm ss mmm, the year 0 for an absent date
-    double Lat = 0, Lon = 0;  // degrees
-    double Altitude = 0, Height = 0;
-  } cases[] = {
+  // Type 0: nothing else is compared. Stamp: yyyy mm dd hh mm ss mmm, the year 0 for an absent
+  // date. Latitude and longitude in degrees.
+  const struct { const char* Body; int Type; int64_t Stamp = 0; double Lat = 0, Lon = 0,
+                 Altitude = 0, Height = 0; } cases[] = {
       {"GPRMC,123519,V,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W", 0},
       {"GPRMC,123519.5,A,4807.038,N,01131.000,W,022.4,084.4,230394,003.1,W", 2,
        19940323'123519'500, N48, -E11},
@@ -84,11 +81,9 @@ TEST(FixRecord, TypeStampAnglesAndHeightsPerSentence) {
 }
 
 TEST(MovementRecord, SpeedHeadingAndVariationFromRmcAndVtg) {
-  const struct {
-    const char* Body;
-    bool Valid;  // when not, nothing else is compared
-    double Knots = 0, Heading = 0, Variation = 0;
-  } cases[] = {
+  // When not valid, nothing else is compared.
+  const struct { const char* Body; bool Valid; double Knots = 0, Heading = 0, Variation = 0; }
+      cases[] = {
       {"GPRMC,123519,A,4807.038,N,01131.000,E,10.0,084.4,230394,003.1,W", true, 10, 84.4, -3.1},
       {"GPRMC,123519,A,,,,,0,0,230394,003.1,E", true, 0, 0, 3.1},
       {"GPRMC,123519,V,,,,,10.0,084.4,230394,003.1,W", false},
@@ -136,11 +131,10 @@ std::string Gsv(int total, int number, int inView, int first, int count) {
 }
 
 TEST(SatelliteGroups, WholeGroupsInOrderAreDeliveredAndBrokenOnesDropped) {
-  const struct {
-    const char* Name;
-    std::vector<std::string> Messages;  // only the last completes a group, if any does
-    std::vector<int> Ids;               // of the group delivered last; 0 for an empty slot
-  } cases[] = {
+  // Only the last message completes a group, if any does; the ids are those of the group
+  // delivered last, 0 for an empty slot.
+  const struct { const char* Name; std::vector<std::string> Messages; std::vector<int> Ids; }
+      cases[] = {
       {"three in order", {Gsv(3, 1, 11, 1, 4), Gsv(3, 2, 11, 5, 4), Gsv(3, 3, 11, 9, 3)},
        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
       {"a lost message drops the group, mid-group ones too; the next is collected afresh",
@@ -200,10 +194,8 @@ TEST_F(ParserEvents, EachCallPostsTheRecordsOfWhatItCompletedInOrder) {
   ASSERT_EQ(zda.size(), 600u);
   std::string noise;
   for (int i = 1; i < 256; ++i) noise.push_back(static_cast<char>(i));
-  const struct {
-    const char* Name;
-    std::vector<std::pair<std::string, Kinds>> Calls;  // text, then the kinds it posts
-  } cases[] = {
+  // Calls: the text, then the kinds it posts.
+  const struct { const char* Name; std::vector<std::pair<std::string, Kinds>> Calls; } cases[] = {
       {"RMC with status A", {{line, {5, 7, 1}}}},
       {"RMC with status V: no fix, no movement", {{Line("GPRMC,123519,V,,,,,,,230394,,"), {1}}}},
       {"GGA", {{Line("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"), {5, 1}}}},
