@@ -57,12 +57,7 @@ TEST(TextSlicing, SubstringAndCharAtBoundsAndEmptyTextIsNeverEqual) {
 
 TEST(TextNumbers, LeadingNumberWinsIsCorrectlyRoundedAndTheRestIsIgnored) {
   const double inf = std::numeric_limits<double>::infinity();
-  const struct {
-    const char* Text;
-    double Double;
-    int32_t Int32;
-    int16_t Int16;
-  } cases[] = {
+  const struct { const char* Text; double Double; int32_t Int32; int16_t Int16; } cases[] = {
       {"", 0, 0, 0},           {"123abc", 123, 123, 123}, {"4807.038", 4807.038, 4807, 4807},
       {"01131.000", 1131, 1131, 1131}, {"0.1", 0.1, 0, 0},  {"-0.5e2x", -50, 0, 0},
       {"+17", 17, 17, 17},     {"  42", 42, 42, 42},      {".5", 0.5, 0, 0},

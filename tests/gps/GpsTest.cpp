@@ -258,12 +258,10 @@ TEST_F(ParserEvents, RefusalsKeepTheOldValueAndPolledGetsNeedPolledModeAndAPort)
 TEST_F(ParserEvents, MessagesWithoutReceiverReleaseTheirObjects) {
   NmeaParser_SetCallbackHWND(Parser, nullptr);
   Parse(Line(Rmc));  // no window: released at once
-  EXPECT_EQ(Posted(), Kinds{});
   HWND doomed = VmWindow_New(nullptr, 0, 0, 1, 1);
   NmeaParser_SetCallbackHWND(Parser, doomed);
-  Parse(Line(Rmc));
-  VmWindow_Delete(doomed);  // three queued messages: released with the window
-  Parse(Line(Rmc));         // window gone: released at once
+  VmWindow_Delete(doomed);
+  Parse(Line(Rmc));  // window gone: released at once (queued ones go with it: see tests/abi)
   EXPECT_EQ(Error(), "0");
 }
 
