@@ -245,12 +245,8 @@ auto CountEntries(const char* folder) {
 // a fix, so the thread really reads, and during detection, where 9600 is found only in the
 // second pass, so the cycles stop it at different stages.
 TEST_F(ParserOnPort, EnableDisableCyclesLeakNothingAndEveryStopEndsTheThread) {
-  const struct {
-    int32_t Rate;
-    int16_t Port;
-    bool Detect;
-    int Cycles, ReadEvery, PauseEvery;
-  } cases[] = {{115200, 2, false, 1000, 250, 0}, {9600, 3, true, 100, 0, 10}};
+  const struct { int32_t Rate; int16_t Port; bool Detect; int Cycles, ReadEvery, PauseEvery; }
+      cases[] = {{115200, 2, false, 1000, 250, 0}, {9600, 3, true, 100, 0, 10}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Rate);
     Plug(c.Rate, c.Port).Start();

@@ -40,13 +40,9 @@ struct SerialReading : ::testing::Test, test::IsolatedComPorts {
 using SerialDetection = SerialReading;
 
 TEST_F(SerialDetection, TriesRatesInOrderStopsAtTheFirstFindAndDeliversTheProvingSentence) {
-  const struct {
-    int32_t Rate;
-    int16_t Port;
-    std::vector<uint32_t> Tried;
-    uint32_t NotTried;
-  } cases[] = {{4800, 2, {4800}, 57600},  // found in the first pass: the second must not run
-               {9600, 5, {4800, 57600, 9600}, 19200}};
+  const struct { int32_t Rate; int16_t Port; std::vector<uint32_t> Tried; uint32_t NotTried; }
+      cases[] = {{4800, 2, {4800}, 57600},  // found in the first pass: the second must not run
+                 {9600, 5, {4800, 57600, 9600}, 19200}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Rate);
     test::IsolatedComPorts ports;
@@ -81,18 +77,6 @@ TEST_F(SerialDetection, WantedPortIsTheOnlyOneTriedAndSilenceFindsNothing) {
   EXPECT_FALSE(Reader->IsOpen());
   EXPECT_EQ(Reader->GetPort() + Reader->GetBaudRate(), 0);
   EXPECT_TRUE(InOrder(silent.RatesSeen(), {4800, 57600, 9600, 19200, 38400}));
-}
-
-// A stop during detection ends it at the wait it interrupts: no further rate is tried.
-TEST_F(SerialDetection, StopEndsDetectionWithoutTryingFurtherRatesAndClosesThePort) {
-  ReceiverSimulator& receiver = Plug(9600, 2);
-  receiver.Start();
-  platform::SetEvent(Stop.Get());
-  EXPECT_EQ(Reader->Poll(Stop.Get(), 0), PollStopped);
-  EXPECT_FALSE(Reader->IsOpen());
-  EXPECT_FALSE(InOrder(receiver.RatesSeen(), {57600}) || InOrder(receiver.RatesSeen(), {9600}));
-  ComPort again;
-  EXPECT_TRUE(again.Open(2)) << "detection left the port open";
 }
 
 // An opened port is valid once a sentence came. The write queue takes whole calls while a
