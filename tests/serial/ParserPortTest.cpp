@@ -212,30 +212,6 @@ TEST_F(ParserOnPort, PolledGetsCopyTheLatestWaitsEndOnlyOnTheirOwnLaterRecordAnd
   EXPECT_EQ(NmeaParser_GetMovement(Parser, 0), nullptr);
 }
 
-// Noise, NUL bytes and a 10,000-byte line with no CR LF must neither crash nor stall reading:
-// the sentences that follow are all delivered.
-TEST_F(ParserOnPort, NoiseNulBytesAndEndlessLinesDoNotStallTheReader) {
-  ReceiverSimulator& receiver = Plug(115200, 2);
-  std::string noise;
-  for (uint32_t i = 0, state = 7; i < 20000; ++i) {
-    noise.push_back(static_cast<char>((state = state * 1664525u + 1013904223u) >> 24));
-  }
-  for (int c = 0; c < 256; ++c) noise.push_back(static_cast<char>(c));
-  noise += "$GPGGA," + std::string(10000, '7') + std::string(600, '\0');
-  noise += Line(std::string("GPTXT,01,01,02,a\0b", 18)) + "$$$*\r\n*00\r\n";
-  const std::vector<std::string> after = {
-      WithChecksum("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"),
-      WithChecksum("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K"), WithChecksum("PVELM,END")};
-  receiver.StreamSentences(after);
-  receiver.SendBytes(noise);
-  receiver.Start();
-  Enable(2, 115200);
-  ASSERT_TRUE(TakeUntil(after.back()));
-  ASSERT_GE(Log.size(), 5u);
-  EXPECT_EQ(std::vector<std::string>(Log.end() - 5, Log.end()),
-            std::vector<std::string>({"kind 8", after[0], "kind 7", after[1], after[2]}));
-}
-
 auto CountEntries(const char* folder) {
   return std::distance(std::filesystem::directory_iterator(folder), {});
 }
@@ -279,13 +255,21 @@ TEST_F(ParserOnPort, EnableDisableCyclesLeakNothingAndEveryStopEndsTheThread) {
   }
 }
 
-// At 115200 baud for a sustained period (VELMIRA_SOAK_SECONDS, 10 by default) every sentence
-// put on the line reaches the window, in order and each RMC after its fix and movement, while
-// the application's thread queues commands and reads the port state.
-TEST_F(SerialThroughput, At115200EverySentenceReachesTheWindowInOrder) {
+// At 115200 baud for a sustained period (VELMIRA_SOAK_SECONDS, 10 by default), after noise,
+// NUL bytes and a 10,000-byte line without CR LF (which must neither crash nor stall the
+// reader), every sentence put on the line reaches the window, in order and each RMC after its
+// fix and movement, while the application's thread queues commands and reads the port state.
+TEST_F(SerialThroughput, At115200AfterHostileBytesEverySentenceReachesTheWindowInOrder) {
   const char* soak = std::getenv("VELMIRA_SOAK_SECONDS");
   const int seconds = soak != nullptr && std::atoi(soak) > 0 ? std::atoi(soak) : 10;
   ReceiverSimulator& receiver = Plug(115200, 2);
+  std::string noise;
+  for (uint32_t i = 0, state = 7; i < 20000; ++i) {
+    noise.push_back(static_cast<char>((state = state * 1664525u + 1013904223u) >> 24));
+  }
+  for (int c = 0; c < 256; ++c) noise.push_back(static_cast<char>(c));
+  noise += "$GPGGA," + std::string(10000, '7') + std::string(600, '\0');
+  receiver.SendBytes(noise + Line(std::string("GPTXT,01,01,02,a\0b", 18)) + "$$$*\r\n*00\r\n");
   Enable(2, 115200);
   ASSERT_EQ(ErrNum(), 0);
   receiver.Start();
@@ -305,13 +289,12 @@ TEST_F(SerialThroughput, At115200EverySentenceReachesTheWindowInOrder) {
   receiver.StopSending();
   while (Take(2000)) {  // the loss comes only after 20 quiet cycles of 200 ms
   }
-  std::vector<std::string> got;
-  std::copy_if(Log.begin(), Log.end(), std::back_inserter(got), [](auto& e) { return e[0] == '$'; });
+  std::vector<std::string> got;  // the receiver's sentences; the one with a NUL was noise
+  std::copy_if(Log.begin(), Log.end(), std::back_inserter(got),
+               [](auto& e) { return e[0] == '$' && e.find('\0') == std::string::npos; });
   const std::vector<std::string> sent = receiver.Sent();
-  ASSERT_FALSE(got.empty());
-  const auto start = std::find(sent.begin(), sent.end(), got.front());
-  ASSERT_EQ(got.size(), static_cast<size_t>(sent.end() - start));
-  const auto [g, w] = std::mismatch(got.begin(), got.end(), start);
+  ASSERT_EQ(got.size(), sent.size());
+  const auto [g, w] = std::mismatch(got.begin(), got.end(), sent.begin());
   EXPECT_TRUE(g == got.end()) << "sentence " << g - got.begin() << ": " << *g << " for " << *w;
   for (size_t i = 2; i < Log.size(); ++i) {
     EXPECT_TRUE(!Log[i].starts_with("$GPRMC") || Log[i - 2] + Log[i - 1] == "kind 5kind 7") << i;
