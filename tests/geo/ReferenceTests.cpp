@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <iomanip>
-#include <limits>
 #include <set>
 
 #include "GeoTesting.h"
 #include "geo/Datum.h"
 #include "geo/Grid.h"
-#include "geo/LambertConic.h"
 #include "geo/NewZealandMapGrid.h"
 #include "geo/Position.h"
 
@@ -20,7 +18,6 @@ namespace {
 using namespace velmira::testing;
 
 constexpr double GridTolerance = 0.002;  // metres on the ground, both directions
-constexpr double RoundTripTolerance = 0.005;
 constexpr double DatumTolerance = 0.001;
 // From 5 degrees off the central meridian the library's series, which stops at A^6, parts
 // from PROJ's, which carries the A^7 and A^8 terms: about 1 cm at 7 degrees.
@@ -29,7 +26,7 @@ constexpr double FarGridTolerance = 0.02;
 
 // tm_reference.txt: grid zone lat lon h easting northing band inverse-lat inverse-lon, where
 // band 1 marks points within 3.5 degrees of the central meridian.
-TEST(TransverseMercatorReference, EveryGridAgreesWithProjBothWaysAndRoundTrips) {
+TEST(TransverseMercatorReference, EveryGridAgreesWithProjBothWays) {
   const auto rows = ReadRows("geo/tm_reference.txt");
   ASSERT_GT(rows.size(), 1000u);
   int inBand = 0;
@@ -56,23 +53,13 @@ TEST(TransverseMercatorReference, EveryGridAgreesWithProjBothWaysAndRoundTrips) 
     }
     if (!band) continue;  // farther out the inverse series drifts by centimetres
     ++inBand;
-    Position q;
-    q.SetGrid(grid);
-    q.SetZone(zone);
-    q.SetEasting(r[5]);
-    q.SetNorthing(r[6]);
-    const double lat = q.GetLatitudeDecDeg(), lon = q.GetLongitudeDecDeg();
-    ASSERT_FALSE(q.GetError().Failed()) << q.GetError().Message;
+    p.SetEasting(r[5]);  // the zone stays the one found or set above
+    p.SetNorthing(r[6]);
+    p.SetAltitude(0, 1);  // as the reference's inverse
+    const double lat = p.GetLatitudeDecDeg(), lon = p.GetLongitudeDecDeg();
+    ASSERT_FALSE(p.GetError().Failed()) << p.GetError().Message;
     EXPECT_LT(GroundDistance(lat * Deg, lon * Deg, r[8] * Deg, r[9] * Deg), GridTolerance)
         << "inverse " << lat << " " << lon;
-    // On the grid's own datum no shift takes part: only the two series.
-    PointOn g(grid, 1, r[2], r[3]);
-    g.P.Zone = zone;
-    g.P.Datum = g.P.ConversionRow()->Datum;
-    g.P.GeoToGrid();
-    g.P.GridToGeo();
-    EXPECT_LT(GroundDistance(g.P.Latitude, g.P.Longitude, r[2] * Deg, r[3] * Deg),
-              RoundTripTolerance) << "round trip";
   }
   EXPECT_GT(inBand, 1000);
 }
@@ -86,30 +73,26 @@ TEST(DatumShiftReference, EachDirectionOfEveryDatumMatchesProjWithin1mm) {
     const auto& r = row.V;
     const int16_t datum = static_cast<int16_t>(r[0]);
     const bool toWgs = r[1] > 0;
-    PointOn at(0, toWgs ? datum : 1, r[2], r[3]);
-    at.P.Height = r[4];
-    at.P.ChangeDatum(toWgs ? 1 : datum);
-    ASSERT_FALSE(at.P.GetError().Failed());
-    const double ground = GroundDistance(at.P.Latitude, at.P.Longitude, r[5] * Deg, r[6] * Deg);
-    EXPECT_LT(std::hypot(ground, at.P.Height - r[7]), DatumTolerance)
-        << "datum " << datum << (toWgs ? " to" : " from") << " WGS 84 at " << r[2] << ", "
-        << r[3];
+    Ref<GeoPoint> at = PointOn(0, toWgs ? datum : 1, r[2], r[3]);
+    at->Height = r[4];
+    at->ChangeDatum(toWgs ? 1 : datum);
+    ASSERT_FALSE(at->GetError().Failed());
+    const double ground = GroundDistance(at->Latitude, at->Longitude, r[5] * Deg, r[6] * Deg);
+    EXPECT_LT(std::hypot(ground, at->Height - r[7]), DatumTolerance)
+        << "datum " << datum << (toWgs ? " to" : " from") << " WGS 84 at " << r[2] << " " << r[3];
   }
 }
 
 // Nasty inputs never crash or hang, and a step that reports success hands back numbers.
 void CheckBadInputIsBounded(const Projection& p) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity(), pi = 3.141592653589793;
-  const double values[] = {0,    pi / 2, -pi / 2, pi,  -pi, 2 * pi, 1e7,
-                           -1e7, 1e300,  -1e300,  nan, inf, -inf};
+  const double pi = 3.141592653589793, values[] = {0, pi / 2, -pi / 2, pi, -pi, 2 * pi, 1e7, -1e7,
+                                                   1e300, -1e300, NAN, INFINITY, -INFINITY};
   for (double a : values) {
     for (double b : values) {
       double e = 0, n = 0, phi = 0, lam = 0;
-      EXPECT_TRUE(!p.Forward(a, b, e, n) || (std::isfinite(e) && std::isfinite(n))) << a << " "
-                                                                                     << b;
-      EXPECT_TRUE(!p.Inverse(a, b, phi, lam) || (std::isfinite(phi) && std::fabs(lam) <= pi))
-          << a << " " << b;
+      SCOPED_TRACE(::testing::Message() << a << " " << b);
+      EXPECT_TRUE(!p.Forward(a, b, e, n) || (std::isfinite(e) && std::isfinite(n)));
+      EXPECT_TRUE(!p.Inverse(a, b, phi, lam) || (std::isfinite(phi) && std::fabs(lam) <= pi));
     }
   }
 }
@@ -119,7 +102,7 @@ void CheckBadInputIsBounded(const Projection& p) {
 // published, its point on the grid's datum must map to it exactly and back.
 struct ProjFile {
   const char* File;
-  int Grid, Zone;
+  int16_t Grid, Zone;
   struct {
     int16_t Datum;
     double Lat, Lon, Easting, Northing;
@@ -130,18 +113,12 @@ const ProjFile ProjFiles[] = {
     {"grid07_swiss_lv03", 7, 0, {4, 46.9524055556, 7.4395833333, 600000, 200000}},
     {"grid08_swiss_lv95", 8, 0, {4, 46.9524055556, 7.4395833333, 2600000, 1200000}},
     {"grid21_nzmg", 21, 0, {13, -41, 173, 2510000, 6023150}},
-    {"grid22_belgian_lambert72", 22, 0},
     {"grid23_lambert_1", 23, 0, {15, 49.5, 2.3372291667, 600000, 200000}},  // Paris meridian
-    {"grid24_lambert_2", 24, 0},
-    {"grid25_lambert_3", 25, 0},
-    {"grid26_lambert_4", 26, 0},
-    {"grid27_lambert_93", 27, 0},
     {"grid34_dutch_rd", 34, 0, {24, 52.1561605556, 5.3876388889, 155000, 463000}},
-    {"grid45_lambert_2_extended", 45, 0},
-    {"grid46_conic_45_49_ntf", 46, 0},
-    {"spcs27_0407", 30, 407},
+    {"grid22_belgian_lambert72", 22, 0}, {"grid24_lambert_2", 24, 0}, {"grid25_lambert_3", 25, 0},
+    {"grid26_lambert_4", 26, 0}, {"grid27_lambert_93", 27, 0}, {"grid45_lambert_2_extended", 45, 0},
+    {"grid46_conic_45_49_ntf", 46, 0}, {"spcs27_0407", 30, 407}, {"spcs83_0401", 31, 401},
     {"spcs27_5010", 30, 5010},  // reaches across the antimeridian into the western Aleutians
-    {"spcs83_0401", 31, 401},
     {"spcs83_2111", 31, 2111},
     {"spcs_lambert_all", 0, 0},  // every Lambert zone of both tables, as its EPSG conversion
 };
@@ -153,7 +130,7 @@ const Projection& ProjectionOf(const GridRow& row) {
 
 class ProjReference : public ::testing::TestWithParam<ProjFile> {};
 
-TEST_P(ProjReference, ForwardInverseRoundTripOriginAndBadInput) {
+TEST_P(ProjReference, ForwardInverseOriginAndBadInput) {
   const ProjFile& f = GetParam();
   const auto rows = ReadRows(std::string("proj/") + f.File + ".txt");
   ASSERT_GE(rows.size(), 20u);
@@ -180,8 +157,6 @@ TEST_P(ProjReference, ForwardInverseRoundTripOriginAndBadInput) {
     EXPECT_LT(std::hypot(e - r[2], n - r[3]), GridTolerance) << "forward";
     ASSERT_TRUE(p.Inverse(r[2], r[3], phiBack, lamBack));
     EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, a), GridTolerance) << "inverse";
-    ASSERT_TRUE(p.Inverse(e, n, phiBack, lamBack));
-    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, a), RoundTripTolerance) << "round trip";
   }
   if (f.Grid == 0) {
     size_t lambertRows = 0;
@@ -193,14 +168,13 @@ TEST_P(ProjReference, ForwardInverseRoundTripOriginAndBadInput) {
     return;
   }
   if (f.Origin.Datum != 0) {
-    PointOn at(static_cast<int16_t>(f.Grid), f.Origin.Datum, f.Origin.Lat, f.Origin.Lon);
-    at.P.Zone = static_cast<int16_t>(f.Zone);
-    at.P.GeoToGrid();
-    ASSERT_FALSE(at.P.GetError().Failed());
-    EXPECT_LT(std::hypot(at.P.Easting - f.Origin.Easting, at.P.Northing - f.Origin.Northing), 1e-6);
-    at.P.GridToGeo();
+    Ref<GeoPoint> at = PointOn(f.Grid, f.Origin.Datum, f.Origin.Lat, f.Origin.Lon);
+    at->GeoToGrid();
+    ASSERT_FALSE(at->GetError().Failed());
+    EXPECT_LT(std::hypot(at->Easting - f.Origin.Easting, at->Northing - f.Origin.Northing), 1e-6);
+    at->GridToGeo();
     const double lat = f.Origin.Lat * Deg, lon = f.Origin.Lon * Deg;
-    EXPECT_LT(GroundDistance(at.P.Latitude, at.P.Longitude, lat, lon), 1e-5);
+    EXPECT_LT(GroundDistance(at->Latitude, at->Longitude, lat, lon), 1e-5);
   }
   CheckBadInputIsBounded(ProjectionOf(f.Zone != 0 ? *FindStatePlaneZone(f.Grid, f.Zone)
                                                   : GridTableRow(f.Grid)));
@@ -209,7 +183,7 @@ TEST_P(ProjReference, ForwardInverseRoundTripOriginAndBadInput) {
 INSTANTIATE_TEST_SUITE_P(Files, ProjReference, ::testing::ValuesIn(ProjFiles),
                          [](const auto& info) { return std::string(info.param.File); });
 
-TEST(ProjectionEdges, BelgianExampleAndCorrectionSouthernConeAntimeridianAndPoles) {
+TEST(ProjectionEdges, BelgianExampleAntimeridianAndPoles) {
   const GridRow& belgian = GridTableRow(22);
   const Projection& p = ProjectionOf(belgian);
   // EPSG guidance note 7-2, Belgian Lambert 72 worked example (published to the centimetre).
@@ -217,26 +191,8 @@ TEST(ProjectionEdges, BelgianExampleAndCorrectionSouthernConeAntimeridianAndPole
   ASSERT_TRUE(p.Forward((50 + 40 / 60.0 + 46.461 / 3600) * Deg,
                         (5 + 48 / 60.0 + 26.533 / 3600) * Deg, e, n));
   EXPECT_LT(std::hypot(e - 251763.20, n - 153034.13), 0.0071);  // half a centimetre each
-  // The correction turns the cone: the central meridian lies rho sin(correction) west of the
-  // false easting (cos(correction) is 1 to 1e-8), and with t0 = 0 the pole is the apex.
-  ASSERT_TRUE(p.Forward(50.5 * Deg, 4.3569397222 * Deg, e, n));
-  EXPECT_NEAR(e - belgian.FE, -(belgian.FN - n) * std::sin(BelgianCorrection), 1e-4);
-  EXPECT_LT(e, belgian.FE - 700);
-  ASSERT_TRUE(p.Forward(90 * Deg, 0, e, n));
+  ASSERT_TRUE(p.Forward(90 * Deg, 0, e, n));  // with t0 = 0 the pole is the apex
   EXPECT_LT(std::hypot(e - belgian.FE, n - belgian.FN), 1e-6);
-
-  // No grid row has a southern cone (n < 0), but one must invert to the same side.
-  const GridRow south{0, KindLambertConic, 500000, 1000000, 135 * Deg, -32 * Deg, 0,
-                      -28 * Deg, -36 * Deg, 0};
-  const Ellipsoid& grs80 = EllipsoidOfDatum(2);
-  LambertConic cone(south, grs80.A, grs80.E2, false);
-  for (double lat : {-25.0, -32.0, -40.0}) {
-    for (double lon : {125.0, 135.0, 145.0}) {
-      ASSERT_TRUE(cone.Forward(lat * Deg, lon * Deg, e, n));
-      ASSERT_TRUE(cone.Inverse(e, n, phi, lam));
-      EXPECT_LT(GroundDistance(phi, lam, lat * Deg, lon * Deg, grs80.A), 0.001) << lat << lon;
-    }
-  }
 
   // The Chatham Islands lie east of 180 degrees; +183.5 and -176.5 are one meridian, east of
   // the central one, not a whole turn west.

@@ -16,17 +16,14 @@
 namespace velmira {
 namespace {
 
-using test::LineSettings;
 using test::ReceiverSimulator;
 
-std::string TakeText(SerialReader& reader) {
+// Takes the sentence the reader has ready: true when it is one the receiver sent whole.
+bool TakesASentSentence(SerialReader& reader, const ReceiverSimulator& receiver) {
   Ref<NmeaSentence> sentence = Ref<NmeaSentence>::Adopt(reader.TakeSentence());
-  return sentence ? Ref<Text>::Adopt(sentence->GetSentence())->Chars() : "(none)";
-}
-
-bool WasSent(const ReceiverSimulator& receiver, const std::string& text) {
   const std::vector<std::string> sent = receiver.Sent();
-  return std::find(sent.begin(), sent.end(), text) != sent.end();
+  return sentence && std::count(sent.begin(), sent.end(),
+                                Ref<Text>::Adopt(sentence->GetSentence())->Chars()) > 0;
 }
 
 // True when `wanted` occurs in `seen` in this order (other entries may lie between).
@@ -43,13 +40,9 @@ struct SerialReading : ::testing::Test, test::IsolatedComPorts {
 using SerialDetection = SerialReading;
 
 TEST_F(SerialDetection, TriesRatesInOrderStopsAtTheFirstFindAndDeliversTheProvingSentence) {
-  const struct {
-    int32_t Rate;
-    int16_t Port;
-    std::vector<uint32_t> Tried;
-    uint32_t NotTried;
-  } cases[] = {{4800, 2, {4800}, 57600},  // found in the first pass: the second must not run
-               {9600, 5, {4800, 57600, 9600}, 19200}};
+  const struct { int32_t Rate; int16_t Port; std::vector<uint32_t> Tried; uint32_t NotTried; }
+      cases[] = {{4800, 2, {4800}, 57600},  // found in the first pass: the second must not run
+                 {9600, 5, {4800, 57600, 9600}, 19200}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Rate);
     test::IsolatedComPorts ports;
@@ -63,7 +56,7 @@ TEST_F(SerialDetection, TriesRatesInOrderStopsAtTheFirstFindAndDeliversTheProvin
     EXPECT_FALSE(InOrder(receiver.RatesSeen(), {c.NotTried}));
     // The sentence that proved the receiver is the next one delivered, without a read.
     EXPECT_EQ(reader->Poll(Stop.Get(), 0), PollSentence);
-    EXPECT_TRUE(WasSent(receiver, TakeText(*reader)));
+    EXPECT_TRUE(TakesASentSentence(*reader, receiver));
     EXPECT_EQ(reader->TakeSentence(), nullptr) << "one found sentence is taken once";
   }
 }
@@ -75,58 +68,28 @@ TEST_F(SerialDetection, WantedPortIsTheOnlyOneTriedAndSilenceFindsNothing) {
   wanted.Start();
   EXPECT_EQ(Reader->Poll(Stop.Get(), 10), PollFound);
   EXPECT_EQ(Reader->GetPort(), 10);
-  LineSettings line;
+  test::LineSettings line;
   ASSERT_TRUE(other.ReadLineSettings(&line));
   EXPECT_NE(line.Rate, 4800u) << "COM1 was configured although COM10 was asked for";
   Reader->Close();
   other.Unplug();  // now only the silent receiver on COM4 is there: present, not sending
-  auto fresh = MakeRef<SerialReader>();
-  EXPECT_EQ(fresh->Poll(Stop.Get(), 0), PollNothing);
-  EXPECT_FALSE(fresh->IsOpen());
-  EXPECT_EQ(fresh->GetPort() + fresh->GetBaudRate(), 0);
+  EXPECT_EQ(Reader->Poll(Stop.Get(), 0), PollNothing);
+  EXPECT_FALSE(Reader->IsOpen());
+  EXPECT_EQ(Reader->GetPort() + Reader->GetBaudRate(), 0);
   EXPECT_TRUE(InOrder(silent.RatesSeen(), {4800, 57600, 9600, 19200, 38400}));
 }
 
-// A stop during detection ends it at the wait it interrupts: no further rate is tried.
-TEST_F(SerialDetection, StopEndsDetectionWithoutTryingFurtherRatesAndClosesThePort) {
-  ReceiverSimulator& receiver = Plug(9600, 2);
-  receiver.Start();
-  platform::SetEvent(Stop.Get());
-  EXPECT_EQ(Reader->Poll(Stop.Get(), 0), PollStopped);
-  EXPECT_FALSE(Reader->IsOpen());
-  EXPECT_FALSE(InOrder(receiver.RatesSeen(), {57600}) || InOrder(receiver.RatesSeen(), {9600}));
-  ComPort again;
-  EXPECT_TRUE(again.Open(2)) << "detection left the port open";
-}
-
-TEST_F(SerialReading, OpenedPortIsValidOnceASentenceCameAndRefusedRatesAreIgnoredOrCloseIt) {
-  ReceiverSimulator& receiver = Plug(4800, 2);
-  ASSERT_TRUE(Reader->Open(2, 4800)) << Reader->GetError().Message;
-  EXPECT_EQ(Reader->GetPort() * 100000 + Reader->GetBaudRate(), 204800);
-  EXPECT_FALSE(Reader->IsValid());
-  EXPECT_EQ(Reader->TakeSentence(), nullptr) << "nothing found, nothing to take";
-  receiver.Start();
-  EXPECT_EQ(Reader->Poll(Stop.Get(), 0), PollFound);
-  EXPECT_TRUE(Reader->IsValid());
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Reader->Poll(Stop.Get(), 0), PollSentence);
-    EXPECT_TRUE(WasSent(receiver, TakeText(*Reader)));
-  }
-  Reader->SetRate(0);
-  EXPECT_EQ(Reader->GetBaudRate() * 100 + Reader->GetError().Code, 480000) << "ignored, unreported";
-  Reader->Close();
-  auto second = MakeRef<SerialReader>();
-  EXPECT_FALSE(second->Open(2, 0));
-  EXPECT_STREQ(second->GetError().Message, "Unknown baudrate!");
-  EXPECT_TRUE(Reader->Open(2, 4800)) << "the refused open kept the port";
-}
-
-TEST_F(SerialReading, WriteQueueTakesWholeCallsWhileOpenAndDiscardsBeyond2048) {
+// An opened port is valid once a sentence came. The write queue takes whole calls while a
+// port is open, discards itself once it holds more than 2048 bytes, goes out in the next read
+// step and is dropped on close. A refused rate is ignored on an open port and refuses an open.
+TEST_F(SerialReading, OpenedPortQueueAndRefusedRates) {
   ReceiverSimulator& receiver = Plug(4800, 2);
   uint8_t byte = 'x';
   EXPECT_FALSE(Reader->Queue(&byte, 1)) << "nothing to queue for without a port";
   EXPECT_EQ(Reader->GetError().Code, 0);
-  ASSERT_TRUE(Reader->Open(2, 4800));
+  ASSERT_TRUE(Reader->Open(2, 4800)) << Reader->GetError().Message;
+  EXPECT_FALSE(Reader->IsValid());
+  EXPECT_EQ(Reader->TakeSentence(), nullptr) << "nothing found, nothing to take";
   const std::string big(3000, 'a');
   EXPECT_TRUE(Reader->Queue(reinterpret_cast<const uint8_t*>(big.data()), 3000));
   EXPECT_EQ(Reader->QueuedBytes(), 3000) << "one call is queued whole";
@@ -140,12 +103,23 @@ TEST_F(SerialReading, WriteQueueTakesWholeCallsWhileOpenAndDiscardsBeyond2048) {
   EXPECT_EQ(Reader->QueuedBytes(), 2049) << "2048 queued bytes are not yet too many";
   receiver.Start();
   EXPECT_EQ(Reader->Poll(Stop.Get(), 0), PollFound);  // the read step sends it all in one go
+  EXPECT_TRUE(Reader->IsValid());
   ASSERT_TRUE(receiver.WaitForWritten(2049, 10000));
   EXPECT_EQ(receiver.Written(), tail->Chars() + exact + "x");
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Reader->Poll(Stop.Get(), 0), PollSentence);
+    EXPECT_TRUE(TakesASentSentence(*Reader, receiver));
+  }
+  Reader->SetRate(0);
+  EXPECT_EQ(Reader->GetBaudRate() * 100 + Reader->GetError().Code, 480000) << "ignored, unreported";
   EXPECT_TRUE(Reader->Queue(&byte, 1));
   Reader->Close();
   EXPECT_EQ(Reader->QueuedBytes(), 0) << "closing discards the queue";
   EXPECT_FALSE(Reader->Queue(&byte, 1));
+  auto second = MakeRef<SerialReader>();
+  EXPECT_FALSE(second->Open(2, 0));
+  EXPECT_STREQ(second->GetError().Message, "Unknown baudrate!");
+  EXPECT_TRUE(Reader->Open(2, 4800)) << "the refused open kept the port";
 }
 
 }  // namespace

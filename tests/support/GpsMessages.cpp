@@ -14,8 +14,6 @@ velmira::Ref<velmira::NmeaSentence> Sentence(const std::string& body) {
       new velmira::Text(text.c_str(), static_cast<int>(text.size()))));
 }
 
-std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
 std::string Narrow(BSTR text) { return std::string(text, text + SysStringLen(text)); }
 
 void DeleteCarried(const VmMsg& m) {
@@ -32,22 +30,18 @@ void DeleteCarried(const VmMsg& m) {
   }
 }
 
-void DeleteAll(const std::vector<VmMsg>& messages) {
-  for (const VmMsg& m : messages) DeleteCarried(m);
-}
+namespace {
 
-std::vector<VmMsg> Drain(HWND window, int32_t waitMs) {
-  std::vector<VmMsg> out;
-  VmMsg m;
-  while (VmWindow_GetMessage(window, &m, waitMs) == 1) out.push_back(m);
-  return out;
-}
-
-std::vector<uintptr_t> Kinds(const std::vector<VmMsg>& messages) {
+// The kinds of every message queued now, in order; the objects they carry are deleted.
+std::vector<uintptr_t> DeleteQueued(HWND window) {
   std::vector<uintptr_t> kinds;
-  for (const VmMsg& m : messages) kinds.push_back(m.wParam);
+  for (VmMsg m; VmWindow_GetMessage(window, &m, 0) == 1; DeleteCarried(m)) {
+    kinds.push_back(m.wParam);
+  }
   return kinds;
 }
+
+}  // namespace
 
 ParserWindow::ParserWindow() : Parser(NmeaParser_New()), Window(VmWindow_New(nullptr, 0, 0, 1, 1)) {
   NmeaParser_SetCallbackHWND(Parser, Window);
@@ -56,8 +50,12 @@ ParserWindow::ParserWindow() : Parser(NmeaParser_New()), Window(VmWindow_New(nul
 ParserWindow::~ParserWindow() {
   NmeaParser_Delete(Parser);  // stops the reader thread if a test left it running
   NmeaParser_SetCallbackHWND(nullptr, nullptr);
-  DeleteAll(Drain(Window));
+  DeleteQueued(Window);
   VmWindow_Delete(Window);
+}
+
+void ParserWindow::Parse(const std::string& text) {
+  NmeaParser_Parse(Parser, std::u16string(text.begin(), text.end()).c_str());
 }
 
 void ParserWindow::Enable(int16_t port, int32_t rate) {
@@ -71,10 +69,6 @@ std::string ParserWindow::Error() const {
   return std::to_string(ErrNum()) + (text.empty() ? "" : " " + text);
 }
 
-std::vector<uintptr_t> ParserWindow::Posted() {
-  const std::vector<VmMsg> m = Drain(Window);
-  DeleteAll(m);
-  return Kinds(m);
-}
+std::vector<uintptr_t> ParserWindow::Posted() { return DeleteQueued(Window); }
 
 }  // namespace testsupport

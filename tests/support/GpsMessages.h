@@ -19,22 +19,16 @@ namespace testsupport {
 std::string Line(const std::string& body);
 // A sentence object holding "$" + body + "*hh".
 velmira::Ref<velmira::NmeaSentence> Sentence(const std::string& body);
-// UTF-16 copy of narrow text, and the low bytes of a wide string (empty for null).
-std::u16string Wide(const std::string& text);
+// The low bytes of a wide string (empty for null).
 std::string Narrow(BSTR text);
-
 // Deletes the object a message 1125 carries, through the family its kind names.
 void DeleteCarried(const VmMsg& m);
-void DeleteAll(const std::vector<VmMsg>& messages);
-// Every message queued now (or arriving within waitMs of the last one), in order.
-std::vector<VmMsg> Drain(HWND window, int32_t waitMs = 0);
-std::vector<uintptr_t> Kinds(const std::vector<VmMsg>& messages);
 
 // A parser with a window of its own as the callback window; both go with the object.
 struct ParserWindow {
   ParserWindow();
   ~ParserWindow();
-  void Parse(const std::string& text) { NmeaParser_Parse(Parser, Wide(text).c_str()); }
+  void Parse(const std::string& text);
   void Enable(int16_t port, int32_t rate);  // sets port and rate, then enables the port
   int16_t ErrNum() const { return Error_ErrNum(NmeaParser_GetErrHandle(Parser)); }
   // The error record as "<number> <description>", or "0" after success.

@@ -131,22 +131,15 @@ bool ReceiverSimulator::ReadLineSettings(LineSettings* out) const {
   out->Parity = (t.c_cflag & PARENB) != 0;
   out->TwoStopBits = (t.c_cflag & CSTOPB) != 0;
   const std::pair<bool, const char*> flags[] = {
-      {(t.c_lflag & ICANON) != 0, "canonical"},
-      {(t.c_lflag & (ECHO | ECHONL)) != 0, "echo"},
-      {(t.c_lflag & ISIG) != 0, "signals"},
-      {(t.c_oflag & OPOST) != 0, "output-processing"},
+      {(t.c_lflag & ICANON) != 0, "canonical"}, {(t.c_lflag & (ECHO | ECHONL)) != 0, "echo"},
+      {(t.c_lflag & ISIG) != 0, "signals"}, {(t.c_oflag & OPOST) != 0, "output-processing"},
       {(t.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP)) != 0, "input-translation"},
-      {(t.c_cflag & CRTSCTS) != 0, "hardware-flow"},
+      {(t.c_cflag & CRTSCTS) != 0, "hardware-flow"}, {(t.c_cflag & CREAD) == 0, "no-receiver"},
       {(t.c_iflag & (IXON | IXOFF)) != 0, "software-flow"},
-      {(t.c_cflag & CREAD) == 0, "no-receiver"},
       {(t.c_cflag & CLOCAL) == 0, "modem-lines"}};
   out->NotRaw.clear();
   for (auto [set, name] : flags) out->NotRaw += set ? std::string(" ") + name : "";
   return true;
-}
-
-bool ReceiverSimulator::WaitUntilDrained(int timeoutMs) const {
-  return WaitFor(timeoutMs, [this] { return Queue.empty() && !Generate; });
 }
 
 bool ReceiverSimulator::WaitForRate(uint32_t rate, int timeoutMs) const {

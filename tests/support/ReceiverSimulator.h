@@ -53,9 +53,8 @@ class ReceiverSimulator {
   std::string Written() const { return Locked(WrittenBytes); }  // all the library wrote
   // Bytes the pseudo-terminal would not take because nobody read them.
   int64_t OverrunBytes() const { return Locked(Overrun); }
-  // Each waits up to timeoutMs until nothing given is left to send, the line has been set to
-  // the rate, or that many bytes have been written.
-  bool WaitUntilDrained(int timeoutMs) const;
+  // Each waits up to timeoutMs until the line has been set to the rate, or that many bytes
+  // have been written.
   bool WaitForRate(uint32_t rate, int timeoutMs) const;
   bool WaitForWritten(size_t bytes, int timeoutMs) const;
 

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,25 +24,20 @@ std::string TempFile(const std::string& name, const std::string& text) {
 }
 
 ToolResult RunTool(const std::string& args, const std::string& input) {
+  const auto slurp = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
   // The program sits in the build directory, one level above the test programs.
   const auto program =
       std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "velmira";
-  const std::string in = TempFile("stdin", input), err = in + ".err";
-  const std::string command = program.string() + " " + args + " < " + in + " 2>" + err;
-  ToolResult r;
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
-    const int status = pclose(pipe);
-    r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::ifstream errors(err);
-  r.Errors.assign(std::istreambuf_iterator<char>(errors), {});
-  std::remove(in.c_str());
-  std::remove(err.c_str());
-  std::istringstream lines(out);
+  const std::string in = TempFile("stdin", input), out = in + ".out", err = in + ".err";
+  const int status =
+      std::system((program.string() + " " + args + " <" + in + " >" + out + " 2>" + err).c_str());
+  ToolResult r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, {}, slurp(err)};
+  std::istringstream lines(slurp(out));
   for (std::string line; std::getline(lines, line);) r.Lines.push_back(line);
+  for (const std::string& file : {in, out, err}) std::remove(file.c_str());
   return r;
 }
 
