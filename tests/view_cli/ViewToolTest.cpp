@@ -138,19 +138,16 @@ class SameView {
 // The fixes of a log as the library decodes them.
 std::vector<VmPosition*> Fixes(const std::string& path) {
   std::vector<VmPosition*> fixes;
-  HWND queue = VmWindow_New(nullptr, 0, 0, 0, 0);
-  VmNmeaParser* parser = NmeaParser_New();
-  NmeaParser_SetCallbackHWND(parser, queue);
+  testsupport::ParserWindow pw;
   std::ifstream in(path, std::ios::binary);
   for (std::string line; std::getline(in, line);) {
-    NmeaParser_Parse(parser, testsupport::Wide(line + "\n").c_str());
-    for (const VmMsg& m : testsupport::Drain(queue)) {
+    pw.Parse(line + "\n");
+    VmMsg m;
+    while (VmWindow_GetMessage(pw.Window, &m, 0)) {
       if (m.wParam == 5) fixes.push_back(GpsFix_GetPosition(reinterpret_cast<VmGpsFix*>(m.lParam)));
       testsupport::DeleteCarried(m);
     }
   }
-  NmeaParser_Delete(parser);
-  VmWindow_Delete(queue);
   return fixes;
 }
 
