@@ -1,15 +1,17 @@
 // A drawing surface over a window, with a patterned view bitmap whose every pixel is known, so
 // tests can tell which pixels a drawing call changed. Every drawing call made through Draw is
-// checked to give back all the platform objects it made.
+// checked to give back all the platform objects it made. Pens and brushes of a colour, and a
+// map whose view pixels are exact positions.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <type_traits>
 
 #include "maps/Bitmap.h"
-#include "platform/Gdi.h"
-#include "platform/Windows.h"
+#include "maps/Map.h"
+#include "support/WindowCanvas.h"
 #include "view/DrawSurface.h"
 
 namespace velmira::drawing {
@@ -19,37 +21,24 @@ inline platform::COLORREF Background(int32_t x, int32_t y) {
   return platform::RGB(static_cast<uint8_t>(40 + x * 3), static_cast<uint8_t>(30 + y * 5), 77);
 }
 
-class Canvas {
+class Canvas : public testsupport::WindowCanvas {
  public:
-  static constexpr int32_t Width = 80;
-  static constexpr int32_t Height = 60;
+  static constexpr int32_t Width = 80, Height = 60;
 
   // withView false: the surface has a target but no rendered view yet.
-  explicit Canvas(bool withView = true)
-      : Window(platform::CreateWindowObject(nullptr, 0, 0, Width, Height)),
-        Dc(platform::GetDC(Window)),
-        Surface(MakeRef<DrawSurface>()) {
+  explicit Canvas(bool withView = true) : WindowCanvas(Width, Height), Surface(MakeRef<DrawSurface>()) {
     Surface->SetTarget(Dc);
     Surface->SetClip(MakeRef<Rect>(0, 0, Width, Height).Get());
     Surface->SetOrigin(MakeRef<Point>(0, 0).Get());
     if (!withView) return;
     Ref<Bitmap> view = MakeRef<Bitmap>();
     view->Create(Width, Height, 24);
-    for (int32_t y = 0; y < Height; ++y) {
-      uint8_t* row = view->Row(Height - 1 - y);  // rows are bottom-up
-      for (int32_t x = 0; x < Width; ++x) {
-        platform::COLORREF c = Background(x, y);
-        row[3 * x] = static_cast<uint8_t>(c >> 16);
-        row[3 * x + 1] = static_cast<uint8_t>(c >> 8);
-        row[3 * x + 2] = static_cast<uint8_t>(c);
-      }
+    for (int32_t i = 0; i < Width * Height; ++i) {
+      uint8_t* p = view->Row(Height - 1 - i / Width) + 3 * (i % Width);  // rows are bottom-up
+      const platform::COLORREF c = Background(i % Width, i / Width);
+      p[0] = static_cast<uint8_t>(c >> 16), p[1] = static_cast<uint8_t>(c >> 8), p[2] = static_cast<uint8_t>(c);
     }
     Surface->SetBitmap(view.Get());
-  }
-  ~Canvas() {
-    Surface.Reset();
-    platform::ReleaseDC(Window, Dc);
-    platform::DestroyWindow(Window);
   }
 
   // Runs one drawing call and checks that it deleted every platform object it created.
@@ -58,22 +47,39 @@ class Canvas {
     call(*Surface);
     EXPECT_EQ(platform::CountGdiObjects().Total(), before) << "a drawing object was left behind";
   }
+  // Presents the surface into the window, whose pixels Pixel then reads.
+  void Show() { Surface->Present(); }
+  bool Untouched(int32_t x, int32_t y) const { return Pixel(x, y) == Background(x, y); }
 
-  // Presents the surface into the window, whose pixels At then reads.
-  void Show() {
-    Surface->Present();
-    ASSERT_TRUE(platform::GetWindowSurface(Window, &Pixels));
-  }
-  platform::COLORREF At(int32_t x, int32_t y) const {
-    const uint8_t* p = Pixels.Bits + static_cast<ptrdiff_t>(y) * Pixels.Stride + 4 * x;
-    return platform::RGB(p[2], p[1], p[0]);
-  }
-  bool Untouched(int32_t x, int32_t y) const { return At(x, y) == Background(x, y); }
-
-  HWND Window;
-  HDC Dc;
-  Ref<DrawSurface> Surface;
-  platform::Surface Pixels{};
+  Ref<DrawSurface> Surface;  // goes before the window's context
 };
+
+// A pen of the width, or a brush (opaque unless the width is 0), of the colour.
+template <class T>
+Ref<T> Paint(platform::COLORREF colour, int16_t width = 1) {
+  Ref<T> a = MakeRef<T>();
+  a->Red = colour & 0xFF, a->Green = colour >> 8 & 0xFF, a->Blue = colour >> 16 & 0xFF;
+  if constexpr (std::is_same_v<T, Pen>) a->SetWidth(width);
+  if constexpr (std::is_same_v<T, Brush>) a->Transparent = width == 0;
+  return a;
+}
+
+inline Ref<Position> At(int32_t x, int32_t y) {
+  Ref<Position> p = MakeRef<Position>();
+  p->SetLongitudeRads(x / 1024.0);
+  p->SetLatitudeRads(y / 1024.0);
+  return p;
+}
+
+// A map on which view pixel (x, y) is At(x, y), the position (x / 1024, y / 1024) in radians:
+// one calibration pair at pixel (1024, 1024), so every conversion is exact in binary. Its view
+// starts at view pixel (0, 0).
+inline Ref<Map> PixelMap() {
+  Ref<Map> map = MakeRef<Map>();
+  Point pixel(1024, 1024);
+  map->SetScale(At(1024, 1024).Get(), &pixel, nullptr, nullptr, nullptr, nullptr);
+  Ref<Bitmap>::Adopt(map->Render(*Ref<Rect>::Adopt(map->TileRect(0, 0, 256, 256))));
+  return map;
+}
 
 }  // namespace velmira::drawing

@@ -1,6 +1,7 @@
-// Layers against a small model of named, ordered lists: a random run of every operation that
-// changes layers or their objects, with order, active layer, lookups, walks and the changed
-// flags compared after each step.
+// Layers, and the object lists they are made of, against a small model of named, ordered
+// lists: a random run of every operation that changes layers or their objects, some objects
+// sharing an ID, with order, active layer, lookups, walks, the changed flags and every
+// object's references compared after each step.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,34 +15,50 @@
 namespace velmira {
 namespace {
 
-struct ModelLayer { std::string Name; bool Enabled = true; std::vector<uint32_t> Ids; };
+struct ModelLayer { std::string Name; bool Enabled = true; std::vector<Point*> Objects; };
 
-// The list's insertion rule: index < 0 or past the end appends; 0 and 1 put first.
+// The lists' insertion rule: index < 0 or past the end appends; 0 and 1 put first.
 template <class T>
 void ModelInsert(std::vector<T>& list, T value, int32_t index) {
   const auto size = static_cast<int32_t>(list.size());
   list.insert(list.begin() + (index < 0 || index > size ? size : std::max(index, 1) - 1), value);
 }
 
+// The first object with the ID, the one nearer the head.
+auto FirstWith(std::vector<Point*>& objects, uint32_t id) {
+  return std::find_if(objects.begin(), objects.end(), [id](Point* o) { return o->GetID() == id; });
+}
+
 struct Model {
   std::vector<ModelLayer> Layers{{"_main", true, {}}};
+  std::vector<ModelLayer> Gone;  // deleted, still held by the test
   std::string Active = "_main";
   bool Changed = false;
 
   // The last layer that has the name, or holds the ID; -1 for none.
-  int Find(const std::string& name, uint32_t id = 0) const {
+  int Find(const std::string& name, uint32_t id = 0) {
     for (int i = static_cast<int>(Layers.size()) - 1; i >= 0; --i) {
-      if (id != 0 ? std::count(Layers[i].Ids.begin(), Layers[i].Ids.end(), id) > 0 : !name.empty() && Layers[i].Name == name) return i;
+      if (id != 0 ? FirstWith(Layers[i].Objects, id) != Layers[i].Objects.end() : Layers[i].Name == name) return i;
     }
     return -1;
   }
   std::vector<uint32_t> Walk(bool forward, bool visibleOnly) const {
     std::vector<uint32_t> out;
     for (const ModelLayer& layer : Layers) {
-      if (layer.Enabled || !visibleOnly) out.insert(out.end(), layer.Ids.begin(), layer.Ids.end());
+      for (Point* o : layer.Objects) {
+        if (layer.Enabled || !visibleOnly) out.push_back(o->GetID());
+      }
     }
     if (!forward) std::reverse(out.begin(), out.end());
     return out;
+  }
+  // The lists' references to the object.
+  long Held(Point* object) const {
+    long n = 0;
+    for (const auto* set : {&Layers, &Gone}) {
+      for (const ModelLayer& layer : *set) n += std::count(layer.Objects.begin(), layer.Objects.end(), object);
+    }
+    return n;
   }
 };
 
@@ -53,22 +70,25 @@ std::vector<uint32_t> Walk(Layers& layers, Step first, Step next) {
   return out;
 }
 
-void ExpectSame(Layers& layers, const Model& model) {
+void ExpectSame(Layers& layers, const Model& model, const std::vector<Ref<Point>>& objects) {
   ASSERT_EQ(layers.Count(), static_cast<int32_t>(model.Layers.size()));
   for (int i = 0; i < layers.Count(); ++i) {
-    Ref<Layer> layer = layers.FindLayer(Text(model.Layers[i].Name.c_str()));
-    ASSERT_TRUE(layer) << model.Layers[i].Name;
+    const ModelLayer& m = model.Layers[i];
+    Ref<Layer> layer = layers.FindLayer(Text(m.Name.c_str()));
+    ASSERT_TRUE(layer) << m.Name;
     EXPECT_EQ(layers.GetIndex(layer.Get()), i + 1);
-    std::vector<uint32_t> ids;
-    for (int32_t k = 1; k <= layer->Objects().Count(); ++k) ids.push_back(layer->Objects().IdAt(k));
-    EXPECT_EQ(ids, model.Layers[i].Ids) << "objects of " << model.Layers[i].Name;
-    EXPECT_EQ(layer->IsEnabled(), model.Layers[i].Enabled);
+    std::vector<uint32_t> ids, want;
+    for (int32_t k = 0; k <= layer->Objects().Count() + 1; ++k) ids.push_back(layer->Objects().IdAt(k));
+    for (Point* o : m.Objects) want.push_back(o->GetID());
+    want.insert(want.begin(), 0), want.push_back(0);  // nothing at 0 or past the end
+    EXPECT_TRUE(ids == want && layer->IsEnabled() == m.Enabled) << m.Name;
   }
   EXPECT_STREQ(layers.GetActive()->GetName().Chars(), model.Active.c_str());
   EXPECT_EQ(layers.IsChanged(), model.Changed);
   EXPECT_EQ(Walk(layers, &Layers::FirstVisibleObject, &Layers::NextVisibleObject), model.Walk(true, true));
   EXPECT_EQ(Walk(layers, &Layers::LastVisibleObject, &Layers::PrevVisibleObject), model.Walk(false, true));
   EXPECT_EQ(Walk(layers, &Layers::LastObject, &Layers::PrevObject), model.Walk(false, false));
+  for (const Ref<Point>& o : objects) ASSERT_EQ(o->RefCount(), 1u + model.Held(o.Get())) << "one reference a node";
 }
 
 TEST(Layers, RandomRunMatchesModel) {
@@ -97,20 +117,17 @@ TEST(Layers, RandomRunMatchesModel) {
         if (model.Find(name) < 0) model.Layers.push_back({name, true, {}});
         model.Active = name;
       }
-    } else if (op == 2 && !deleted.empty() && pick(4) == 0) {
-      // A deleted layer again: nothing to remove, but its name still decides the active layer.
-      Layer* stale = deleted[pick(static_cast<int>(deleted.size()))].Get();
-      layers.DeleteLayer(stale);
-      model.Changed = true;
-      if (stale->GetName().Chars() == model.Active) model.Active = "_main";
     } else if (op == 2) {
-      layers.DeleteLayer(layer.Get());
+      // Sometimes a deleted layer again: nothing to remove, but its name still decides the
+      // active layer.
+      const bool stale = !deleted.empty() && pick(4) == 0;
+      Ref<Layer> gone = stale ? deleted[pick(static_cast<int>(deleted.size()))] : layer;
+      layers.DeleteLayer(gone.Get());
       model.Changed = true;
-      if (m.Name != "_main") deleted.push_back(layer);
-      if (m.Name == "_main") {
-        m.Ids.clear();
-      } else {
-        if (m.Name == model.Active) model.Active = "_main";
+      if (gone->GetName().Chars() == model.Active) model.Active = "_main";
+      if (!stale && m.Name == "_main") m.Objects.clear();
+      if (!stale && m.Name != "_main") {
+        deleted.push_back(layer), model.Gone.push_back(m);
         model.Layers.erase(model.Layers.begin() + at);
       }
     } else if (op == 3) {
@@ -122,26 +139,31 @@ TEST(Layers, RandomRunMatchesModel) {
         ModelInsert(model.Layers, moved, to);
       }
       model.Changed |= to != at + 1;
-    } else if (op <= 5) {
+    } else if (op <= 5) {  // a new object, sometimes taking the ID of one beside it; sometimes none
+      std::vector<Point*>& active = model.Layers[model.Find(model.Active)].Objects;
       objects.push_back(MakeRef<Point>());
-      layers.AddObject(objects.back().Get());
-      model.Layers[model.Find(model.Active)].Ids.push_back(objects.back()->GetID());
+      if (!active.empty() && pick(3) == 0) objects.back()->SetID(active[pick(static_cast<int>(active.size()))]->GetID());
+      const bool none = pick(20) == 0;
+      layers.AddObject(none ? nullptr : objects.back().Get());
+      if (!none) active.push_back(objects.back().Get());
     } else if (op == 6 && !objects.empty()) {
-      Point* object = objects[pick(static_cast<int>(objects.size()))].Get();
+      // By ID: the first object with it in the last layer that holds it.
+      Point* object = !m.Objects.empty() && pick(2) ? m.Objects[pick(static_cast<int>(m.Objects.size()))]
+                                                    : objects[pick(static_cast<int>(objects.size()))].Get();
       const uint32_t id = object->GetID();
       const int h = model.Find({}, id);
-      std::vector<uint32_t>* ids = h < 0 ? nullptr : &model.Layers[h].Ids;
-      EXPECT_EQ(layers.IndexOfObject(*object), ids ? std::find(ids->begin(), ids->end(), id) - ids->begin() + 1 : 0);
-      EXPECT_EQ(layers.FindObject(id).Get(), ids ? object : nullptr);
-      const int32_t to = index(ids ? ids->size() : 0);
+      std::vector<Point*>* in = h < 0 ? nullptr : &model.Layers[h].Objects;
+      EXPECT_EQ(layers.IndexOfObject(*object), in ? FirstWith(*in, id) - in->begin() + 1 : 0);
+      EXPECT_EQ(layers.FindObject(id).Get(), in ? *FirstWith(*in, id) : nullptr);
+      const int32_t to = index(in ? in->size() : 0);
       const bool move = pick(2) == 0;
       if (move) {
-        EXPECT_EQ(layers.MoveObject(object, to), ids != nullptr);
+        EXPECT_EQ(layers.MoveObject(object, to), in != nullptr);
       } else {
         layers.RemoveObject(*object);
       }
-      if (ids) std::erase(*ids, id);
-      if (ids && move) ModelInsert(*ids, id, to);
+      if (in) in->erase(FirstWith(*in, id));
+      if (in && move) ModelInsert(*in, object, to);
     } else if (op == 7) {
       const bool enabled = pick(2) == 0;
       layer->SetEnabled(enabled);
@@ -151,7 +173,7 @@ TEST(Layers, RandomRunMatchesModel) {
       layers.SetChanged(false);
       model.Changed = false;
     }
-    ASSERT_NO_FATAL_FAILURE(ExpectSame(layers, model)) << "after step " << step;
+    ASSERT_NO_FATAL_FAILURE(ExpectSame(layers, model, objects)) << "after step " << step;
   }
 }
 

@@ -1,7 +1,7 @@
-// Helpers of the viewer's tests. Map library files are put together from pieces: the header
-// chunk, maps and icons written by the map library writer, and raw chunks with any size, so
-// damaged and hostile files are built the same way as good ones. Pictures follow small models
-// that the tests predict pixels from.
+// Map library files put together from pieces: the header chunk, maps and icons written by the
+// map library writer, and raw chunks with any size, so damaged and hostile files are built the
+// same way as good ones. Map and icon pictures follow small models that tests predict pixels
+// from.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "MapLibWriter.h"
-#include "geo/Position.h"
-#include "view/Viewer.h"
 
 namespace velmira::testfiles {
 
@@ -31,7 +29,8 @@ Bytes Header(uint16_t major = 1, uint16_t minor = 0, int32_t size = 4);
 Bytes Chunk(const char (&tag)[5], int32_t size, const Bytes& data = {});
 // A map chunk and its tiles; versionMajor patches the record's version.
 Bytes MapChunks(const maplib::MapFields& fields, int seed, uint16_t versionMajor = 1);
-// A small map calibrated in longitude and latitude on WGS 84, 1e-5 radians per pixel.
+// A small map calibrated in longitude and latitude on WGS 84, 1e-5 radians per pixel from
+// (0.1, 0.9) radians at its top-left corner.
 maplib::MapFields SmallMap(const std::string& name, int32_t width, int32_t height);
 // An icon chunk and its picture; transparent: index 0 is the key colour.
 Bytes IconChunks(const std::string& name, int32_t width, int32_t height, bool transparent);
@@ -43,26 +42,5 @@ struct TempFiles {
   std::string Write(const Bytes& content);
   std::vector<std::string> Paths;
 };
-
-// A position whose view pixel at zoom 1 without rotation is (x, y) on a SmallMap: the middle
-// of the pixel, so that truncation cannot land on its neighbour.
-inline Ref<Position> PositionAt(double x, double y) {
-  auto position = MakeRef<Position>();
-  position->SetLongitudeRads(0.1 + 1e-5 * (x + 0.5));
-  position->SetLatitudeRads(0.9 - 1e-5 * (y + 0.5));
-  return position;
-}
-
-// An overlay object the viewer made, as its own class.
-template <class T>
-Ref<T> As(Ref<MapObject> object) {
-  return Ref<T>::Adopt(static_cast<T*>(object.Detach()));
-}
-
-inline Ref<Viewer> OpenViewer(TempFiles& files, const Bytes& content) {
-  auto viewer = MakeRef<Viewer>();
-  viewer->Open(MakeRef<Text>(files.Write(content).c_str()).Get());
-  return viewer;
-}
 
 }  // namespace velmira::testfiles

@@ -1,4 +1,4 @@
-#include "ViewerTesting.h"
+#include "support/MapFiles.h"
 
 #include <unistd.h>
 
@@ -12,7 +12,7 @@ namespace {
 
 std::string ScratchPath() {
   static int counter = 0;
-  return std::filesystem::temp_directory_path() / ("velmira_viewer_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+  return std::filesystem::temp_directory_path() / ("velmira_mapfile_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
 }
 
 // Runs the writer on a scratch file and returns what it wrote after its header chunk.

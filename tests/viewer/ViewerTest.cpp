@@ -1,0 +1,310 @@
+// The viewer: the current map, zoom limits and rotation normalisation against a reference,
+// objects following the map, the hit-test stack over layers, and Viewer_OnDraw end to end into
+// windows, read back pixel by pixel. (Icons over the map: the C client, tests/abi/viewer_client.c.)
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "geo/Position.h"
+#include "support/MapFiles.h"
+#include "support/WindowCanvas.h"
+#include "view/Rectangle.h"
+#include "view/Viewer.h"
+
+namespace velmira {
+namespace {
+
+using namespace testfiles;
+using platform::COLORREF;
+
+// A position whose view pixel at zoom 1 without rotation is (x, y) on a SmallMap: the middle
+// of the pixel, so that truncation cannot land on its neighbour.
+Ref<Position> PositionAt(double x, double y) {
+  auto position = MakeRef<Position>();
+  position->SetLongitudeRads(0.1 + 1e-5 * (x + 0.5));
+  position->SetLatitudeRads(0.9 - 1e-5 * (y + 0.5));
+  return position;
+}
+
+// An overlay object the viewer made, as its own class.
+template <class T>
+Ref<T> As(Ref<MapObject> object) {
+  return Ref<T>::Adopt(static_cast<T*>(object.Detach()));
+}
+
+Ref<Viewer> OpenViewer(TempFiles& files, const Bytes& content) {
+  auto viewer = MakeRef<Viewer>();
+  viewer->Open(MakeRef<Text>(files.Write(content).c_str()).Get());
+  return viewer;
+}
+
+std::string NameOf(Map* map) { return map ? Ref<Text>::Adopt(map->GetName())->Chars() : "(none)"; }
+
+TEST(ViewerMaps, ActiveMapDataSelectsAndCreates) {
+  struct Step { const char* name; int16_t code; const char* current; int32_t maps; };
+  auto run = [](Viewer& viewer, std::initializer_list<Step> steps) {
+    for (const Step& step : steps) {
+      Ref<Map> got = viewer.ActiveMapData(Text(step.name));
+      EXPECT_EQ(viewer.GetError().Code, step.code) << step.name;
+      EXPECT_STREQ(viewer.GetError().Message, step.code ? "No maps loaded or created" : nullptr) << step.name;
+      EXPECT_EQ(got.Get(), step.code == 0 ? viewer.GetMap() : nullptr) << step.name;
+      EXPECT_EQ(NameOf(viewer.GetMap()), step.current) << step.name;
+      EXPECT_EQ(viewer.GetMapLib()->GetMapCount(), step.maps) << step.name;
+    }
+  };
+  // A new viewer has no library: the reserved names fail and open nothing, others make one.
+  Viewer fresh;
+  fresh.ActiveMapData(Text("_active"));
+  EXPECT_TRUE(fresh.GetError().Code == errors::MapLibNotOpen && !fresh.GetLayers());
+  run(fresh, {{"_main", errors::MapLibNotOpen, "(none)", 0}, {"made", 0, "made", 1}, {"_active", 0, "made", 1}});
+
+  TempFiles files;
+  Ref<Viewer> viewer = OpenViewer(files, Join({Header(), MapChunks(SmallMap("m1", 300, 200), 1), MapChunks(SmallMap("m2", 50, 50), 2)}));
+  ASSERT_EQ(viewer->GetError().Code, 0);
+  EXPECT_EQ(NameOf(viewer->GetMap()), "m1") << "opening makes the first map current";
+  run(*viewer, {{"m2", 0, "m2", 2}, {"_active", 0, "m2", 2}, {"_main", 0, "m1", 2}, {"new", 0, "new", 3},
+                {"new", 0, "new", 3}, {"", 0, "", 4}, {"m2", 0, "m2", 4}});
+  run(*OpenViewer(files, Header()), {{"_active", errors::MapLibNotOpen, "(none)", 0}, {"_main", errors::MapLibNotOpen, "(none)", 0}});
+}
+
+TEST(ViewerMaps, ZoomLimitsAndRotationNormalisation) {
+  Viewer viewer;
+  viewer.ActiveMapData(Text("m"));
+  Map& map = *viewer.GetMap();
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = INFINITY;
+  for (double z : {0.1, 10.0, 2.5, 0.09, 10.5, -1.0, nan, inf, 1.0}) {
+    const double before = viewer.GetZoom();
+    const bool accepted = z >= 0.1 && z <= 10.0;
+    viewer.SetZoom(z);
+    EXPECT_STREQ(viewer.GetError().Message, accepted ? nullptr : "Invalid Zoom value") << z;
+    EXPECT_EQ(viewer.GetZoom(), accepted ? z : before) << z;
+    EXPECT_EQ(map.GetZoom(), static_cast<float>(viewer.GetZoom()));
+  }
+  // The map's working rotation is the angle reduced to -180 .. 180 degrees; the viewer reads
+  // back exactly what was set.
+  for (double degrees : {0.0, 450.0, -190.0, 180.0, -180.0, 190.0, 720.0, -540.0, 359.9, 1e5, -33333.3}) {
+    viewer.SetRotation(degrees);
+    double reduced = std::fmod(degrees, 360.0);
+    reduced += reduced > 180.0 ? -360.0 : reduced < -180.0 ? 360.0 : 0.0;
+    EXPECT_EQ(viewer.GetError().Code, 0);
+    EXPECT_EQ(viewer.GetRotation(), degrees);
+    EXPECT_NEAR(map.GetRotation(), reduced * M_PI / 180.0, 2e-6 * (1 + std::abs(degrees) / 360)) << degrees;
+  }
+  viewer.SetRotation(nan);
+  EXPECT_EQ(viewer.GetError().Code, errors::InvalidArgument);
+  viewer.SetRotation(-inf);
+  EXPECT_EQ(viewer.GetRotation(), -33333.3) << "no direction, no change";
+}
+
+TEST(ViewerObjects, ObjectsFollowMapsZoomAndRotationAtTheNextConversion) {
+  TempFiles files;
+  maplib::MapFields coarse = SmallMap("coarse", 100, 100);
+  coarse.UPerX *= 2, coarse.VPerY *= 2;  // half the pixels for the same ground
+  Ref<Viewer> viewer = OpenViewer(files, Join({Header(), MapChunks(SmallMap("fine", 300, 300), 1), MapChunks(coarse, 2)}));
+  Ref<Rectangle> box = As<Rectangle>(viewer->NewObject(MapObject::RectangleType));
+  box->SetPosition1(PositionAt(40, 60).Get());
+  box->SetPosition2(PositionAt(80, 100).Get());
+  auto corners = [&] { return std::vector<int32_t>{box->GetLeft(), box->GetTop(), box->GetWidth(), box->GetHeight()}; };
+  EXPECT_EQ(corners(), (std::vector<int32_t>{40, 60, 40, 40}));
+
+  viewer->ActiveMapData(Text("coarse"));
+  EXPECT_EQ(box->GetMap(), viewer->GetMap()) << "a new current map goes to every object";
+  EXPECT_EQ(corners(), (std::vector<int32_t>{20, 30, 20, 20}));
+
+  viewer->SetZoom(2);
+  EXPECT_EQ(corners(), (std::vector<int32_t>{20, 30, 20, 20})) << "placed again only when asked";
+  Ref<Point> centre = viewer->Position2Point(PositionAt(80, 80).Get());
+  EXPECT_EQ(corners(), (std::vector<int32_t>{40, 60, 40, 40}));
+  EXPECT_EQ(centre->X, 80);
+
+  viewer->SetRotation(90);
+  viewer->Point2Position(centre.Get());
+  // A quarter turn puts map pixel (x, y) at view pixel (y, -x) before the zoom of 2.
+  EXPECT_EQ(corners(), (std::vector<int32_t>{60, -80, 40, 40}));
+}
+
+// The walk itself over layers and their flags is the layers' model's (LayersTest); here the
+// viewer's hit tests on it.
+TEST(ViewerObjects, HitTestsWalkDownTheStackOfEnabledLayers) {
+  TempFiles files;
+  Ref<Viewer> viewer = OpenViewer(files, Join({Header(), MapChunks(SmallMap("m", 20, 20), 1)}));
+  auto place = [&](const char* layer, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    viewer->ActiveLayer(Text(layer));
+    Ref<Rectangle> r = As<Rectangle>(viewer->NewObject(MapObject::RectangleType));
+    r->SetPosition1(PositionAt(x0, y0).Get());
+    r->SetPosition2(PositionAt(x1, y1).Get());
+    return r;
+  };
+  Ref<Rectangle> low = place("_main", 0, 0, 100, 100), mid = place("_main", 50, 50, 150, 150);
+  Ref<Rectangle> top = place("upper", 90, 90, 120, 120), aside = place("upper", 300, 300, 320, 320);
+  Ref<Position> spot = PositionAt(95, 95);
+  auto stack = [&] {
+    std::vector<MapObject*> found;
+    for (Ref<MapObject> o = viewer->GetByPosition(spot.Get(), nullptr); o; o = viewer->GetByPosition(spot.Get(), o.Get())) {
+      found.push_back(o.Get());
+    }
+    return found;
+  };
+  EXPECT_EQ(stack(), (std::vector<MapObject*>{top.Get(), mid.Get(), low.Get()}));
+  EXPECT_EQ(viewer->GetByPoint(MakeRef<Point>(310, 310).Get()).Get(), aside.Get());
+  EXPECT_EQ(viewer->GetByPosition(spot.Get(), aside.Get()).Get(), top.Get()) << "below an object at another place";
+  viewer->SetIndex(low.Get(), -1);
+  EXPECT_EQ(stack(), (std::vector<MapObject*>{top.Get(), low.Get(), mid.Get()}));
+  viewer->GetLayers()->FindLayer(Text("upper"))->SetEnabled(0);
+  EXPECT_EQ(stack(), (std::vector<MapObject*>{low.Get(), mid.Get()}));
+  EXPECT_FALSE(viewer->GetByPosition(spot.Get(), top.Get())) << "a disabled object is not in the walk";
+  viewer->DeleteObject(mid.Get());
+  EXPECT_EQ(stack(), (std::vector<MapObject*>{low.Get()}));
+}
+
+
+// Drawing: one reference predicts every picture at zoom 1 without rotation: window pixel
+// (sx, sy) shows map pixel (GetLeft + sx, GetTop + sy) (white outside the picture), with the
+// enabled layers' boxes painted over it in layer order.
+constexpr int MapSeed = 3;
+constexpr int32_t MapWidth = 600, MapHeight = 500;  // 3 x 2 tiles, the lower row part-filled
+
+COLORREF FromRgb(uint32_t rgb) { return platform::RGB(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF); }
+
+// A box of one colour (0xRRGGBB) from view pixel (x0, y0) to (x1, y1), both included.
+struct Item { const char* Layer; int32_t X0, Y0, X1, Y1; uint32_t Colour; };
+struct Scene { const char* Name; int32_t CentreX, CentreY, OffsetX, OffsetY; std::vector<Item> Items; std::string Disabled; };
+
+class ViewerDraw : public ::testing::Test {
+ protected:
+  static constexpr int32_t Left = 10, Top = 20, Width = 320, Height = 240;
+
+  void SetUp() override { platform::SetForegroundWindow(Frame); }
+  void TearDown() override { platform::DestroyWindow(Frame); }
+
+  Ref<Viewer> Build(const Scene& scene) {
+    Ref<Viewer> viewer = OpenViewer(Files, Join({Header(), MapChunks(SmallMap("map", MapWidth, MapHeight), MapSeed)}));
+    viewer->SetCentre(PositionAt(scene.CentreX, scene.CentreY).Get());
+    viewer->SetViewOffsetX(scene.OffsetX);
+    viewer->SetViewOffsetY(scene.OffsetY);
+    for (const Item& i : scene.Items) {
+      viewer->ActiveLayer(Text(i.Layer));
+      Ref<Rectangle> r = As<Rectangle>(viewer->NewObject(MapObject::RectangleType));
+      r->SetPosition1(PositionAt(i.X0, i.Y0).Get());
+      r->SetPosition2(PositionAt(i.X1, i.Y1).Get());
+      Ref<Pen> pen = r->GetPen();  // the box's own, changed before its first drawing
+      Ref<Brush> fill = r->GetBrush();
+      pen->Red = fill->Red = static_cast<int16_t>(i.Colour >> 16);
+      pen->Green = fill->Green = static_cast<int16_t>(i.Colour >> 8 & 0xFF);
+      pen->Blue = fill->Blue = static_cast<int16_t>(i.Colour & 0xFF);
+      fill->Transparent = 0;
+    }
+    if (!scene.Disabled.empty()) viewer->GetLayers()->FindLayer(Text(scene.Disabled.c_str()))->SetEnabled(0);
+    return viewer;
+  }
+
+  void Draw(Viewer& viewer, bool update) {
+    viewer.OnDraw(Left, Top, Width, Height, update);
+    EXPECT_STREQ(viewer.GetError().Message, nullptr);
+  }
+
+  // The window's picture as the reference predicts it, rows top-down.
+  static std::vector<COLORREF> Expected(const Scene& scene, const Viewer& viewer) {
+    std::vector<COLORREF> c(size_t(Width) * Height, testsupport::WhitePixel);
+    const int32_t left = viewer.GetLeft(), top = viewer.GetTop();
+    auto put = [&](int32_t x, int32_t y, uint32_t rgb) {  // view pixels
+      if (x >= left && y >= top && x < left + Width && y < top + Height) c[size_t(y - top) * Width + (x - left)] = FromRgb(rgb);
+    };
+    for (int32_t y = std::max(top, 0); y < std::min(top + Height, MapHeight); ++y) {
+      for (int32_t x = std::max(left, 0); x < std::min(left + Width, MapWidth); ++x) put(x, y, MapColour(MapSeed, x, y));
+    }
+    std::vector<std::string> order{"_main"};  // layers in the order they were first named
+    for (const Item& i : scene.Items) {
+      if (std::find(order.begin(), order.end(), i.Layer) == order.end()) order.push_back(i.Layer);
+    }
+    for (const std::string& layer : order) {
+      for (const Item& i : scene.Items) {
+        for (int32_t y = i.Y0; layer == i.Layer && layer != scene.Disabled && y <= i.Y1; ++y) {
+          for (int32_t x = i.X0; x <= i.X1; ++x) put(x, y, i.Colour);
+        }
+      }
+    }
+    return c;
+  }
+
+  // Compares the child window with the prediction; on a difference says where and saves it.
+  void ExpectWindow(const std::vector<COLORREF>& want, const std::string& what) {
+    int wrong = 0;
+    std::string first;
+    for (int32_t i = 0; i < Width * Height; ++i) {
+      const COLORREF got = testsupport::PixelOf(Child, i % Width, i / Width);
+      if (got != want[i] && wrong++ == 0) first = "first at (" + std::to_string(i % Width) + ", " + std::to_string(i / Width) + ")";
+    }
+    if (wrong == 0) return;
+    const std::string png = ::testing::TempDir() + "viewer_" + std::to_string(Saved++) + ".png";
+    VmWindow_SavePng(Child, png.c_str());
+    ADD_FAILURE() << what << ": " << wrong << " pixels differ, " << first << "; window saved as " << png;
+  }
+
+  HWND Frame = platform::CreateWindowObject(nullptr, 0, 0, 800, 600);
+  HWND Child = platform::CreateWindowObject(Frame, Left, Top, Width, Height);
+  TempFiles Files;
+  int Saved = 0;
+};
+
+TEST_F(ViewerDraw, ScenesMatchTheReference) {
+  const Scene scenes[] = {
+      {"window reaching past the picture's left edge", 150, 100, 0, 0, {}, ""},
+      {"offsets shift the view into the lower tile row", 300, 400, 37, -21, {}, ""},
+      {"boxes in layer order, later layers on top", 200, 200, 0, 0,
+       {{"upper", 150, 150, 190, 170, 0x20C040}, {"_main", 100, 120, 180, 160, 0xC02040}, {"_main", 170, 100, 230, 140, 0x2040C0}}, ""},
+      {"a disabled layer is not drawn", 200, 200, 0, 0,
+       {{"_main", 100, 120, 180, 160, 0xC02040}, {"hidden", 150, 150, 190, 170, 0x20C040}}, "hidden"},
+      {"a box across tile edges", 256, 256, 0, 0, {{"_main", 250, 250, 262, 262, 0x102030}}, ""},
+  };
+  for (const Scene& scene : scenes) {
+    Ref<Viewer> viewer = Build(scene);
+    Draw(*viewer, true);
+    ExpectWindow(Expected(scene, *viewer), scene.Name);
+  }
+  // Before any map: a white area in a black frame.
+  std::vector<COLORREF> framed(size_t(Width) * Height, testsupport::WhitePixel);
+  for (int32_t i = 0; i < Width * Height; ++i) {
+    if (i % Width == 0 || i < Width || i % Width == Width - 1 || i >= Width * (Height - 1)) framed[i] = 0;
+  }
+  Draw(*OpenViewer(Files, Header()), true);
+  ExpectWindow(framed, "library without maps");
+}
+
+TEST_F(ViewerDraw, RendersOnlyWhenAskedAndOnlyWhenTheTilesChange) {
+  Scene scene{"box", 150, 100, 0, 0, {{"_main", 140, 90, 170, 120, 0x804020}}, ""};
+  Ref<Viewer> viewer = Build(scene);
+  viewer->OnDraw(-50, -50, Width, Height, true);  // no window there: the render must wait
+  EXPECT_EQ(viewer->GetError().Code, errors::InvalidArgument);
+  Draw(*viewer, true);
+  ExpectWindow(Expected(scene, *viewer), "first draw, after one that found no window");
+
+  // The box's brush changes behind the viewer's back (no changed flag): the picture shows the
+  // new colour only after a render.
+  As<Rectangle>(viewer->GetByIndex(1))->GetBrush()->Red = 0x10;
+  viewer->SetCentre(PositionAt(153, 102).Get());  // the window stays on the same tiles
+  Draw(*viewer, true);
+  ExpectWindow(Expected(scene, *viewer), "moved within the tiles: no render, the old colour");
+
+  viewer->SetCentre(PositionAt(153, 300).Get());  // the window reaches the next tile row
+  Draw(*viewer, true);
+  scene.Items[0].Colour = 0x104020;
+  const std::vector<COLORREF> crossed = Expected(scene, *viewer);
+  ExpectWindow(crossed, "crossed into other tiles: rendered");
+
+  viewer->SetZoom(2);
+  viewer->GetLayers()->GetByIndex(1)->SetEnabled(0);
+  Draw(*viewer, false);
+  ExpectWindow(crossed, "without update the old picture stays");
+  viewer->SetZoom(1);
+  Draw(*viewer, true);
+  scene.Disabled = "_main";
+  ExpectWindow(Expected(scene, *viewer), "the layer disabled since");
+}
+
+}  // namespace
+}  // namespace velmira
