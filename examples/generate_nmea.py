@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
-"""Writes a realistic NMEA 0183 log: a receiver moving along a wandering track, one epoch
-per second with GGA, GSA, a GSV group, RMC and VTG (and GLL every fifth epoch), satellites
-rising and setting, and occasional receiver quirks (a lost fix, an empty field, a
-proprietary sentence). Deterministic for a given seed.
+"""Writes a realistic NMEA 0183 log, deterministic for a given seed. Two kinds of track:
 
-    generate_nmea.py --sentences 400 --seed 7 > drive.nmea
+- a wandering track (the default): one epoch per second with GGA, GSA, a GSV group, RMC and
+  VTG (and GLL every fifth epoch), satellites rising and setting, and occasional receiver
+  quirks (a lost fix, an empty field, a proprietary sentence);
+- --route: the drive through the sample town of town.py (route_nmea.py does the work).
+
+    generate_nmea.py --sentences 400 --seed 7 > wander.nmea
     generate_nmea.py --sentences 200000 --out /tmp/big.nmea
+    generate_nmea.py --route --out drive.nmea
 
 The sample logs in examples/ were made with the commands in examples/README.md.
 """
@@ -121,8 +124,19 @@ def main():
     parser.add_argument("--lat", type=float, default=48.1173)
     parser.add_argument("--lon", type=float, default=11.5167)
     parser.add_argument("--talker", default="GP")
+    parser.add_argument("--route", action="store_true",
+                        help="drive the sample town's route (--seed only; the route sets the length)")
     parser.add_argument("--out", default="-")
     args = parser.parse_args()
+    if args.route:
+        import route_nmea
+        data = "".join(route_nmea.drive_log(args.seed)).encode("latin-1")
+        if args.out == "-":
+            sys.stdout.buffer.write(data)
+        else:
+            with open(args.out, "wb") as f:
+                f.write(data)
+        return
 
     rng = random.Random(args.seed)
     state = {"lat": args.lat, "lon": args.lon, "alt": 520.0, "speed": 12.0,

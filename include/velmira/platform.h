@@ -123,6 +123,24 @@ VELMIRA_API uint8_t VmComPort_SetDevice(int16_t port, const char* devicePath);
 VELMIRA_API size_t VmComPort_GetDevice(int16_t port, char* buffer, size_t size);
 
 
+/* ------------------------------------------------------------------------------------------
+ * Map records.
+ * ---------------------------------------------------------------------------------------- */
+
+/*
+ * Copies the map's 134-byte record into `record` exactly as a map library file stores it, so
+ * that a program writing such files stores the calibration that Map_SetScale computed.
+ * Little-endian; offsets: 0 major and 2 minor version (uint16, 1 and 0), 8 uint16 (1),
+ * 10 name (16 characters, NUL-terminated), 58 width and 62 height in pixels (int32),
+ * 66 datum and 68 grid (int16), 70 zone text (12 characters, NUL-terminated), then doubles
+ * 82 uOrigin, 90 vOrigin, 98 uPerX, 106 uPerY, 114 vPerX, 122 vPerY, and 130 tile width,
+ * 132 tile height (int16, 256). Other bytes are 0. `map` is a VmMap handle of velmira.h.
+ * Returns 1, or 0 without copying when `map` or `record` is null.
+ */
+struct VmMap;
+VELMIRA_API uint8_t VmMap_GetRecord(struct VmMap* map, uint8_t record[134]);
+
+
 #ifdef __cplusplus
 }
 #endif

@@ -495,23 +495,493 @@ VELMIRA_API void Point_SetY(VmPoint* h, int32_t y);
 
 /* ------------------------------------------------------------------------------------------
  * Overlay objects: Icon, Label, Line, Rectangle, Ellipse.
+ *
+ * Things the viewer draws on the map. Each is anchored to a geographic Position that the
+ * viewer's current map turns into a point in view pixels (the map's picture as zoomed and
+ * rotated, x to the right, y downwards); alignment, offsets and size turn the point into a
+ * box covering the columns left .. left + width and the rows top .. top + height, both ends
+ * included. The viewer creates these objects (Viewer_NewIcon, Viewer_NewLabel, ...), gives
+ * them its map and keeps them in layers. Objects made with the families' own New functions
+ * have no map: their SetPosition, SetPosition1 and SetPosition2 do nothing at all until a
+ * viewer gives them one.
+ *
+ * Shared rules:
+ * - Pens, brushes, fonts and positions are shared, not copied: the object keeps the handle's
+ *   object (adding its own reference), and a later change through any handle shows at the
+ *   next drawing. Get functions of these return the object itself with one more reference,
+ *   which the caller gives back with Pen_Delete, Brush_Delete, TextFont_Delete or
+ *   Position_Delete; null when none is stored.
+ * - SetPosition and its corner variants convert the Position in place to the map's grid and
+ *   zone, or datum.
+ * - Field accessors (IDs, offsets, sizes, alignments) never fail and leave the error record
+ *   as it was. SetPen and SetBrush report a null handle without clearing the record first.
+ * - Sizes and offsets are pixels (signed 32-bit); IDs are the objects' identity numbers, by
+ *   which the viewer finds them, stored without a uniqueness check.
  * ---------------------------------------------------------------------------------------- */
+
+/* Icon: a picture from the map library, drawn at its own pixel size with its top-left corner
+ * at the box's top-left corner; its size comes from the library and serves placement and hit
+ * tests. Icon_New makes an empty icon (no picture, size 0 x 0, empty name) that draws
+ * nothing; pictures come with Viewer_NewIcon. Null when out of memory. */
+VELMIRA_API VmIcon* Icon_New(void);
+/* Drops the caller's reference; a layer holding the icon keeps it. Null does nothing. */
+VELMIRA_API void Icon_Delete(VmIcon* h);
+/* The icon's error record, or null for a null handle. */
+VELMIRA_API VmError* Icon_GetErrHandle(VmIcon* h);
+VELMIRA_API int32_t Icon_GetID(VmIcon* h);
+VELMIRA_API void Icon_SetID(VmIcon* h, int32_t id);
+/* The name the icon has in its map library (at most 16 characters) as a copy string, also
+ * stored through `out` when it is not null; the caller frees it with SysFreeString. */
+VELMIRA_API BSTR Icon_GetName(VmIcon* h, BSTR* out);
+/* The anchor position (shared; null when none was set). */
+VELMIRA_API VmPosition* Icon_GetPosition(VmIcon* h);
+/* Anchors the icon at `position` (shared; null removes it), centred on it unless offset. */
+VELMIRA_API void Icon_SetPosition(VmIcon* h, VmPosition* position);
+/* Pixels added to the box's left and top. */
+VELMIRA_API int32_t Icon_GetOffsetX(VmIcon* h);
+VELMIRA_API void Icon_SetOffsetX(VmIcon* h, int32_t offset);
+VELMIRA_API int32_t Icon_GetOffsetY(VmIcon* h);
+VELMIRA_API void Icon_SetOffsetY(VmIcon* h, int32_t offset);
+/* The picture's size in pixels as the map library gives it. */
+VELMIRA_API int32_t Icon_GetWidth(VmIcon* h);
+VELMIRA_API int32_t Icon_GetHeight(VmIcon* h);
+
+/* Label: text in an optional box. The box (outline with the pen, filled with the brush) is
+ * drawn only while the brush is opaque; a new label's brush is white and transparent, so set
+ * Brush_SetTransparent(brush, 0) for a box. The text sits pen width + 2 pixels inside the box.
+ * Its size is measured on the viewer's drawing surface from its first drawing on: until then
+ * Label_GetWidth and Label_GetHeight give 0 (or the requested size, when both are set). Null
+ * when out of memory. */
+VELMIRA_API VmLabel* Label_New(void);
+/* Drops the caller's reference; a layer holding the label keeps it. Null does nothing. */
+VELMIRA_API void Label_Delete(VmLabel* h);
+/* The label's error record, or null for a null handle. */
+VELMIRA_API VmError* Label_GetErrHandle(VmLabel* h);
+VELMIRA_API int32_t Label_GetID(VmLabel* h);
+VELMIRA_API void Label_SetID(VmLabel* h, int32_t id);
+/* The text as a copy string (empty when none was set), also stored through `out` when it is
+ * not null; the caller frees it with SysFreeString. */
+VELMIRA_API BSTR Label_GetText(VmLabel* h, BSTR* out);
+/* Replaces the text (low 8 bits of each unit; null stores an empty text) and measures the
+ * label again. Lines break at CR LF, LF or CR. */
+VELMIRA_API void Label_SetText(VmLabel* h, const WCHAR* text);
+/* The font (shared). A new label has a font of its own ("Times", 10 points, black). */
+VELMIRA_API VmTextFont* Label_GetTextFont(VmLabel* h);
+/* Shares `font` and measures again; null gives the label a new default font of its own. */
+VELMIRA_API void Label_SetTextFont(VmLabel* h, VmTextFont* font);
+/* The outline pen and the box's brush (shared, never null). */
+VELMIRA_API VmPen* Label_GetPen(VmLabel* h);
+VELMIRA_API VmBrush* Label_GetBrush(VmLabel* h);
+/* Share the pen or brush and measure again (an opaque box adds 2 x pen width + 4 pixels to
+ * the text's extent). Null: 10003 "Parameter not a valid object!", nothing changes. */
+VELMIRA_API void Label_SetPen(VmLabel* h, VmPen* pen);
+VELMIRA_API void Label_SetBrush(VmLabel* h, VmBrush* brush);
+/* The box's current size in pixels: the requested size where one is set, else the measured
+ * text (plus the border of an opaque box). */
+VELMIRA_API int32_t Label_GetWidth(VmLabel* h);
+VELMIRA_API int32_t Label_GetHeight(VmLabel* h);
+/* Request a box size in pixels; 0 (the default) takes the measured size. A requested width
+ * wraps the text at words within it (less the border of an opaque box). */
+VELMIRA_API void Label_SetWidth(VmLabel* h, int32_t width);
+VELMIRA_API void Label_SetHeight(VmLabel* h, int32_t height);
+/* The anchor position (shared; null when none was set). */
+VELMIRA_API VmPosition* Label_GetPosition(VmLabel* h);
+VELMIRA_API void Label_SetPosition(VmLabel* h, VmPosition* position);
+/* Pixels added to the box's left and top. */
+VELMIRA_API int32_t Label_GetOffsetX(VmLabel* h);
+VELMIRA_API void Label_SetOffsetX(VmLabel* h, int32_t offset);
+VELMIRA_API int32_t Label_GetOffsetY(VmLabel* h);
+VELMIRA_API void Label_SetOffsetY(VmLabel* h, int32_t offset);
+/* The box on the anchor point, horizontally: 0 centred (default), 1 the box's left edge at the
+ * point, 2 its right edge. Vertically: 0 centred (default), 3 top edge, 4 bottom edge. Other
+ * values: 10003 "Invalid parameter!" and the alignment stays. */
+VELMIRA_API int32_t Label_GetAlignX(VmLabel* h);
+VELMIRA_API void Label_SetAlignX(VmLabel* h, int32_t align);
+VELMIRA_API int32_t Label_GetAlignY(VmLabel* h);
+VELMIRA_API void Label_SetAlignY(VmLabel* h, int32_t align);
+/* The text in the box, horizontally: 0 centred (default), 1 left, 2 right; vertically:
+ * 0 centred (default), 3 top, 4 bottom. Other values: 10003 "Invalid parameter!". */
+VELMIRA_API int32_t Label_GetTextHAlign(VmLabel* h);
+VELMIRA_API void Label_SetTextHAlign(VmLabel* h, int32_t align);
+VELMIRA_API int32_t Label_GetTextVAlign(VmLabel* h);
+VELMIRA_API void Label_SetTextVAlign(VmLabel* h, int32_t align);
+
+/* Line: a straight line from Position1 to Position2 drawn with the pen; it follows the map's
+ * rotation. Until both ends are set the other end is view pixel (0, 0). A click hits it
+ * within half the pen's width along the shorter axis of the line (vertically for flat lines,
+ * horizontally for steep ones). Null when out of memory. */
+VELMIRA_API VmLine* Line_New(void);
+/* Drops the caller's reference; a layer holding the line keeps it. Null does nothing. */
+VELMIRA_API void Line_Delete(VmLine* h);
+/* The line's error record, or null for a null handle. */
+VELMIRA_API VmError* Line_GetErrHandle(VmLine* h);
+VELMIRA_API int32_t Line_GetID(VmLine* h);
+VELMIRA_API void Line_SetID(VmLine* h, int32_t id);
+/* The ends (shared; null when not set). Setting one moves that end to the position's point
+ * (null stores no position and leaves the end where it was). */
+VELMIRA_API VmPosition* Line_GetPosition1(VmLine* h);
+VELMIRA_API void Line_SetPosition1(VmLine* h, VmPosition* position);
+VELMIRA_API VmPosition* Line_GetPosition2(VmLine* h);
+VELMIRA_API void Line_SetPosition2(VmLine* h, VmPosition* position);
+/* The pen (shared, never null); SetPen with null: 10003 "Parameter not a valid object!". */
+VELMIRA_API VmPen* Line_GetPen(VmLine* h);
+VELMIRA_API void Line_SetPen(VmLine* h, VmPen* pen);
+
+/* Rectangle: an upright rectangle, outlined with the pen (whose width is limited to half the
+ * box so that the outline stays inside it) and filled with the brush unless transparent. Set
+ * either its two corners (Position1, Position2), which it returns to whenever the viewer
+ * places objects again, or an anchor Position with a size. Null when out of memory. */
+VELMIRA_API VmRectangle* Rectangle_New(void);
+/* Drops the caller's reference; a layer holding the rectangle keeps it. Null does nothing. */
+VELMIRA_API void Rectangle_Delete(VmRectangle* h);
+/* The rectangle's error record, or null for a null handle. */
+VELMIRA_API VmError* Rectangle_GetErrHandle(VmRectangle* h);
+VELMIRA_API int32_t Rectangle_GetID(VmRectangle* h);
+VELMIRA_API void Rectangle_SetID(VmRectangle* h, int32_t id);
+/* The anchor position (shared; null when none was set); the box is centred on it. */
+VELMIRA_API VmPosition* Rectangle_GetPosition(VmRectangle* h);
+VELMIRA_API void Rectangle_SetPosition(VmRectangle* h, VmPosition* position);
+/* Pixels added to the box's left and top. */
+VELMIRA_API int32_t Rectangle_GetOffsetX(VmRectangle* h);
+VELMIRA_API void Rectangle_SetOffsetX(VmRectangle* h, int32_t offset);
+VELMIRA_API int32_t Rectangle_GetOffsetY(VmRectangle* h);
+VELMIRA_API void Rectangle_SetOffsetY(VmRectangle* h, int32_t offset);
+/* The box's size in pixels: the distance between the corners, or as set. */
+VELMIRA_API int32_t Rectangle_GetWidth(VmRectangle* h);
+VELMIRA_API void Rectangle_SetWidth(VmRectangle* h, int32_t width);
+VELMIRA_API int32_t Rectangle_GetHeight(VmRectangle* h);
+VELMIRA_API void Rectangle_SetHeight(VmRectangle* h, int32_t height);
+/* The corners (shared; null when not set). */
+VELMIRA_API VmPosition* Rectangle_GetPosition1(VmRectangle* h);
+VELMIRA_API void Rectangle_SetPosition1(VmRectangle* h, VmPosition* position);
+VELMIRA_API VmPosition* Rectangle_GetPosition2(VmRectangle* h);
+VELMIRA_API void Rectangle_SetPosition2(VmRectangle* h, VmPosition* position);
+/* Pen and brush (shared, never null); null in a setter: 10003 "Parameter not a valid
+ * object!". */
+VELMIRA_API VmPen* Rectangle_GetPen(VmRectangle* h);
+VELMIRA_API void Rectangle_SetPen(VmRectangle* h, VmPen* pen);
+VELMIRA_API VmBrush* Rectangle_GetBrush(VmRectangle* h);
+VELMIRA_API void Rectangle_SetBrush(VmRectangle* h, VmBrush* brush);
+
+/* Ellipse: the ellipse inscribed in its box, outlined with the pen (limited as a rectangle's)
+ * and filled with the brush unless transparent; hit only inside the ellipse. Null when out of
+ * memory. */
+VELMIRA_API VmEllipse* Ellipse_New(void);
+/* Drops the caller's reference; a layer holding the ellipse keeps it. Null does nothing. */
+VELMIRA_API void Ellipse_Delete(VmEllipse* h);
+/* The ellipse's error record, or null for a null handle. */
+VELMIRA_API VmError* Ellipse_GetErrHandle(VmEllipse* h);
+VELMIRA_API int32_t Ellipse_GetID(VmEllipse* h);
+VELMIRA_API void Ellipse_SetID(VmEllipse* h, int32_t id);
+/* The anchor position (shared; null when none was set); the box is centred on it. */
+VELMIRA_API VmPosition* Ellipse_GetPosition(VmEllipse* h);
+VELMIRA_API void Ellipse_SetPosition(VmEllipse* h, VmPosition* position);
+/* Pixels added to the box's left and top. */
+VELMIRA_API int32_t Ellipse_GetOffsetX(VmEllipse* h);
+VELMIRA_API void Ellipse_SetOffsetX(VmEllipse* h, int32_t offset);
+VELMIRA_API int32_t Ellipse_GetOffsetY(VmEllipse* h);
+VELMIRA_API void Ellipse_SetOffsetY(VmEllipse* h, int32_t offset);
+/* The box's size in pixels (default 0 x 0). */
+VELMIRA_API int32_t Ellipse_GetWidth(VmEllipse* h);
+VELMIRA_API void Ellipse_SetWidth(VmEllipse* h, int32_t width);
+VELMIRA_API int32_t Ellipse_GetHeight(VmEllipse* h);
+VELMIRA_API void Ellipse_SetHeight(VmEllipse* h, int32_t height);
+/* Pen and brush (shared, never null); null in a setter: 10003 "Parameter not a valid
+ * object!". */
+VELMIRA_API VmPen* Ellipse_GetPen(VmEllipse* h);
+VELMIRA_API void Ellipse_SetPen(VmEllipse* h, VmPen* pen);
+VELMIRA_API VmBrush* Ellipse_GetBrush(VmEllipse* h);
+VELMIRA_API void Ellipse_SetBrush(VmEllipse* h, VmBrush* brush);
 
 /* ------------------------------------------------------------------------------------------
  * Layers and Layer.
  * ---------------------------------------------------------------------------------------- */
 
+/*
+ * A viewer keeps its overlay objects in named layers (Viewer_GetLayers). The order of the
+ * layers and of the objects within a layer is the drawing order: the first layer is drawn
+ * first and the last on top; the viewer's hit tests search the other way round, so the object
+ * drawn on top is found first. The layer "_main" always exists: it is the active layer at the
+ * start (new objects go into the active layer) and deleting it only empties it. The name
+ * "_active" is reserved and means the active layer (Viewer_ActiveLayer). Names compare byte
+ * by byte (low 8 bits of each unit); an empty name never matches. Indexes are 1-based.
+ */
+
+/* Drops the caller's reference; the viewer keeps its own. Null does nothing. */
+VELMIRA_API void Layers_Delete(VmLayers* h);
+/* The error record, or null for a null handle. */
+VELMIRA_API VmError* Layers_GetErrHandle(VmLayers* h);
+/* The number of layers, at least 1 ("_main"). */
+VELMIRA_API int32_t Layers_GetCount(VmLayers* h);
+/* The layer at 1-based `index` itself (one more reference, Layer_Delete), or null without an
+ * error when `index` is outside 1..count. */
+VELMIRA_API VmLayer* Layers_GetByIndex(VmLayers* h, int32_t index);
+/* The layer with that name (one more reference), or null. Null `name` finds nothing. */
+VELMIRA_API VmLayer* Layers_GetByName(VmLayers* h, const WCHAR* name);
+/* The layer's 1-based position, or 0 when it is not one of these layers (or null). */
+VELMIRA_API int32_t Layers_GetIndex(VmLayers* h, VmLayer* layer);
+/* Moves the layer to `index`: 0 or 1 makes it first (drawn first), a negative index or one
+ * past the end makes it last (drawn on top). Its own index, null or a foreign layer change
+ * nothing. */
+VELMIRA_API void Layers_SetIndex(VmLayers* h, VmLayer* layer, int32_t index);
+/* A new, enabled, empty layer appended at the end (drawn on top of all others), with one
+ * reference for the caller; the active layer stays. Null with 10003 "Name cannot be zero
+ * length" for a null or empty name, or 10003 "Layer with that name already exists". */
+VELMIRA_API VmLayer* Layers_NewLayer(VmLayers* h, const WCHAR* name);
+/* Removes the layer from the viewer and releases the viewer's reference to it and, once no
+ * other holder remains, its objects. "_main" is emptied instead. Deleting the active layer
+ * makes "_main" active. The caller still deletes its own handle. Null does nothing. */
+VELMIRA_API void Layers_DeleteLayer(VmLayers* h, VmLayer* layer);
+
+/* Drops the caller's reference; null does nothing. */
+VELMIRA_API void Layer_Delete(VmLayer* h);
+/* The error record, or null for a null handle. */
+VELMIRA_API VmError* Layer_GetErrHandle(VmLayer* h);
+/* The layer's name as a copy string, also stored through `out` when it is not null; the
+ * caller frees it with SysFreeString. */
+VELMIRA_API BSTR Layer_GetName(VmLayer* h, BSTR* out);
+/* The enabled flag as last set (new layers: 1). A disabled layer is neither drawn nor found by
+ * Viewer_GetByPoint and Viewer_GetByPosition; Viewer_GetByID still finds its objects. */
+VELMIRA_API uint8_t Layer_GetEnabled(VmLayer* h);
+/* Stores the flag (nonzero: enabled); a different value redraws the view at the next
+ * Viewer_OnDraw with update. */
+VELMIRA_API void Layer_SetEnabled(VmLayer* h, uint8_t enabled);
+/* Removes every object from the layer (holders other than the layer keep theirs). */
+VELMIRA_API void Layer_Clear(VmLayer* h);
+
 /* ------------------------------------------------------------------------------------------
  * Viewer.
  * ---------------------------------------------------------------------------------------- */
+
+/*
+ * Viewer: the map viewer an application places in a window. It owns a map library (maps and
+ * icon templates), the layers of overlay objects, and one current map whose calibration, zoom
+ * and rotation define the view pixels: the pixels of the current map's picture as zoomed and
+ * rotated, x to the right, y downwards. The window shows the view pixels from
+ * (Viewer_GetLeft, Viewer_GetTop) on: window pixel (sx, sy) is view pixel (left + sx,
+ * top + sy). Every Point the viewer takes or returns is in view pixels.
+ *
+ * Overlay objects are passed as VmMapObject* beside their type code: 1 Icon, 2 Line,
+ * 3 Ellipse, 4 Rectangle, 5 Label (cast the handle to and from VmIcon*, VmLine*, ...). A code
+ * outside 1..5, or one that is not the object's own kind, makes the argument count as no
+ * object. Lookups write the found object's code through `type` (when not null) and leave it
+ * untouched when nothing is found; the object comes with one reference, which the caller
+ * releases with its family's Delete.
+ *
+ * Changes (position, offsets, zoom, rotation, objects, layers) show at the next
+ * Viewer_OnDraw with update set; only then does the viewer render, and only what is needed.
+ * Viewer, its library, layers, maps and objects belong to one thread.
+ */
+
+/* A new viewer: no map library, no layers, no map. Null when out of memory. Delete it with
+ * Viewer_Delete, which releases its library, layers, maps and objects (objects and maps the
+ * caller still holds live on). */
+VELMIRA_API VmViewer* Viewer_New(void);
+/* Drops the caller's reference; null does nothing. */
+VELMIRA_API void Viewer_Delete(VmViewer* h);
+/* The error record, or null for a null handle. */
+VELMIRA_API VmError* Viewer_GetErrHandle(VmViewer* h);
+
+/* Closes the viewer and reads the map library file `fileName` into a new library with new
+ * layers (only "_main"); the library's first map becomes current. Failures keep the new
+ * empty library and layers with no current map, and report the file's error: the platform
+ * number (2 missing, 5 denied) with "Error opening, reading, writing or seeking file" when it
+ * cannot be opened, 10010 for a read that comes short, 10013 "Unknown file format", 10014
+ * "Unknown version of file format". Maps read before such an error stay in the library and
+ * usable. A null or empty name fails as a missing file does. */
+VELMIRA_API void Viewer_Open(VmViewer* h, const WCHAR* fileName);
+/* Releases the current map, the library and the layers (holders other than the viewer keep
+ * theirs; objects so held are no longer in any layer). Viewer_Open or Viewer_GetMapLib start
+ * again. */
+VELMIRA_API void Viewer_Close(VmViewer* h);
+/* The map library itself (one more reference, MapLib_Delete). A viewer without one first
+ * gets an empty library and new layers (as Viewer_Open without a file). */
+VELMIRA_API VmMapLib* Viewer_GetMapLib(VmViewer* h);
+/* The layers itself (one more reference, Layers_Delete), or null before the viewer has a
+ * library. */
+VELMIRA_API VmLayers* Viewer_GetLayers(VmViewer* h);
+/* Makes the named layer active (new objects go into it), creating it at the end (drawn on
+ * top) when no layer has the name; "_active" keeps the active layer. Returns the active layer
+ * (one more reference); null before the viewer has a library, and null with 10003 "Name
+ * cannot be zero length" for a null or empty name. */
+VELMIRA_API VmLayer* Viewer_ActiveLayer(VmViewer* h, const WCHAR* name);
+/* Selects the current map and returns it (one more reference, Map_Delete), or null:
+ * "_active" keeps the current map; "_main" makes the library's first map current; any other
+ * name makes the library's map of that name current, adding a new empty one (a white picture)
+ * when there is none (and giving the viewer an empty library first if it has none). "_active"
+ * and "_main" with no maps fail with 10015 "No maps loaded or created". A new current map
+ * places every object and the viewer again from their positions. */
+VELMIRA_API VmMap* Viewer_ActiveMapData(VmViewer* h, const WCHAR* name);
+
+/* The position shown at the window's centre (the Position itself, one more reference), or
+ * null when none was set. */
+VELMIRA_API VmPosition* Viewer_GetPosition(VmViewer* h);
+/* Centres the view on `position`, which the viewer keeps (not a copy) and which is converted
+ * in place to the current map's grid and zone, or datum. Without a current map nothing
+ * happens. A position the map cannot place leaves the view where it was. */
+VELMIRA_API void Viewer_SetPosition(VmViewer* h, VmPosition* position);
+/* Pixel offsets added to the window's left and top edges in view pixels (positive moves the
+ * view's content left and up). New viewers: 0. */
+VELMIRA_API int32_t Viewer_GetOffsetX(VmViewer* h);
+VELMIRA_API void Viewer_SetOffsetX(VmViewer* h, int32_t offset);
+VELMIRA_API int32_t Viewer_GetOffsetY(VmViewer* h);
+VELMIRA_API void Viewer_SetOffsetY(VmViewer* h, int32_t offset);
+/* The view pixel at the window's top-left corner: the centre point minus half the window size
+ * (last given to Viewer_OnDraw with update; division truncates toward zero) plus the offset. */
+VELMIRA_API int32_t Viewer_GetLeft(VmViewer* h);
+VELMIRA_API int32_t Viewer_GetTop(VmViewer* h);
+
+/* The zoom of the current map (window pixels per map picture pixel) through `out`; 1.0
+ * without a current map. */
+VELMIRA_API void Viewer_GetZoom(VmViewer* h, double* out);
+/* 0.1 .. 10.0, both included; anything else (NaN too, and a null pointer) is refused with
+ * 10003 "Invalid Zoom value" and the zoom stays. Without a current map nothing happens. */
+VELMIRA_API void Viewer_SetZoom(VmViewer* h, const double* zoom);
+/* The rotation of the current map in degrees, exactly as last set; 0.0 without a map. */
+VELMIRA_API void Viewer_GetRotation(VmViewer* h, double* out);
+/* Turns the view by `degrees` (any finite value; the map works with it reduced to -180 ..
+ * 180, so 450 turns as 90 and -190 as 170); the view turns about view pixel (0, 0). Infinite,
+ * NaN or null is refused with 10003 "Invalid parameter!". Without a current map nothing
+ * happens. */
+VELMIRA_API void Viewer_SetRotation(VmViewer* h, const double* degrees);
+
+/* The view pixel of `position` as a new Point (Point_Delete), or null without a current map
+ * or position. The position is converted in place to the map's grid and zone, or datum; its
+ * failures (e.g. "Position outside grid") are the viewer's error. */
+VELMIRA_API VmPoint* Viewer_Position2Point(VmViewer* h, VmPosition* position);
+/* The position of view pixel `point` as a new Position (Position_Delete) in the map's grid and
+ * zone, or datum; null without a current map or point, or with the Position's error. */
+VELMIRA_API VmPosition* Viewer_Point2Position(VmViewer* h, VmPoint* point);
+
+/* A new icon copied from the library's icon of that name, added at the end of the active
+ * layer with the current map (one reference for the caller, who may delete it: the layer keeps
+ * its own). Icons of one library icon share its picture. Null before the viewer has a
+ * library, and null with 10003 "Icon not found". The icon has no position until
+ * Icon_SetPosition. */
+VELMIRA_API VmIcon* Viewer_NewIcon(VmViewer* h, const WCHAR* name);
+/* New objects with their defaults, added at the end of the active layer with the current map,
+ * one reference for the caller; null before the viewer has a library. */
+VELMIRA_API VmLine* Viewer_NewLine(VmViewer* h);
+VELMIRA_API VmRectangle* Viewer_NewRectangle(VmViewer* h);
+VELMIRA_API VmEllipse* Viewer_NewEllipse(VmViewer* h);
+VELMIRA_API VmLabel* Viewer_NewLabel(VmViewer* h);
+
+/* The object with that ID in any layer, disabled ones included (searched from the last layer),
+ * or null. */
+VELMIRA_API VmMapObject* Viewer_GetByID(VmViewer* h, int32_t id, int32_t* type);
+/* The object at 1-based `index` of the active layer, or null. */
+VELMIRA_API VmMapObject* Viewer_GetByIndex(VmViewer* h, int32_t index, int32_t* type);
+/* The topmost object of the enabled layers whose shape holds view pixel `point` (boxes ends
+ * included, ellipses inside, lines within half the pen width), or null. */
+VELMIRA_API VmMapObject* Viewer_GetByPoint(VmViewer* h, VmPoint* point, int32_t* type);
+/* The topmost object of the enabled layers at `position`, below `after` when that is given
+ * with its type code (null when no enabled object is `after`); null without a current map or
+ * position. Calling it again with each result as `after` lists every object at a place from
+ * the top down. */
+VELMIRA_API VmMapObject* Viewer_GetByPosition(VmViewer* h, VmPosition* position,
+                                              VmMapObject* after, int32_t afterType,
+                                              int32_t* type);
+/* The object's 1-based position within its layer, or 0 when no layer holds it. */
+VELMIRA_API int32_t Viewer_GetIndex(VmViewer* h, VmMapObject* object, int32_t type);
+/* Moves the object within its own layer to `index`: 0 or 1 first (drawn first), negative or
+ * past the end last (drawn on top). */
+VELMIRA_API void Viewer_SetIndex(VmViewer* h, VmMapObject* object, int32_t type, int32_t index);
+/* Takes the object out of its layer and releases the layer's reference (a caller's handle stays
+ * valid). Nothing happens without a current map. */
+VELMIRA_API void Viewer_DeleteObject(VmViewer* h, VmMapObject* object, int32_t type);
+
+/* Draws the view into the application's window: the child window of the foreground window
+ * (VmWindow_SetForeground) that holds the point (left + 1, top + 1) in its client coordinates
+ * (the foreground window itself when no child does), from that window's top-left corner,
+ * `width` x `height` pixels. With `update` nonzero the viewer first takes width and height as
+ * the window size and renders what changed (the map tiles under the window and the enabled
+ * layers' objects, in layer order); without it, it shows the last rendered picture again (for
+ * a window that was uncovered). Before any map is current it shows a white area inside a
+ * one-pixel black frame. A width or height of 0 only takes the size. A negative size, or no
+ * window at that point, is refused with 10003 "Invalid parameter!"; a failed render reports the map's error and is tried again at the
+ * next update. */
+VELMIRA_API void Viewer_OnDraw(VmViewer* h, int32_t left, int32_t top, int32_t width,
+                               int32_t height, uint8_t update);
 
 /* ------------------------------------------------------------------------------------------
  * Map.
  * ---------------------------------------------------------------------------------------- */
 
+/*
+ * Map: one calibrated raster map of a map library (from MapLib_NewMap, MapLib_GetMapByIndex or
+ * MapLib_GetMapByName). Its calibration turns a map pixel (x, y) into world coordinates
+ * U = uPerX x + uPerY y + uOrigin, V = vPerX x + vPerY y + vOrigin. With a grid, U and V are
+ * easting and northing in metres in that grid and zone; without (grid 0), longitude and
+ * latitude in radians on the map's datum. Map pixels count from the picture's top-left pixel
+ * (0, 0), x to the right, y downwards.
+ */
+
+/* Drops the caller's reference; null does nothing. The map library keeps its own. */
+VELMIRA_API void Map_Delete(VmMap* h);
+/* The map's error record, or null for a null handle. */
+VELMIRA_API VmError* Map_GetErrHandle(VmMap* h);
+
+/* The map's name (at most 15 characters as stored in a file) as a copy string, also stored
+ * through `out` when it is not null. The caller frees it with SysFreeString. */
+VELMIRA_API BSTR Map_GetName(VmMap* h, BSTR* out);
+
+/* The picture size in pixels as a new Point: X the width, Y the height (both 0 for a map made
+ * with MapLib_NewMap). The caller deletes it with Point_Delete. */
+VELMIRA_API VmPoint* Map_GetSize(VmMap* h);
+
+/*
+ * Calibrates the map from one, two or three pairs of a Position and the map pixel (a Point)
+ * where it lies. A pair whose Position or Point is null is absent: without pair 2 the map is
+ * calibrated from pair 1 alone (pair 3 is then ignored), without pair 3 from pairs 1 and 2.
+ * The map takes over position1's grid and zone, or with grid 0 its datum; positions 2 and 3
+ * are converted in place to that grid and zone (or datum) before they are read.
+ * - One pair: both axes scale from pixel (0, 0) = world (0, 0), so pixel (x1, y1) is position1.
+ * - Two pairs: a scale and offset per axis through both pairs, no rotation.
+ * - Three pairs: the full affine fit (rotation and shear), exact through pairs 1 and 2 and,
+ *   because one step divides pixel differences in whole numbers, only close through pair 3
+ *   when those differences do not divide evenly.
+ * Failures, all 10003, leave the calibration as it was (but grid, datum and zone are already
+ * taken from position1): pair 1 absent "First Position or Point may not be NULL"; one pair
+ * with x1 or y1 zero "Point may not have zero X or Y value!"; two pairs with equal X, equal
+ * Y, equal U or equal V "Points may not have equal X or Y values!"; three pairs whose X are
+ * all equal or whose Y are all equal "All Points may not have equal X or Y values!"; three
+ * pairs on one line "Points may not be linear dependent!". The map keeps no reference to the
+ * arguments; the caller still deletes them.
+ */
+VELMIRA_API void Map_SetScale(VmMap* h, VmPosition* position1, VmPoint* point1,
+                              VmPosition* position2, VmPoint* point2, VmPosition* position3,
+                              VmPoint* point3);
+
 /* ------------------------------------------------------------------------------------------
  * MapLib.
  * ---------------------------------------------------------------------------------------- */
+
+/*
+ * The viewer's maps and icon templates (Viewer_GetMapLib), read from a map library file by
+ * Viewer_Open or made empty by name. Maps read from a file keep it open for as long as they
+ * live, also after the library is closed. Indexes are 1-based; names compare byte by byte
+ * (low 8 bits of each unit) and an empty name never matches.
+ */
+
+/* Drops the caller's reference; the viewer keeps its own. Null does nothing. */
+VELMIRA_API void MapLib_Delete(VmMapLib* h);
+/* The error record, or null for a null handle. */
+VELMIRA_API VmError* MapLib_GetErrHandle(VmMapLib* h);
+/* The number of maps. */
+VELMIRA_API int32_t MapLib_GetMapCount(VmMapLib* h);
+/* The map at 1-based `index` itself (one more reference, Map_Delete), or null without an
+ * error outside 1..count. */
+VELMIRA_API VmMap* MapLib_GetMapByIndex(VmMapLib* h, int32_t index);
+/* The first map with that name (one more reference), or null. */
+VELMIRA_API VmMap* MapLib_GetMapByName(VmMapLib* h, const WCHAR* name);
+/* A new empty map with that name (at most 15 characters are stored), appended at the end,
+ * with one reference for the caller; the library keeps its own. It has no picture (it draws
+ * white) and no calibration until Map_SetScale. Null with 10003 "Map with that name already
+ * exists". */
+VELMIRA_API VmMap* MapLib_NewMap(VmMapLib* h, const WCHAR* name);
+/* Removes the map from the library (releasing the library's reference); a caller's handle to
+ * it stays usable. A map the library does not hold, or null, changes nothing. */
+VELMIRA_API void MapLib_RemoveMap(VmMapLib* h, VmMap* map);
 
 
 #ifdef __cplusplus

@@ -233,4 +233,48 @@ bool WriteFile(HANDLE handle, const void* buffer, DWORD toWrite, DWORD* done, vo
   return true;
 }
 
+DWORD SetFilePointer(HANDLE handle, int32_t distance, int32_t* distanceHigh, DWORD method) {
+  Descriptor* d = AsDescriptor(handle);
+  if (d == nullptr) return INVALID_SET_FILE_POINTER;
+  int64_t move = distanceHigh == nullptr
+                     ? distance
+                     : static_cast<int64_t>((uint64_t{static_cast<uint32_t>(*distanceHigh)} << 32) |
+                                            static_cast<uint32_t>(distance));
+  int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR
+               : method == FILE_END ? SEEK_END : -1;
+  if (whence < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  // Work out the target first so that a refused move leaves the position alone.
+  int64_t base = 0;
+  if (whence != SEEK_SET) {
+    struct stat st {};
+    off_t here = ::lseek(d->Fd, 0, SEEK_CUR);
+    if (here < 0 || (whence == SEEK_END && ::fstat(d->Fd, &st) != 0)) {
+      SetLastError(ErrorFromErrno(errno));
+      return INVALID_SET_FILE_POINTER;
+    }
+    base = whence == SEEK_CUR ? here : st.st_size;
+  }
+  int64_t target = base + move;
+  if (target < 0) {
+    SetLastError(ERROR_NEGATIVE_SEEK);
+    return INVALID_SET_FILE_POINTER;
+  }
+  // Without the high half the caller can only see 32 bits, and 0xFFFFFFFF means failure.
+  if (distanceHigh == nullptr && target >= int64_t{INVALID_SET_FILE_POINTER}) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (::lseek(d->Fd, static_cast<off_t>(target), SEEK_SET) < 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (distanceHigh != nullptr) *distanceHigh = static_cast<int32_t>(target >> 32);
+  // A result whose low half is 0xFFFFFFFF is told apart from failure by a last error of 0.
+  SetLastError(0);
+  return static_cast<DWORD>(target);
+}
+
 }  // namespace platform

@@ -87,6 +87,10 @@ struct FaceKey {
 };
 
 struct FaceCache {
+  // fontconfig keeps the configuration it loads on first use until FcFini; without this the
+  // leak checker of the sanitizer build reports the configuration parser's buffers at exit.
+  ~FaceCache() { FcFini(); }
+
   std::mutex Mutex;
   std::vector<std::pair<FaceKey, std::shared_ptr<FontFace>>> Recent;  // most recent first
   std::shared_ptr<FreeType> Library;

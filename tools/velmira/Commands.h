@@ -13,8 +13,12 @@
 // A new command is one row in Commands() (name, summary, usage, entry point) and a source.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+struct VmError;
 
 namespace cli {
 
@@ -25,6 +29,8 @@ int RunHelp(const Args& args);
 int RunDemo(const Args& args);
 int RunNmea(const Args& args);
 int RunConvert(const Args& args);
+int RunMapLib(const Args& args);
+int RunRender(const Args& args);
 
 struct Command {
   const char* Name;
@@ -45,5 +51,16 @@ bool IsOption(const std::string& arg);
 // Converts between the program's UTF-8 text and the library's UTF-16 strings.
 std::u16string Widen(const std::string& text);
 std::string Narrow(const char16_t* wide);
+
+// The whole of `text` as a finite number, or as a whole number within [low, high].
+bool ParseNumber(const std::string& text, double& value);
+bool ParseWhole(const std::string& text, long low, long high, long& value);
+
+// A library object's failure as "message (error N)"; empty when its record holds none.
+std::string LibraryError(VmError* record);
+
+// Owns one library object and gives it back with its family's Delete.
+template <class T>
+using Handle = std::unique_ptr<T, void (*)(T*)>;
 
 }  // namespace cli

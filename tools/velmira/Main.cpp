@@ -1,6 +1,11 @@
+#include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Commands.h"
+#include "velmira/velmira.h"
 
 namespace cli {
 namespace {
@@ -10,9 +15,12 @@ constexpr const char* HelpUsage =
     "  lists the commands, or prints the usage of COMMAND (as velmira COMMAND --help does)\n";
 
 constexpr const char* DemoUsage =
-    "usage: velmira demo [NMEA-FILE]\n"
-    "  decodes the bundled log examples/drive.nmea (or NMEA-FILE), places every fix on a UTM\n"
-    "  grid and prints a travel report\n";
+    "usage: velmira demo [--out DIR]\n"
+    "  replays the sample drive examples/drive.nmea through the library: prints a table of its\n"
+    "  fixes (time, latitude and longitude, UTM, speed, satellites in view, HDOP), lays the track\n"
+    "  on the sample map library (built by the sample_maplib target) and writes the turned and\n"
+    "  zoomed view as DIR/demo.png, 800 x 600 pixels\n"
+    "  --out DIR      the folder for demo.png (default: out)\n";
 
 constexpr const char* NmeaUsage =
     "usage: velmira nmea [OPTIONS] (FILE | - | --port N | --device PATH)\n"
@@ -35,6 +43,34 @@ constexpr const char* ConvertUsage =
     "  SPEC: datum=D | datum=D,grid=G | datum=D,grid=G,zone=Z\n"
     "  input lines: LAT LON [H] (degrees, metres) or EASTING NORTHING [H] (metres) when the\n"
     "  source has a grid; blank lines and lines starting with # are copied through\n";
+
+constexpr const char* MapLibUsage =
+    "usage: velmira maplib build -o FILE ITEM...\n"
+    "       velmira maplib info FILE\n"
+    "  build writes a map library file from PNG pictures; each ITEM is one of\n"
+    "    --map NAME PICTURE.png [--datum D | --grid G [--zone Z]] --calib CALIBRATION\n"
+    "        a map named NAME (at most 15 characters) whose coordinates are on datum D\n"
+    "        (default 1, WGS 84) or on grid G, zone Z (found from the first point when not\n"
+    "        given). CALIBRATION is one to three points LAT,LON,X,Y separated by ';':\n"
+    "        WGS 84 degrees at pixel X,Y of the picture (origin at its top-left corner)\n"
+    "    --icon NAME PICTURE.png [--transparent INDEX]\n"
+    "        an icon; INDEX is the palette index drawn transparent\n"
+    "  PNG pictures: palette ones keep their palette (1, 4 or 8 bits per pixel); all others\n"
+    "  become 24-bit RGB, with alpha composited over white\n"
+    "  info lists the maps (name, size, datum or grid and zone, calibration) and the icons\n";
+
+constexpr const char* RenderUsage =
+    "usage: velmira render MAPLIB [OPTIONS] -o OUT.png\n"
+    "  draws a view of a map of the map library file MAPLIB into a PNG picture\n"
+    "  --map NAME          the map (default: the first one)\n"
+    "  --lat DEG --lon DEG the WGS 84 position at the picture's centre (default: the map's\n"
+    "                      centre)\n"
+    "  --zoom Z            picture pixels per map pixel, 0.1 to 10 (default 1)\n"
+    "  --rotation DEG      turns the view by DEG degrees (default 0)\n"
+    "  --size WxH          picture size in pixels, 1 to 8192 each (default 640x480)\n"
+    "  --icon NAME         puts the library's icon NAME at the centre\n"
+    "  --label TEXT        puts a label with TEXT at the centre (below the icon, if any)\n"
+    "  --track NMEAFILE    draws the fixes of an NMEA log as a line\n";
 
 bool AsksForHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
@@ -59,12 +95,15 @@ const Command* Find(const std::string& name) {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> table = {
-      {"demo", "decode the bundled NMEA log and place every fix on a map grid", DemoUsage, RunDemo},
+      {"demo", "replay the sample drive: a table of its fixes and its track on a map", DemoUsage, RunDemo},
       {"help", "show this help, or a command's usage", HelpUsage, RunHelp},
       {"nmea", "decode NMEA from a file, standard input or a serial port as JSON Lines", NmeaUsage,
        RunNmea},
       {"convert", "convert points between datums and grids (stdin to stdout)", ConvertUsage,
        RunConvert},
+      {"maplib", "build a map library file from PNG pictures, or list one", MapLibUsage,
+       RunMapLib},
+      {"render", "draw a view of a map library map into a PNG picture", RenderUsage, RunRender},
   };
   return table;
 }
@@ -102,6 +141,28 @@ std::string Narrow(const char16_t* wide) {
   if (wide == nullptr) return text;
   for (; *wide != 0; ++wide) text.push_back(static_cast<char>(*wide & 0xFF));
   return text;
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text.c_str(), &end);
+  return *end == '\0' && errno == 0 && std::isfinite(value);
+}
+
+bool ParseWhole(const std::string& text, long low, long high, long& value) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtol(text.c_str(), &end, 10);
+  return *end == '\0' && errno == 0 && value >= low && value <= high;
+}
+
+std::string LibraryError(VmError* record) {
+  const int code = Error_ErrNum(record);
+  if (code == 0) return {};
+  return Narrow(Error_ErrDesc(record, nullptr)) + " (error " + std::to_string(code) + ")";
 }
 
 }  // namespace cli

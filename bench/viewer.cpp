@@ -1,0 +1,281 @@
+// Frames per second of Viewer_OnDraw for 640 x 480 and 1920 x 1080 windows: nothing changed
+// (present only), the view moved within the rendered tiles, and a full render (tiles decoded,
+// zoomed, 100 overlay objects of mixed kinds drawn) each frame. Beside them, in the same run,
+// the bare costs of the same frame: BitBlt of the window's area from a 24-bit section, and
+// the map's Render of the same views (tile decoding and RenderView). The ratios are printed at
+// the end; the goals are present-only <= 1.5 x BitBlt and full render <= 1.3 x Render.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MapLibWriter.h"
+#include "platform/Gdi.h"
+#include "platform/Windows.h"
+#include "view/Ellipse.h"
+#include "view/Label.h"
+#include "view/Line.h"
+#include "view/Rectangle.h"
+#include "view/Viewer.h"
+
+namespace {
+
+using namespace velmira;
+
+constexpr int32_t MapSide = 2048;
+constexpr float Zoom = 1.5f;  // a full render resamples
+constexpr int32_t Objects = 100;
+
+const std::string& LibraryPath() {
+  static const std::string path = [] {
+    const std::string p = (std::filesystem::temp_directory_path() /
+                           ("velmira_bench_viewer_" + std::to_string(::getpid()))).string();
+    maplib::MapFields f;
+    f.Name = "bench";
+    f.Width = f.Height = MapSide;
+    f.Datum = 1;
+    f.UOrigin = 0.1, f.VOrigin = 0.9, f.UPerX = 1e-5, f.VPerY = -1e-5;
+    maplib::PictureFormat format;
+    format.Width = format.Height = MapSide;
+    maplib::MapLibWriter w;
+    w.Create(p);
+    // An 8-bit icon with a transparent key colour.
+    maplib::PictureFormat icon;
+    icon.Width = icon.Height = 16;
+    icon.BitsPerPixel = 8;
+    icon.Palette.assign(1024, 0);
+    icon.Palette[0] = icon.Palette[2] = 255;
+    icon.Palette[6] = 200;
+    icon.WithTransparency = true;
+    icon.Transparent = 1;
+    std::vector<uint8_t> pixels(256);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = (i / 16 + i % 16) % 3 == 0 ? 0 : 1;
+    w.AddIcon(maplib::MakeIconRecord({"pin", "", 16, 16}), icon, pixels.data(), 16);
+    // A picture with gradients and some noise, so tiles compress as a scanned map might.
+    w.BeginMap(maplib::MakeMapRecord(f), format);
+    std::vector<uint8_t> row(size_t{3} * MapSide);
+    uint32_t noise = 1;
+    for (int32_t y = 0; y < MapSide; ++y) {
+      for (int32_t x = 0; x < MapSide; ++x) {
+        noise = noise * 1103515245u + 12345u;
+        row[3 * x] = static_cast<uint8_t>(x / 8 + (noise >> 28));
+        row[3 * x + 1] = static_cast<uint8_t>(y / 8);
+        row[3 * x + 2] = static_cast<uint8_t>((x + y) / 16);
+      }
+      w.AddRows(row.data(), row.size(), 1);
+    }
+    w.EndMap();
+    w.Close();
+    return p;
+  }();
+  return path;
+}
+
+// A viewer on the bench map in a window of the given size, with 100 objects of five kinds
+// around the view, and the two places a full render alternates between.
+struct Scene {
+  HWND Frame = nullptr, Child = nullptr;
+  int32_t Width, Height;
+  Ref<Viewer> View;
+  Ref<Position> A, B, Near;  // far apart (other tiles); Near: A moved by a few pixels
+
+  Scene(int32_t width, int32_t height) : Width(width), Height(height) {
+    Frame = platform::CreateWindowObject(nullptr, 0, 0, width + 20, height + 20);
+    Child = platform::CreateWindowObject(Frame, 10, 10, width, height);
+    View = MakeRef<Viewer>();
+    View->Open(MakeRef<Text>(LibraryPath().c_str()).Get());
+    double zoom = Zoom;
+    View->SetZoom(zoom);
+    // View pixels at the window's centre: A's window starts at (100 + 256 k) so a move of a
+    // few pixels stays on the same tiles; B's lies on other tiles.
+    A = At(1124 + width / 2, 1124 + height / 2);
+    Near = At(1127 + width / 2, 1126 + height / 2);
+    B = At(2950 - width / 2, 2950 - height / 2);
+    for (int32_t i = 0; i < Objects; ++i) AddObject(i);
+    View->SetCentre(A.Get());
+    Draw(true);
+  }
+  ~Scene() { platform::DestroyWindow(Frame); }
+
+  Ref<Position> At(int32_t x, int32_t y) { return View->Point2Position(MakeRef<Point>(x, y).Get()); }
+
+  void AddObject(int32_t i) {
+    const int32_t x = 1124 + (i * 97) % Width, y = 1124 + (i * 61) % Height;
+    Ref<Position> here = At(x, y), there = At(x + 40, y + 25);
+    switch (i % 5) {
+      case 0: {
+        Ref<Icon> icon = View->NewIcon(Text("pin"));
+        icon->SetPosition(here.Get());
+        break;
+      }
+      case 1:
+      case 2: {
+        Ref<MapObject> o = View->NewObject(i % 5 == 1 ? MapObject::LineType : MapObject::RectangleType);
+        auto* two = static_cast<TwoPointObject*>(o.Get());
+        two->SetPosition1(here.Get());
+        two->SetPosition2(there.Get());
+        break;
+      }
+      case 3: {
+        Ref<MapObject> o = View->NewObject(MapObject::EllipseType);
+        o->SetPosition(here.Get());
+        o->SetWidth(30);
+        o->SetHeight(18);
+        auto fill = MakeRef<Brush>();
+        fill->Transparent = 0;
+        fill->Green = 200;
+        o->SetBrush(fill.Get());
+        break;
+      }
+      default: {
+        Ref<MapObject> o = View->NewObject(MapObject::LabelType);
+        auto* label = static_cast<Label*>(o.Get());
+        label->SetText(u"Label");
+        label->SetPosition(here.Get());
+        break;
+      }
+    }
+  }
+
+  void Draw(bool update) {
+    platform::SetForegroundWindow(Frame);
+    View->OnDraw(10, 10, Width, Height, update);
+  }
+};
+
+// Frames per second of CPU time.
+benchmark::Counter Fps(const benchmark::State& state) {
+  return benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+Scene& SceneOf(int32_t width, int32_t height) {
+  static std::map<std::pair<int32_t, int32_t>, std::unique_ptr<Scene>> scenes;
+  auto& s = scenes[{width, height}];
+  if (!s) s = std::make_unique<Scene>(width, height);
+  return *s;
+}
+
+void PresentOnly(benchmark::State& state) {
+  Scene& s = SceneOf(state.range(0), state.range(1));
+  s.View->SetCentre(s.A.Get());
+  s.Draw(true);
+  for (auto _ : state) s.Draw(true);
+  state.counters["fps"] = Fps(state);
+}
+
+void MovedWithinTiles(benchmark::State& state) {
+  Scene& s = SceneOf(state.range(0), state.range(1));
+  s.View->SetCentre(s.A.Get());
+  s.Draw(true);
+  bool near = false;
+  for (auto _ : state) {
+    near = !near;
+    s.View->SetCentre((near ? s.Near : s.A).Get());
+    s.Draw(true);
+  }
+  state.counters["fps"] = Fps(state);
+}
+
+void FullRender(benchmark::State& state) {
+  Scene& s = SceneOf(state.range(0), state.range(1));
+  bool atB = false;
+  for (auto _ : state) {
+    atB = !atB;
+    s.View->SetCentre((atB ? s.B : s.A).Get());
+    s.Draw(true);
+  }
+  state.counters["fps"] = Fps(state);
+}
+
+// The same views as FullRender, rendered by a map of its own (its own cache) without viewer.
+void BareRender(benchmark::State& state) {
+  Scene& s = SceneOf(state.range(0), state.range(1));
+  Ref<Rect> views[2];
+  for (int i = 0; i < 2; ++i) {
+    s.View->SetCentre((i == 0 ? s.A : s.B).Get());
+    s.Draw(true);
+    views[i] = s.View->ViewArea();
+  }
+  auto lib = MakeRef<MapLib>();
+  Text path(LibraryPath().c_str());
+  lib->Open(path);
+  Ref<Map> map = lib->GetMapByIndex(1);
+  map->SetZoom(Zoom);
+  int i = 0;
+  for (auto _ : state) {
+    ReleaseObject(map->Render(*views[i]));
+    i ^= 1;
+  }
+}
+
+// BitBlt of the window's area from a 24-bit section the size of the view rendered at A, from
+// the same origin as the viewer's.
+void BareBitBlt(benchmark::State& state) {
+  Scene& s = SceneOf(state.range(0), state.range(1));
+  s.View->SetCentre(s.A.Get());
+  s.Draw(true);
+  Ref<Rect> area = s.View->ViewArea();
+  Ref<Point> origin = Ref<Point>::Adopt(s.View->GetMap()->ViewOrigin(s.View->GetLeft(), s.View->GetTop()));
+  HDC window = platform::GetDC(s.Child);
+  HDC memory = platform::CreateCompatibleDC(window);
+  platform::BITMAPINFO info{};
+  info.bmiHeader = {40, area->Width * Map::TileSize, area->Height * Map::TileSize, 1, 24, 0, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  platform::HBITMAP dib = platform::CreateDIBSection(memory, &info, platform::DIB_RGB_COLORS, &bits);
+  platform::HGDIOBJ previous = platform::SelectObject(memory, dib);
+  for (auto _ : state) {
+    platform::BitBlt(window, 0, 0, s.Width, s.Height, memory, origin->X, origin->Y, platform::SRCCOPY);
+  }
+  platform::SelectObject(memory, previous);
+  platform::DeleteObject(dib);
+  platform::DeleteDC(memory);
+  platform::ReleaseDC(s.Child, window);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  // Rated by CPU time (one thread does all the work), so a loaded machine does not tilt the
+  // ratios.
+  b->Args({640, 480})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+}
+BENCHMARK(PresentOnly)->Apply(Sizes);
+BENCHMARK(BareBitBlt)->Apply(Sizes);
+BENCHMARK(MovedWithinTiles)->Apply(Sizes);
+BENCHMARK(FullRender)->Apply(Sizes);
+BENCHMARK(BareRender)->Apply(Sizes);
+
+// Keeps each run's time per iteration and prints the goals' ratios at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) Times[run.benchmark_name()] = run.GetAdjustedCPUTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    for (const char* size : {"640/480", "1920/1080"}) {
+      auto time = [&](const char* name) { return Times[std::string(name) + "/" + size]; };
+      std::printf("%-9s present only / BitBlt = %.2f (goal <= 1.5); full render / Render = %.2f (goal <= 1.3)\n",
+                  size, time("PresentOnly") / time("BareBitBlt"), time("FullRender") / time("BareRender"));
+    }
+    std::remove(LibraryPath().c_str());
+  }
+
+ private:
+  std::map<std::string, double> Times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

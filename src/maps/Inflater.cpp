@@ -1,0 +1,62 @@
+#include "maps/Inflater.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "maps/File.h"
+
+namespace velmira {
+namespace {
+
+constexpr uint32_t SmallChunk = 1u << 20;
+
+}  // namespace
+
+Inflater::~Inflater() { End(); }
+
+void Inflater::Begin(int32_t size) {
+  End();
+  uint32_t wanted = size > 0 ? static_cast<uint32_t>(size) : 0;
+  // Never allocate much for data the file does not have: a damaged size must not become a
+  // huge allocation. The read of the full size still fails in the file's record, as it would.
+  // (Sizes up to SmallChunk, every real tile among them, skip the check and its three moves.)
+  uint32_t held = wanted;
+  if (held > SmallChunk) {
+    uint32_t left = Source.BytesLeft();
+    if (held > left) held = left;
+  }
+  if (held > 0) {
+    Buffer = static_cast<uint8_t*>(std::malloc(held));
+  }
+  if (Buffer == nullptr) {
+    Source.Seek(static_cast<int32_t>(held), File::FromCurrent);  // keep to the chunk sequence
+    held = 0;
+  }
+  // Only what was read goes to the stream: a short read must not feed it unset bytes.
+  const int32_t got = held > 0 ? Source.Read(Buffer, static_cast<int32_t>(held)) : 0;
+  BufferSize = got > 0 ? static_cast<uint32_t>(got) : 0;
+  if (BufferSize < wanted) Source.GetError().Set(errors::FileAccess);
+  Stream = z_stream{};
+  Stream.next_in = Buffer;
+  Stream.avail_in = BufferSize;
+  Started = inflateInit(&Stream) == Z_OK;
+}
+
+uint32_t Inflater::ReadInto(uint8_t* destination, uint32_t count) {
+  Stream.next_out = destination;
+  Stream.avail_out = count;
+  if (Started) inflate(&Stream, Z_SYNC_FLUSH);
+  const uint32_t written = count - Stream.avail_out;
+  if (written < count) std::memset(destination + written, 0xFF, count - written);
+  return written;
+}
+
+void Inflater::End() {
+  if (Started) inflateEnd(&Stream);
+  Started = false;
+  std::free(Buffer);
+  Buffer = nullptr;
+  BufferSize = 0;
+}
+
+}  // namespace velmira

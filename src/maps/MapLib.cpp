@@ -1,0 +1,187 @@
+// Reading map library files. The chunk loop stops at the first chunk it cannot take; what
+// was read before stays. Two guards keep a damaged file from looping or misreading: a
+// position at or past the end of the file ends the loop (a chunk whose size runs past the end
+// leaves the position there), and a chunk header that cannot be read whole (fewer than 8
+// bytes left) ends it with the file's read error.
+#include "maps/MapLib.h"
+
+#include "maps/ChunkReader.h"
+
+namespace velmira {
+namespace {
+
+constexpr uint32_t HeaderTag = ChunkTag("KOLV");
+constexpr uint32_t MapTag = ChunkTag("MAPH");
+constexpr uint32_t IconTag = ChunkTag("ICOH");
+constexpr int32_t VersionBytes = 4;  // uint16 major, uint16 minor
+
+}  // namespace
+
+MapLib::~MapLib() { Close(); }
+
+void MapLib::Close() {
+  if (Maps) Maps->CloseAll();
+  if (Icons) Icons->CloseAll();
+  LibFile.Reset();
+  Maps.Reset();
+  Icons.Reset();
+}
+
+ObjectList& MapLib::MapList() {
+  if (!Maps) Maps = MakeRef<ObjectList>();
+  return *Maps;
+}
+
+bool MapLib::Open(Text& name) {
+  Err.Clear();
+  LibFile = MakeRef<File>();
+  Maps = MakeRef<ObjectList>();
+  Icons = MakeRef<ObjectList>();
+  Ref<File> file = LibFile;
+  file->Open(name, File::ReadMode);
+  if (file->GetError().Failed()) {
+    Err.CopyFrom(file->GetError());
+  } else if (ReadHeaderChunk(*file)) {
+    ReadChunks(*file);
+  }
+  // Maps and icons already in the lists keep their own reference to the file.
+  if (Err.Failed()) LibFile.Reset();
+  return !Err.Failed();
+}
+
+bool MapLib::ReadHeaderChunk(File& file) {
+  auto reader = MakeRef<ChunkReader>();
+  uint32_t tag = 0;
+  int32_t size = 0;
+  if (!reader->ReadHeader(file, &tag, &size)) {
+    Err.CopyFrom(reader->GetError());
+    return false;
+  }
+  if (file.GetError().Failed()) {  // the size could not be read whole
+    Err.CopyFrom(file.GetError());
+    return false;
+  }
+  // Design choice: a header chunk too small to hold the version is no library file (reading
+  // the version regardless would take the next chunk's bytes and step back into them).
+  if (tag != HeaderTag || size < VersionBytes) {
+    Err.Set(errors::UnknownFileFormat);
+    return false;
+  }
+  uint16_t version[2] = {};
+  file.Read(version, VersionBytes);
+  if (!file.GetError().Failed()) file.Seek(size - VersionBytes, File::FromCurrent);
+  if (file.GetError().Failed()) {
+    Err.CopyFrom(file.GetError());
+    return false;
+  }
+  if (version[0] != 1 || version[1] != 0) {
+    Err.Set(errors::UnknownFileVersion);
+    return false;
+  }
+  return true;
+}
+
+bool MapLib::ReadChunks(File& file) {
+  auto reader = MakeRef<ChunkReader>();
+  for (uint32_t left = file.BytesLeft(); left > 0; left = file.BytesLeft()) {
+    if (left < static_cast<uint32_t>(ChunkReader::HeaderSize)) {
+      Err.Set(errors::FileAccess);
+      return false;
+    }
+    uint32_t tag = 0;
+    int32_t size = 0;
+    if (!reader->PeekHeader(file, &tag, &size)) {
+      Err.CopyFrom(reader->GetError());
+      return false;
+    }
+    if (size < 0) {
+      Err.Set(errors::UnknownFileFormat);
+      return false;
+    }
+    bool taken;
+    if (tag == MapTag) {
+      taken = LoadMap(file);
+    } else if (tag == IconTag) {
+      taken = LoadIcon(file);
+    } else if (static_cast<uint32_t>(size) > left - ChunkReader::HeaderSize) {
+      return true;  // runs past the end: the position would be past it, which ends the loop
+    } else {
+      file.Seek(size + ChunkReader::HeaderSize, File::FromCurrent);
+      Err.CopyFrom(file.GetError());
+      taken = !Err.Failed();
+    }
+    if (!taken) return false;
+  }
+  return true;
+}
+
+bool MapLib::LoadMap(File& file) {
+  auto map = MakeRef<Map>();
+  map->Load(&file);
+  Err.CopyFrom(map->GetError());
+  if (Err.Failed()) return false;
+  MapList().Insert(map.Get(), -1);
+  return true;
+}
+
+bool MapLib::LoadIcon(File& file) {
+  auto icon = MakeRef<Icon>();
+  icon->Load(&file);
+  Err.CopyFrom(icon->GetError());
+  if (Err.Failed()) return false;
+  if (!Icons) Icons = MakeRef<ObjectList>();
+  Icons->Insert(icon.Get(), -1);
+  return true;
+}
+
+Ref<Map> MapLib::NewMap(Text& name) {
+  Err.Clear();
+  if (GetMapByName(name)) {
+    Err.Set(errors::MapExists);
+    return {};
+  }
+  auto map = MakeRef<Map>(&name);
+  MapList().Insert(map.Get(), -1);
+  return map;
+}
+
+Ref<Map> MapLib::GetMapByIndex(int32_t index) {
+  Err.Clear();
+  if (!Maps) return {};
+  uint32_t id = Maps->IdAt(index);
+  return id == 0 ? Ref<Map>() : RefAs<Map>(Maps->Find(id));
+}
+
+Ref<Map> MapLib::GetMapByName(const Text& name) {
+  Err.Clear();
+  if (!Maps) return {};
+  for (int32_t i = 1; i <= Maps->Count(); ++i) {
+    Ref<Map> map = RefAs<Map>(Maps->Find(Maps->IdAt(i)));
+    if (!map) continue;
+    Ref<Text> mapName = Ref<Text>::Adopt(map->GetName());
+    if (mapName && mapName->Equals(&name)) return map;
+  }
+  return {};
+}
+
+Ref<Icon> MapLib::GetIconByIndex(int32_t index) {
+  if (!Icons) return {};
+  uint32_t id = Icons->IdAt(index);
+  return id == 0 ? Ref<Icon>() : RefAs<Icon>(Icons->Find(id));
+}
+
+Ref<Icon> MapLib::FindIcon(const Text& name) {
+  Err.Clear();
+  for (int32_t i = 1; i <= GetIconCount(); ++i) {
+    Ref<Icon> icon = GetIconByIndex(i);
+    if (icon && icon->GetName().Equals(&name)) return icon;
+  }
+  return {};
+}
+
+void MapLib::RemoveMap(const Map* map) {
+  Err.Clear();
+  if (map != nullptr && Maps) Maps->Remove(map->GetID());
+}
+
+}  // namespace velmira

@@ -1,0 +1,98 @@
+#include "view/Icon.h"
+
+#include <cstring>
+
+#include "maps/ChunkReader.h"
+#include "view/DrawSurface.h"
+
+namespace velmira {
+namespace {
+
+// Text fields of a damaged file need not be terminated inside their field.
+Ref<Text> FieldText(const char* field) {
+  const void* end = std::memchr(field, 0, IconRecord::TextSize);
+  const int length = end == nullptr ? IconRecord::TextSize
+                                    : static_cast<int>(static_cast<const char*>(end) - field);
+  return MakeRef<Text>(field, length);
+}
+
+}  // namespace
+
+Icon::Icon(Icon& libraryIcon)
+    : MapObject(IconType),
+      LibraryFile(libraryIcon.LibraryFile),
+      PicturePosition(libraryIcon.PicturePosition),
+      Rec(libraryIcon.Rec),
+      Name(libraryIcon.Name),
+      SecondText(libraryIcon.SecondText) {
+  Image = Ref<Bitmap>::Retain(libraryIcon.GetImage());
+  Err.CopyFrom(libraryIcon.GetError());
+  SetWidth(libraryIcon.GetWidth());
+  SetHeight(libraryIcon.GetHeight());
+}
+
+void Icon::Close() {
+  Err.Clear();
+  LibraryFile.Reset();
+  PicturePosition = 0;
+}
+
+void Icon::Load(File* file) {
+  Err.Clear();
+  if (file == nullptr) return Err.Set(errors::NoFileHandler);
+  LibraryFile = Ref<File>::Retain(file);
+  ReadRecord(*file);
+  if (Err.Failed()) {
+    const Error failure = Err;
+    Close();  // keeps no file, and would clear the record
+    Err = failure;
+    return;
+  }
+  Name = FieldText(Rec.Name);
+  SecondText = FieldText(Rec.SecondText);
+  SetWidth(Rec.Width);
+  SetHeight(Rec.Height);
+}
+
+void Icon::ReadRecord(File& file) {
+  auto reader = MakeRef<ChunkReader>();
+  uint32_t tag = 0;
+  int32_t size = 0;
+  if (!reader->ReadHeader(file, &tag, &size)) return Err.CopyFrom(reader->GetError());
+  constexpr int32_t recordSize = sizeof(IconRecord);
+  // A shorter chunk would have us read the next chunk's bytes as the record.
+  if (tag != ChunkTag("ICOH") || size < recordSize) return Err.Set(errors::UnknownFileFormat);
+  file.Read(&Rec, recordSize);
+  if (file.GetError().Failed()) return Err.CopyFrom(file.GetError());
+  file.Seek(size - recordSize, File::FromCurrent);
+  PicturePosition = file.Tell();
+  Err.CopyFrom(file.GetError());
+}
+
+Bitmap* Icon::GetImage() {
+  Err.Clear();
+  if (Image) return Image.Get();
+  if (!LibraryFile) {
+    Err.Set(errors::MapLibMustBeOpen);
+    return nullptr;
+  }
+  LibraryFile->Seek(static_cast<int32_t>(PicturePosition), File::FromStart);
+  Ref<Bitmap> picture = MakeRef<Bitmap>();
+  picture->ReadPicture(*LibraryFile);
+  if (picture->GetError().Failed()) {
+    Err.CopyFrom(picture->GetError());
+    return nullptr;
+  }
+  Image = picture;
+  return Image.Get();
+}
+
+void Icon::Draw(DrawSurface& surface) {
+  SetChanged(false);
+  if (!Image) return Err.Clear();
+  Ref<Point> p = SurfacePoint(GetLeft(), GetTop());
+  surface.DrawBitmap(*Image, *p);
+  Err.CopyFrom(surface.GetError());
+}
+
+}  // namespace velmira

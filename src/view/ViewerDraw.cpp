@@ -1,0 +1,89 @@
+// The viewer's drawing: render the map tiles under the window and the enabled layers' objects
+// onto the surface when something changed, and copy the window's part of it into the window.
+// A move within the rendered tiles only moves where the copy starts.
+#include "platform/Gdi.h"
+#include "platform/Windows.h"
+#include "view/Viewer.h"
+
+namespace velmira {
+
+void Viewer::OnDraw(int32_t left, int32_t top, int32_t width, int32_t height, bool update) {
+  Err.Clear();
+  // Design choice: a negative window size is refused; nothing is rendered or drawn.
+  if (width < 0 || height < 0) return Err.Set(errors::InvalidParameter);
+  auto clip = MakeRef<Rect>(0, 0, width, height);
+  // Design choice: the error of this call's own render outlives the clearing in ShowView, so a
+  // failed render is reported by the call that asked for it.
+  Error rendered;
+  if (update) {
+    SetViewSize(width, height);
+    // Design choice: a window without pixels has nothing to show; the render waits until the
+    // window has a size again.
+    if (width == 0 || height == 0) return;
+    UpdateView();
+    rendered = Err;
+  }
+  if (!Surface) Surface = MakeRef<DrawSurface>();
+  HWND window = platform::GetForegroundWindow();
+  HWND child = platform::ChildWindowFromPoint(window, platform::POINT{left + 1, top + 1});
+  HDC dc = platform::GetDC(child);
+  // Design choice: with no window at that place there is nothing to draw into; a pending
+  // render waits for the next call that finds one.
+  if (dc == nullptr) return Err.Set(errors::InvalidParameter);
+  Surface->SetTarget(dc);
+  Surface->SetClip(clip.Get());
+  ShowView();
+  platform::ReleaseDC(child, dc);
+  Surface->SetTarget(nullptr);  // the context was only lent for this call
+  if (!Err.Failed()) Err.CopyFrom(Surface->GetError().Failed() ? Surface->GetError() : rendered);
+}
+
+bool Viewer::UpdateView() {
+  Err.Clear();
+  if (!Surface) {
+    RenderPending = true;
+    return true;
+  }
+  Relayout(false);
+  Map* map = GetMap();
+  if (!LayerSet || map == nullptr) return false;
+  if (!RedrawAll) {
+    for (Ref<RefObject> o = LayerSet->FirstVisibleObject(); o; o = LayerSet->NextVisibleObject()) {
+      const auto* object = static_cast<const MapObject*>(o.Get());
+      if (object->Changed() && object->Overlaps(*this)) {
+        RedrawAll = true;
+        break;
+      }
+    }
+  }
+  if (LayerSet->IsChanged()) {
+    RedrawAll = true;
+    LayerSet->SetChanged(false);
+  }
+  if (RedrawAll) {
+    Ref<Rect> area = ViewArea();
+    Ref<Bitmap> picture = Ref<Bitmap>::Adopt(map->Render(*area));
+    Err.CopyFrom(map->GetError());
+    if (Err.Failed() || !picture) return false;  // the flags stay: the next update tries again
+    Surface->SetBitmap(picture.Get());
+    for (Ref<RefObject> o = LayerSet->FirstVisibleObject(); o; o = LayerSet->NextVisibleObject()) {
+      auto* object = static_cast<MapObject*>(o.Get());
+      if (object->IsVisibleIn(*area)) object->Draw(*Surface);
+    }
+  }
+  const bool shown = ViewportMoved || RedrawAll;
+  if (shown) Surface->SetOrigin(Ref<Point>::Adopt(map->ViewOrigin(GetLeft(), GetTop())).Get());
+  RedrawAll = ViewportMoved = false;
+  return shown;
+}
+
+void Viewer::ShowView() {
+  Err.Clear();
+  if (RenderPending) {
+    UpdateView();
+    RenderPending = false;
+  }
+  Surface->Present();
+}
+
+}  // namespace velmira
