@@ -28,7 +28,7 @@ static void make_points(void) {
 
 static double now(void) {
   struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);  /* CPU time, as Google Benchmark rates */
   return t.tv_sec + t.tv_nsec * 1e-9;
 }
 

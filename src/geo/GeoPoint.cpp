@@ -133,6 +133,16 @@ void GeoPoint::ChangeDatum(int16_t target) {
   Datum = target;
 }
 
+// A row's projection never changes once made, and every row that computes has an ellipsoid
+// of its own, so the row alone is the key.
+const Projection* GeoPoint::ProjectionOf(const GridRow& row, double a, double e2) {
+  if (&row != LastRow) {
+    LastProjection = ProjectionFor(row, a, e2);
+    LastRow = &row;
+  }
+  return LastProjection;
+}
+
 const GridRow* GeoPoint::ConversionRow() const {
   if (IsStatePlane(Grid)) return FindStatePlaneZone(Grid, Zone);
   if (Grid < 0 || Grid > LastGrid) return nullptr;
@@ -176,7 +186,7 @@ void GeoPoint::GeoToGrid() {
     }
   }
 
-  if (const Projection* projection = ProjectionFor(*row, ellipsoid.A, ellipsoid.E2)) {
+  if (const Projection* projection = ProjectionOf(*row, ellipsoid.A, ellipsoid.E2)) {
     if (!projection->Forward(Latitude, lambda, Easting, Northing)) Err.Set(errors::OutsideGrid);
   }
 
@@ -198,7 +208,7 @@ void GeoPoint::GridToGeo() {
     return;
   }
   const Ellipsoid& ellipsoid = EllipsoidOfDatum(row->Datum != 0 ? row->Datum : Datum);
-  const Projection* projection = ProjectionFor(*row, ellipsoid.A, ellipsoid.E2);
+  const Projection* projection = ProjectionOf(*row, ellipsoid.A, ellipsoid.E2);
   if (projection == nullptr) return;  // a kind that computes nothing
 
   double phi = 0, lambda = 0;

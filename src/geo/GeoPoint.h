@@ -44,6 +44,14 @@ class GeoPoint : public RefObject {
   int16_t Grid = 0;      // 0 = none, 1..49
   int16_t Zone = 0;      // zone number, or State Plane zone code on grids 30/31
   int16_t PinnedZone = 0;  // zone forced by the caller on zoned grids, 0 = automatic
+
+ private:
+  // The projection of a row on its ellipsoid, remembered for the last row asked: a point
+  // converted again and again in one grid looks its projection up once.
+  const Projection* ProjectionOf(const GridRow& row, double a, double e2);
+
+  const GridRow* LastRow = nullptr;
+  const Projection* LastProjection = nullptr;
 };
 
 }  // namespace velmira

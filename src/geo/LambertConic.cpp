@@ -30,6 +30,7 @@ LambertConic::LambertConic(const GridRow& row, double a, double e2, bool belgian
       Lambda0(row.Lambda0),
       Phi1(row.Phi1),
       E(std::sqrt(e2)),
+      Ep2(e2 / (1 - e2)),
       Correction(belgian ? BelgianCorrection : 0.0) {
   // The Belgian row's origin is the pole (90 degrees), whose t is taken as exactly 0.
   const double t0 = belgian ? 0.0 : ConformalT(row.Phi0, E);
@@ -69,7 +70,8 @@ bool LambertConic::Inverse(double easting, double northing, double& phi, double&
   // exactly when the latitude does; the first X is the first pass.
   double x0 = t * EccentricityFactor(E * std::sin(Phi1), E);
   for (int pass = 1; pass < MaxLatitudePasses; ++pass) {
-    const double next = t * EccentricityFactor(E * CosTwiceAtan(x0), E);
+    const double sinPhi = CosTwiceAtan(x0);
+    const double next = AcceleratedPass(x0, t * EccentricityFactor(E * sinPhi, E), sinPhi, Ep2);
     if (next == x0) break;
     x0 = next;
   }

@@ -24,6 +24,7 @@ class LambertConic final : public Projection {
  private:
   double FE, FN, Lambda0, Phi1;
   double E;
+  double Ep2;         // second eccentricity squared
   double N;           // cone constant
   double AF;          // a F
   double Rho0;        // radius of the origin's parallel

@@ -17,7 +17,7 @@ constexpr int MaxLatitudePasses = 10;
 }  // namespace
 
 ObliqueStereographic::ObliqueStereographic(const GridRow& row, double a, double e2)
-    : FE(row.FE), FN(row.FN), Lambda0(row.Lambda0), E(std::sqrt(e2)), E2(e2) {
+    : FE(row.FE), FN(row.FN), Lambda0(row.Lambda0), E(std::sqrt(e2)), Ep2(e2 / (1 - e2)) {
   const double sinPhi0 = std::sin(row.Phi0);
   const double cosPhi0 = std::cos(row.Phi0);
   N = std::sqrt(1 + e2 * std::pow(cosPhi0, 4) / (1 - e2));
@@ -41,12 +41,14 @@ ObliqueStereographic::ObliqueStereographic(const GridRow& row, double a, double 
 bool ObliqueStereographic::Forward(double phi, double lambda, double& easting,
                                    double& northing) const {
   const double sinPhi = std::sin(phi);
-  const double sa = (1 + sinPhi) / (1 - sinPhi);
-  const double sb = (1 - E * sinPhi) / (1 + E * sinPhi);
-  const double w = C * std::pow(sa * std::pow(sb, E), N);
-  const double chi = std::asin((w - 1) / (w + 1));
+  // w = C (sa sb^e)^n with sa = (1 + sin phi) / (1 - sin phi) and sb = (1 - e sin phi) /
+  // (1 + e sin phi), whose logarithms are 2 atanh(sin phi) and -2 atanh(e sin phi): one
+  // exponential instead of two powers. chi = asin((w - 1) / (w + 1)) is not needed itself,
+  // only its sine and its cosine 2 sqrt(w) / (w + 1).
+  const double w = C * std::exp(2 * N * (std::atanh(sinPhi) - E * EccentricAtanh(E * sinPhi)));
+  const double sinChi = (w - 1) / (w + 1), cosChi = 2 * std::sqrt(w) / (w + 1);
   const double delta = N * ReduceLongitude(lambda - Lambda0);
-  const double sinChi = std::sin(chi), cosChi = std::cos(chi), cosDelta = std::cos(delta);
+  const double cosDelta = std::cos(delta);
   const double b = 1 + sinChi * SinChi0 + cosChi * CosChi0 * cosDelta;
   const double x = FE + TwoRK0 * cosChi * std::sin(delta) / b;
   const double y = FN + TwoRK0 * (sinChi * CosChi0 - cosChi * SinChi0 * cosDelta) / b;
@@ -66,16 +68,22 @@ bool ObliqueStereographic::Inverse(double easting, double northing, double& phi,
   const double lam = ReduceLongitude(Lambda0 + (j + 2 * i) / N);
   const double sinChi = std::sin(chi);
   const double psi = 0.5 * std::log((1 + sinChi) / (C * (1 - sinChi))) / N;
-  double p = 2 * std::atan(std::exp(psi)) - std::numbers::pi / 2;
+  // The poles themselves (psi infinite) are outside the grid, as they are for the forward.
+  if (!std::isfinite(psi)) return false;
+  // The latitude with ln tan(pi/4 + phi/2) - e atanh(e sin phi) = psi, carried on
+  // X = tan(pi/4 + phi/2) = exp(psi) / q(e sin phi): sin(phi) is -cos(2 atan X), so a pass
+  // needs no trigonometry. X starts at exp(psi), the sphere's latitude, and the passes end
+  // when one repeats X exactly.
+  const double expPsi = std::exp(psi);
+  double x0 = expPsi;
   for (int pass = 0; pass < MaxLatitudePasses; ++pass) {
-    const double previous = p;
-    const double sinP = std::sin(previous);
-    const double eSin = E * sinP;
-    // ln(tan(phi/2 + pi/4) q(e sin phi)) = atanh(sin phi) - e atanh(e sin phi).
-    const double psiP = std::atanh(sinP) - E * EccentricAtanh(eSin);
-    p = previous - (psiP - psi) * std::cos(previous) * (1 - eSin * eSin) / (1 - E2);
-    if (p == previous) break;
+    const double sinPhi = -CosTwiceAtan(x0);
+    const double next =
+        AcceleratedPass(x0, expPsi / EccentricityFactor(E * sinPhi, E), sinPhi, Ep2);
+    if (next == x0) break;
+    x0 = next;
   }
+  const double p = 2 * std::atan(x0) - std::numbers::pi / 2;
   if (!FinitePair(p, lam)) return false;
   phi = p;
   lambda = lam;

@@ -13,7 +13,7 @@ class ObliqueStereographic final : public Projection {
 
  private:
   double FE, FN, Lambda0;
-  double E, E2;
+  double E, Ep2;                  // first eccentricity, second eccentricity squared
   double N;                       // sphere-to-ellipsoid longitude ratio
   double C;                       // conformal latitude constant
   double Chi0, SinChi0, CosChi0;  // conformal latitude of the origin

@@ -91,6 +91,8 @@ Position* Position::Copy() const {
   copy->Altitude = Altitude;
   copy->LatitudeDms = LatitudeDms;
   copy->LongitudeDms = LongitudeDms;
+  copy->LatitudeDmsStale = LatitudeDmsStale;
+  copy->LongitudeDmsStale = LongitudeDmsStale;
   copy->GeoStale = GeoStale;
   copy->GridStale = GridStale;
   copy->Pristine = Pristine;
@@ -114,14 +116,32 @@ void Position::RefreshGrid() {
   if (!Err.Failed()) GridStale = false;
 }
 
-void Position::UpdateLatitudeDms() {
-  LatitudeDms = SplitDegrees(std::fabs(Coordinates->Latitude) * DegreesPerRadian, LatitudeNudge);
-}
+// The parts follow the angle as it stands after the update; they are split when first read,
+// as most conversions never read them, and the angle does not change in between without
+// another update.
+void Position::UpdateLatitudeDms() { LatitudeDmsStale = true; }
 
 void Position::UpdateLongitudeDms() {
   Coordinates->Longitude = NormaliseLongitude(Coordinates->Longitude);
-  // The longitude truncates directly, without the latitude's nudge.
-  LongitudeDms = SplitDegrees(std::fabs(Coordinates->Longitude) * DegreesPerRadian, 0);
+  LongitudeDmsStale = true;
+}
+
+const DmsParts& Position::LatitudeParts() {
+  if (LatitudeDmsStale) {
+    LatitudeDms =
+        SplitDegrees(std::fabs(Coordinates->Latitude) * DegreesPerRadian, LatitudeNudge);
+    LatitudeDmsStale = false;
+  }
+  return LatitudeDms;
+}
+
+const DmsParts& Position::LongitudeParts() {
+  if (LongitudeDmsStale) {
+    // The longitude truncates directly, without the latitude's nudge.
+    LongitudeDms = SplitDegrees(std::fabs(Coordinates->Longitude) * DegreesPerRadian, 0);
+    LongitudeDmsStale = false;
+  }
+  return LongitudeDms;
 }
 
 void Position::LatitudeWritten(double phi) {
@@ -178,14 +198,14 @@ void Position::SetLongitudeDecDeg(double degrees) {
 Text* Position::GetLatitudeDMS(DmsParts& parts) {
   Enter();
   RefreshGeo();
-  parts = LatitudeDms;
+  parts = LatitudeParts();
   return new Text(Coordinates->Latitude < 0 ? "S" : "N");
 }
 
 Text* Position::GetLongitudeDMS(DmsParts& parts) {
   Enter();
   RefreshGeo();
-  parts = LongitudeDms;
+  parts = LongitudeParts();
   return new Text(Coordinates->Longitude < 0 ? "W" : "E");
 }
 
@@ -237,7 +257,7 @@ Text* Position::GetLatitudeString(int16_t format) {
     Err.Set(errors::InvalidParameter);
     return nullptr;
   }
-  return FormatDms(LatitudeDms, Coordinates->Latitude < 0 ? 'S' : 'N');
+  return FormatDms(LatitudeParts(), Coordinates->Latitude < 0 ? 'S' : 'N');
 }
 
 Text* Position::GetLongitudeString(int16_t format) {
@@ -247,7 +267,7 @@ Text* Position::GetLongitudeString(int16_t format) {
     Err.Set(errors::InvalidParameter);
     return nullptr;
   }
-  return FormatDms(LongitudeDms, Coordinates->Longitude < 0 ? 'W' : 'E');
+  return FormatDms(LongitudeParts(), Coordinates->Longitude < 0 ? 'W' : 'E');
 }
 
 double Position::GetAltitude(int16_t kind) {

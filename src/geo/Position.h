@@ -91,8 +91,12 @@ class Position : public RefObject {
   }
   void RefreshGeo();
   void RefreshGrid();
+  // Mark the parts for a new split from the angle (the longitude is normalised at once).
   void UpdateLatitudeDms();
   void UpdateLongitudeDms();
+  // The parts, split from the angle first if an update is pending.
+  const DmsParts& LatitudeParts();
+  const DmsParts& LongitudeParts();
   void LatitudeWritten(double phi);
   void LongitudeWritten(double lambda);
   Text* FormatDms(const DmsParts& parts, char letter) const;
@@ -101,6 +105,8 @@ class Position : public RefObject {
   double Altitude = 0;
   DmsParts LatitudeDms;
   DmsParts LongitudeDms;
+  bool LatitudeDmsStale = false;   // the parts are split from the angle when next read
+  bool LongitudeDmsStale = false;
   bool GeoStale = false;   // easting/northing written last: latitude/longitude are out of date
   bool GridStale = false;  // latitude/longitude, grid or zone changed: easting/northing are
   bool Pristine = true;    // nothing written or read since construction

@@ -17,7 +17,7 @@ constexpr int MaxLatitudePasses = 10;
 }  // namespace
 
 SwissOblique::SwissOblique(const GridRow& row, double a, double e2)
-    : FE(row.FE), FN(row.FN), Lambda0(row.Lambda0), E(std::sqrt(e2)) {
+    : FE(row.FE), FN(row.FN), Lambda0(row.Lambda0), E(std::sqrt(e2)), Ep2(e2 / (1 - e2)) {
   const double sinPhi0 = std::sin(row.Phi0);
   const double cosPhi0 = std::cos(row.Phi0);
   R = a * std::sqrt(1 - e2) / (1 - e2 * sinPhi0 * sinPhi0);
@@ -65,7 +65,9 @@ bool SwissOblique::Inverse(double easting, double northing, double& phi, double&
   const double expS = std::exp(sPrime);
   double x0 = expS / EccentricityFactor(E * sinB, E);  // phi starts at b
   for (int pass = 1; pass < MaxLatitudePasses; ++pass) {
-    const double next = expS / EccentricityFactor(-E * CosTwiceAtan(x0), E);
+    const double sinPhi = -CosTwiceAtan(x0);
+    const double next =
+        AcceleratedPass(x0, expS / EccentricityFactor(E * sinPhi, E), sinPhi, Ep2);
     if (next == x0) break;
     x0 = next;
   }

@@ -15,6 +15,7 @@ class SwissOblique final : public Projection {
  private:
   double FE, FN, Lambda0;
   double E;             // first eccentricity
+  double Ep2;           // second eccentricity squared
   double R;             // radius of the conformal sphere
   double Alpha;         // ratio of sphere to ellipsoid longitudes
   double SinB0, CosB0;  // sphere latitude of the origin

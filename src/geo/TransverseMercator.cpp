@@ -20,6 +20,20 @@ ArcCoefficients ArcTerms(double e2) {
           15 * e4 / 256 + 45 * e6 / 1024, 35 * e6 / 3072};
 }
 
+// Sum of k[0] sin(2 theta) + k[1] sin(4 theta) + ... from sin and cos of theta by Clenshaw's
+// recurrence on 2 cos(2 theta): one sine and cosine instead of one sine per term.
+template <int N>
+double EvenSineSeries(const double (&k)[N], double sinTheta, double cosTheta) {
+  const double twoCos2 = 2 * (cosTheta - sinTheta) * (cosTheta + sinTheta);
+  double b1 = 0, b2 = 0;
+  for (int i = N - 1; i >= 0; --i) {
+    const double b = k[i] + twoCos2 * b1 - b2;
+    b2 = b1;
+    b1 = b;
+  }
+  return b1 * 2 * sinTheta * cosTheta;
+}
+
 }  // namespace
 
 double MeridianArc(double phi, double e2, double a) {
@@ -47,22 +61,22 @@ TransverseMercator::TransverseMercator(const GridRow& row, double a, double e2)
   R1Scale = a * (1 - e2);
 }
 
-double TransverseMercator::Arc(double phi) const {
-  return ArcC0 * phi - ArcC2 * std::sin(2 * phi) + ArcC4 * std::sin(4 * phi) -
-         ArcC6 * std::sin(6 * phi);
+double TransverseMercator::Arc(double phi, double sinPhi, double cosPhi) const {
+  const double k[] = {-ArcC2, ArcC4, -ArcC6};
+  return ArcC0 * phi + EvenSineSeries(k, sinPhi, cosPhi);
 }
 
 bool TransverseMercator::Forward(double phi, double lambda, double& easting,
                                  double& northing) const {
   const double sinPhi = std::sin(phi);
   const double cosPhi = std::cos(phi);
-  const double tanPhi = std::tan(phi);
+  const double tanPhi = sinPhi / cosPhi;
   const double n = A / std::sqrt(1 - E2 * sinPhi * sinPhi);
   const double t = tanPhi * tanPhi;
   const double c = Ep2 * cosPhi * cosPhi;
   const double a1 = (lambda - Lambda0) * cosPhi;
   const double a2 = a1 * a1, a3 = a2 * a1, a4 = a3 * a1, a5 = a4 * a1, a6 = a5 * a1;
-  const double m = Arc(phi);
+  const double m = Arc(phi, sinPhi, cosPhi);
 
   northing = FN + K0 * (m - M0 + n * tanPhi *
                                      (a2 * 0.5 +
@@ -79,12 +93,12 @@ bool TransverseMercator::Inverse(double easting, double northing, double& phi,
                                  double& lambda) const {
   const double m = M0 + (northing - FN) / K0;
   const double mu = m * MuScale;
-  const double phi1 = mu + Foot2 * std::sin(2 * mu) + Foot4 * std::sin(4 * mu) +
-                      Foot6 * std::sin(6 * mu) + Foot8 * std::sin(8 * mu);
+  const double foot[] = {Foot2, Foot4, Foot6, Foot8};
+  const double phi1 = mu + EvenSineSeries(foot, std::sin(mu), std::cos(mu));
 
   const double sin1 = std::sin(phi1);
   const double cos1 = std::cos(phi1);
-  const double tan1 = std::tan(phi1);
+  const double tan1 = sin1 / cos1;
   const double c1 = Ep2 * cos1 * cos1;
   const double t1 = tan1 * tan1;
   const double w = 1 - E2 * sin1 * sin1;

@@ -18,8 +18,9 @@ class TransverseMercator final : public Projection {
   bool Inverse(double easting, double northing, double& phi, double& lambda) const override;
 
  private:
-  // a x the four meridian-arc coefficients, so the arc is four terms and no multiply by a.
-  double Arc(double phi) const;
+  // The meridian arc at phi, given its sine and cosine; a x the four coefficients, so the arc
+  // is four terms and no multiply by a.
+  double Arc(double phi, double sinPhi, double cosPhi) const;
 
   double A, E2, Ep2;  // semi-major axis, e^2, second eccentricity squared
   double FE, FN, Lambda0, K0;

@@ -37,6 +37,7 @@ void NmeaParser::Dispatch(NmeaSentence& sentence) {
 
 void NmeaParser::DeliverSentence(NmeaSentence& sentence) {
   if (NoEvents || Events.Sentence == nullptr) return;
+  sentence.ReleaseFields();  // the record handlers are done with them
   sentence.CreateLock();  // the receiver may delete it on another thread
   sentence.AddRef();
   Events.Sentence(Context, &sentence);

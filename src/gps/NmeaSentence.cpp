@@ -23,19 +23,27 @@ constexpr KindRow KindTable[] = {
     {"VTG", KindVtg},
 };
 
-// Commas in a text, eight bytes at a time: a byte equal to "," becomes zero after the XOR,
-// and the exact zero-byte test (no borrow between bytes) flags it in its top bit.
+constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full;
+constexpr uint64_t Commas = 0x2C2C2C2C2C2C2C2Cull;
+constexpr uint64_t Stars = 0x2A2A2A2A2A2A2A2Aull;
+
+// The top bit of every byte of word that equals the matching byte of pattern, exactly (no
+// borrow between bytes): a byte equal to the pattern becomes zero after the XOR, and the
+// zero-byte test flags it.
+uint64_t EqualBytes(uint64_t word, uint64_t pattern) {
+  const uint64_t x = word ^ pattern;
+  return ~(((x & Low7) + Low7) | x | Low7);
+}
+
+// Commas in a text, eight bytes at a time. The flags are summed by a multiply (the byte sums
+// meet in the top byte), as the target has no population count instruction.
 int CountCommas(const char* text, int length) {
-  constexpr uint64_t Commas = 0x2C2C2C2C2C2C2C2Cull;
-  constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full;
   int count = 0;
   int i = 0;
   for (; i + 8 <= length; i += 8) {
     uint64_t word;
     std::memcpy(&word, text + i, sizeof word);
-    uint64_t x = word ^ Commas;
-    uint64_t zero = ~(((x & Low7) + Low7) | x | Low7);
-    count += std::popcount(zero);
+    count += static_cast<int>(((EqualBytes(word, Commas) >> 7) * 0x0101010101010101ull) >> 56);
   }
   for (; i < length; ++i) count += text[i] == ',';
   return count;
@@ -48,11 +56,15 @@ constexpr int CommandLength = 3;
 
 NmeaSentence::NmeaSentence(Ref<Text> text) : Sentence(std::move(text)) {}
 
-NmeaSentence::~NmeaSentence() {
+NmeaSentence::~NmeaSentence() { ReleaseFields(); }
+
+void NmeaSentence::ReleaseFields() {
   if (FieldArray != nullptr) {
     for (int i = 0; i < FieldCount; ++i) FieldArray[i].~Text();
     ::operator delete(FieldArray);
+    FieldArray = nullptr;
   }
+  FieldsBuilt = false;
 }
 
 const Text& NmeaSentence::Command() {
@@ -63,12 +75,23 @@ const Text& NmeaSentence::Command() {
   return *CommandText;
 }
 
+// The kind is looked up once, on the three command characters in place (a sentence's text
+// never changes): every record constructor asks again, and the command Text is only made
+// when someone asks for the command.
 int16_t NmeaSentence::GetType() {
-  const Text& command = Command();
-  for (const KindRow& row : KindTable) {
-    if (command.Equals(row.Command)) return row.Kind;
+  if (Kind < 0) {
+    Kind = KindOther;
+    if (Sentence && Sentence->Length() >= CommandStart + CommandLength) {
+      const char* command = Sentence->Chars() + CommandStart;
+      for (const KindRow& row : KindTable) {
+        if (std::memcmp(command, row.Command, CommandLength) == 0) {
+          Kind = row.Kind;
+          break;
+        }
+      }
+    }
   }
-  return KindOther;
+  return Kind;
 }
 
 Text* NmeaSentence::GetCommand() {
@@ -105,20 +128,34 @@ void NmeaSentence::SplitFields() {
   if (block == nullptr) return;  // no fields rather than a crash
   FieldArray = static_cast<Text*>(block);
 
-  // One pass: a "," ends the open field and opens the next; a "*" only ends the open one.
+  // One pass: a "," ends the open field and opens the next; a "*" only ends the open one,
+  // and the text's end closes the last. The separators are found eight bytes at a time.
   const char* chars = Sentence->Chars();
   const int length = Sentence->Length();
   int built = 0;
   int start = -1;  // first character of the open field, -1 when none is open
-  for (int p = 0; p <= length && built < count; ++p) {
-    const char c = p < length ? chars[p] : ',';  // the text's end closes the last field
-    if (c != ',' && c != '*') continue;
+  auto separator = [&](int p, bool comma) {
     if (start >= 0) {
-      int fieldLength = std::min(p - start, MaxFieldLength);
+      const int fieldLength = std::min(p - start, MaxFieldLength);
       new (&FieldArray[built++]) Text(chars + start, fieldLength);
     }
-    start = c == ',' ? p + 1 : -1;
+    start = comma ? p + 1 : -1;
+  };
+  int p = 0;
+  for (; p + 8 <= length && built < count; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, chars + p, sizeof word);
+    const uint64_t commas = EqualBytes(word, Commas);
+    for (uint64_t found = commas | EqualBytes(word, Stars); found != 0 && built < count;
+         found &= found - 1) {
+      const int bit = std::countr_zero(found);
+      separator(p + bit / 8, (commas >> bit) & 1);
+    }
   }
+  for (; p < length && built < count; ++p) {
+    if (chars[p] == ',' || chars[p] == '*') separator(p, chars[p] == ',');
+  }
+  if (built < count) separator(length, true);
   // Every comma starts a field, so built == count; guard anyway so destruction is exact.
   while (built < count) new (&FieldArray[built++]) Text();
 }

@@ -34,8 +34,13 @@ class NmeaSentence : public RefObject {
   Text* GetSentence();
   int16_t GetFieldCount();
   // Field index for 1 <= index <= field count, else null. Owned by the sentence and alive
-  // as long as it is: read it, copy it, but do not keep or release it.
+  // as long as it is (or until ReleaseFields): read it, copy it, but do not keep or release it.
   Text* Fields(int16_t index);
+  // Gives the split fields back; the next Fields call splits again. The parser calls it
+  // before it hands a sentence on, so that the block is freed, still in the cache, on the
+  // thread that made it, and a receiver on another thread that never reads a field does not
+  // have to pull the whole block over to destroy it.
+  void ReleaseFields();
 
  private:
   const Text& Command();
@@ -43,6 +48,7 @@ class NmeaSentence : public RefObject {
 
   Ref<Text> Sentence;
   Ref<Text> CommandText;
+  int16_t Kind = -1;       // SentenceKind once looked up, -1 before
   int16_t FieldCount = 0;  // 0 means not counted yet
   bool FieldsBuilt = false;
   // FieldCount Text objects built in place in one block: a sentence has up to ~40 fields

@@ -150,9 +150,14 @@ NmeaSentence* SentenceBuffer::TakeSentence() const {
   int e = End % Size;
   int s = Start % Size;
   int length = e > s ? e - s - 2 : e - s + Size - 2;
-  char scratch[Size + 8];
-  for (int i = 0; i < length; ++i) scratch[i] = static_cast<char>(At(static_cast<uint16_t>(Start + i)));
-  scratch[length] = 0;
+  const char* store = reinterpret_cast<const char*>(Store);
+  const int first = std::min(length, Size - s);
+  if (first == length) {  // not wrapped: the text is taken straight from the store
+    return new NmeaSentence(Ref<Text>::Adopt(new Text(store + s, length)));
+  }
+  char scratch[Size];
+  std::memcpy(scratch, store + s, static_cast<size_t>(first));
+  std::memcpy(scratch + first, store, static_cast<size_t>(length - first));
   return new NmeaSentence(Ref<Text>::Adopt(new Text(scratch, length)));
 }
 

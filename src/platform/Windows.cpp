@@ -4,9 +4,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -27,29 +27,38 @@ struct VmWindowObject {
 
   std::vector<uint8_t> Pixels;
 
-  // Posters append to Queue under QueueMutex; readers take from Taking under TakeMutex and
-  // move the whole of Queue over when Taking runs dry. A poster and a reader on two threads
-  // then meet on one lock per batch instead of per message. Everything in Taking is older
-  // than everything in Queue, so the order stays first in, first out.
+  // Posters append to Queue under QueueMutex; readers take from Taking (from Next on) under
+  // TakeMutex and swap the whole of Queue over when Taking runs dry. A poster and a reader on
+  // two threads then meet on one lock per batch instead of per message. Everything in Taking
+  // is older than everything in Queue, so the order stays first in, first out. Both vectors
+  // keep their capacity, so a steady stream allocates nothing: a deque allocated blocks on
+  // the posting thread and freed them on the reading one every few messages.
   std::mutex QueueMutex;
   std::condition_variable Arrived;
-  std::deque<Pending> Queue;
+  std::vector<Pending> Queue;
   std::atomic<size_t> Queued{0};  // Queue.size(), readable without the mutex
   int Waiting = 0;
+  bool Woken = false;  // a post has already woken a waiting reader, whose batch is coming
   bool Dead = false;
   std::mutex TakeMutex;
-  std::deque<Pending> Taking;
+  std::vector<Pending> Taking;
+  size_t Next = 0;
 };
 
 namespace platform {
 namespace {
 
 constexpr int32_t BytesPerPixel = 4;
-// A reader that finds its queue empty looks again this many times before it sleeps: a
-// producer posting a burst then hands over messages without waking a sleeping thread for
-// each one, which costs far more than the short spin.
-constexpr int SpinChecks = 256;
+// A reader that finds its queue empty keeps looking for a while before it sleeps: first
+// spinning, then giving its processor away between looks. A poster in the middle of a burst
+// then hands messages over without a wake-up each; and where poster and reader share one
+// processor (a busy machine), yielding lets the poster run on and fill a batch, where a
+// sleeping reader would be woken, and switched to and back, for nearly every message.
+constexpr int SpinChecks = 64;
+constexpr auto YieldPeriod = std::chrono::microseconds(50);
 constexpr uint8_t White = 0xFF;
+// A reading vector that a burst grew beyond this many messages is given back once read.
+constexpr size_t KeptCapacity = 1024;
 
 using WindowPtr = std::shared_ptr<VmWindowObject>;
 
@@ -99,11 +108,24 @@ void SpinPause() {
 #endif
 }
 
+// Returns when the window's queue has messages or the looking time (never more than ms) is
+// over.
+void LookForMessages(const VmWindowObject& w, DWORD ms) {
+  auto queued = [&w] { return w.Queued.load(std::memory_order_acquire) != 0; };
+  for (int i = 0; i < SpinChecks; ++i) {
+    if (queued()) return;
+    SpinPause();
+  }
+  const auto end = std::chrono::steady_clock::now() +
+                   std::min<std::chrono::microseconds>(YieldPeriod, std::chrono::milliseconds(ms));
+  while (!queued() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+}
+
 int32_t ClampSide(int32_t side) { return std::clamp<int32_t>(side, 0, MaxWindowSide); }
 
 // Marks the window dead, wakes its waiters and gives back what its pending messages carry.
 void Retire(VmWindowObject& w) {
-  std::deque<VmWindowObject::Pending> pending;
+  std::vector<VmWindowObject::Pending> pending;
   {
     std::lock_guard<std::mutex> hold(w.QueueMutex);
     w.Dead = true;
@@ -112,10 +134,13 @@ void Retire(VmWindowObject& w) {
   }
   // Woken readers see Dead and let go of TakeMutex, which is taken only after this.
   w.Arrived.notify_all();
-  std::deque<VmWindowObject::Pending> taking;
+  std::vector<VmWindowObject::Pending> taking;
   {
     std::lock_guard<std::mutex> hold(w.TakeMutex);
-    taking.swap(w.Taking);
+    // Only the messages not yet taken: those before Next have gone to a reader.
+    taking.assign(w.Taking.begin() + static_cast<std::ptrdiff_t>(w.Next), w.Taking.end());
+    w.Taking.clear();
+    w.Next = 0;
   }
   for (const auto* list : {&taking, &pending}) {
     for (const auto& p : *list) {
@@ -227,7 +252,10 @@ bool PostMessageW(HWND window, uint32_t message, uintptr_t wParam, intptr_t lPar
     if (w->Dead) return false;  // deleted between the look-up and now
     w->Queue.push_back({{window, message, wParam, lParam}, discard});
     w->Queued.store(w->Queue.size(), std::memory_order_release);
-    wake = w->Waiting > 0;
+    // One wake per sleep: until the woken reader runs, later posts join its batch without
+    // another call into the kernel.
+    wake = w->Waiting > 0 && !w->Woken;
+    if (wake) w->Woken = true;
   }
   if (wake) w->Arrived.notify_one();
   return true;
@@ -238,12 +266,13 @@ int GetMessageW(MSG* out, HWND window, DWORD ms) {
   const WindowPtr& w = FindCached(window);
   if (!w) return -1;
   std::lock_guard<std::mutex> take(w->TakeMutex);
-  if (w->Taking.empty()) {
-    if (ms != 0) {
-      for (int i = 0; i < SpinChecks && w->Queued.load(std::memory_order_acquire) == 0; ++i) {
-        SpinPause();
-      }
+  if (w->Next == w->Taking.size()) {
+    w->Taking.clear();
+    w->Next = 0;
+    if (w->Taking.capacity() > KeptCapacity) {
+      std::vector<VmWindowObject::Pending>().swap(w->Taking);
     }
+    if (ms != 0) LookForMessages(*w, ms);
     std::unique_lock<std::mutex> hold(w->QueueMutex);
     auto ready = [&w] { return !w->Queue.empty() || w->Dead; };
     // Only an empty queue waits: the timed wait reads the clock, which is most of the cost
@@ -258,14 +287,15 @@ int GetMessageW(MSG* out, HWND window, DWORD ms) {
         arrived = w->Arrived.wait_for(hold, std::chrono::milliseconds(ms), ready);
       }
       --w->Waiting;
+      w->Woken = false;
     }
     if (w->Dead) return -1;
     if (!arrived) return 0;
     w->Taking.swap(w->Queue);
     w->Queued.store(0, std::memory_order_release);
   }
-  if (out != nullptr) *out = w->Taking.front().Msg;
-  w->Taking.pop_front();
+  if (out != nullptr) *out = w->Taking[w->Next].Msg;
+  ++w->Next;
   return 1;
 }
 

@@ -87,6 +87,32 @@ TEST(PositionDms, CacheRoundsSecondsToThousandthsAndCarries) {
   EXPECT_EQ(Take(p.GetLatitudeString(0)), "59 20'5.28 N");
 }
 
+TEST(PositionDms, PartsFollowTheAngleThroughConversionsDatumChangesAndCopies) {
+  // Reference: the parts of a fresh position whose angles are written directly.
+  auto sameAsWritten = [](Position& p) {
+    Position q;
+    q.SetLatitudeRads(p.GetLatitudeRads());
+    q.SetLongitudeRads(p.GetLongitudeRads());
+    DmsParts a, b;
+    for (bool latitude : {true, false}) {
+      Take(latitude ? p.GetLatitudeDMS(a) : p.GetLongitudeDMS(a));
+      Take(latitude ? q.GetLatitudeDMS(b) : q.GetLongitudeDMS(b));
+      if (a.Degrees != b.Degrees || a.Minutes != b.Minutes || a.Seconds != b.Seconds) return false;
+    }
+    return true;
+  };
+  Position p;
+  p.SetGrid(1);
+  p.SetLatitudeDecDeg(50.5);
+  p.SetLongitudeDecDeg(9.25);
+  Ref<Position> copy = Ref<Position>::Adopt(p.Copy());  // copied before its parts were read
+  EXPECT_TRUE(sameAsWritten(*copy));
+  p.SetNorthing(5600000.5);  // the angles now come from the inverse
+  EXPECT_TRUE(sameAsWritten(p));
+  p.SetDatum(3);
+  EXPECT_TRUE(sameAsWritten(p));
+}
+
 TEST(PositionDms, TextRoundsCarriesIsCutToFourteenCharactersAndRefusesOtherFormats) {
   const struct {
     DmsParts Cache;
