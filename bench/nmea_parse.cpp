@@ -17,7 +17,7 @@ namespace {
 
 using testsupport::DeleteCarried;
 
-// The sample drive log: GGA, GSA, GSV groups, RMC, VTG, GLL and proprietary sentences.
+// The sample drive log: RMC, VTG, GGA, GSA, GSV groups and GLL, with a few damaged lines.
 std::vector<std::u16string> LoadLines() {
   std::ifstream in(VELMIRA_SOURCE_DIR "/examples/drive.nmea", std::ios::binary);
   std::vector<std::u16string> lines;

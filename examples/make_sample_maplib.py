@@ -305,10 +305,9 @@ def draw_east_district(cv):
 def draw_industrial(cv):
     """Halls between Hauptstrasse and Brueckenstrasse, east of Parkstrasse."""
     cv.polygon(px([(1370, -110), (3072, -110), (3072, 760), (1370, 760)]), C["industrial"])
-    for k, (x, y, w, h) in enumerate(((1450, 560, 260, 150), (1800, 600, 180, 120),
-                                      (2100, 520, 320, 190), (1500, 250, 140, 200),
-                                      (1780, 300, 380, 140), (2350, 200, 200, 230),
-                                      (2650, 560, 300, 120), (2700, 150, 260, 180))):
+    for x, y, w, h in ((1450, 560, 260, 150), (1800, 600, 180, 120), (2100, 520, 320, 190),
+                       (1500, 250, 140, 200), (1780, 300, 380, 140), (2350, 200, 200, 230),
+                       (2650, 560, 300, 120), (2700, 150, 260, 180)):
         cv.polygon(px([(x, y), (x + w, y), (x + w, y - h), (x, y - h)]), C["building_edge"])
         cv.polygon(px([(x + 4, y - 4), (x + w - 4, y - 4), (x + w - 4, y - h + 4), (x + 4, y - h + 4)]),
                    C["building"])
@@ -402,7 +401,8 @@ def write_png(path, width, height, palette, pixels):
         f.write(data)
 
 
-# Icons, drawn as character grids: one character per pixel, '.' is the transparent index 0.
+# Icons, drawn as character grids: each character stands for a palette index; the marker's
+# '.' (index 0) is its transparent colour.
 POSITION_ICON = {
     "palette": [(255, 0, 255), (30, 30, 60), (255, 255, 255), (40, 110, 230), (120, 170, 250)],
     "chars": ".#wbl",

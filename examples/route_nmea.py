@@ -4,11 +4,12 @@ The car: a path along the road centre lines with rounded corners, a speed profil
 to each leg's limit, slows for corners, brakes and accelerates smoothly, stands at the red
 light and at both ends. The receiver: twelve satellites on slow tracks (one setting, one
 rising), some of the low ones hidden by the old town's houses, none in the tunnel; dilution
-of precision worked out from the geometry of the satellites used; a slowly wandering position
-error that grows after the fix is regained; the fix lost while starting up and in the tunnel.
-Sentences come in the order many receivers use: RMC, VTG, GGA, GSA, the GSV group, GLL, each
-ended by CR LF. A few lines are damaged on purpose, as serial links do: a wrong checksum, a
-line cut short, a line cut short and run into the next sentence, bytes of noise.
+of precision worked out from the geometry and signals of the satellites used; a slowly
+wandering position error, larger for a while after the fix is regained; the fix lost while
+starting up and in the tunnel. Sentences come in the order many receivers use: RMC, VTG,
+GGA, GSA, the GSV group, GLL, each ended by CR LF. A few lines are damaged on purpose, as
+serial links do: a wrong checksum, a line cut short, a line cut short and run into the next
+sentence, bytes of noise.
 """
 import math
 import random

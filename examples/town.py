@@ -111,8 +111,6 @@ ROUTE = [
     (100, -650, 30, 0),       # right
     (-140, -650, 0, 0),       # park
 ]
-ROUTE_CLASSES = ["street", "primary", "primary", "primary", "secondary", "primary", "street",
-                 "street"]
 
 
 def grid_streets():
@@ -139,11 +137,3 @@ def point_segment_distance(p, a, b):
 
 def in_tunnel(p):
     return point_segment_distance(p, *TUNNEL) < 12.0
-
-
-def river_x_at(y):
-    """The river's centre x where it crosses the line of latitude y (it runs north-south)."""
-    for (x0, y0), (x1, y1) in zip(RIVER, RIVER[1:]):
-        if min(y0, y1) <= y <= max(y0, y1):
-            return x0 + (y - y0) * (x1 - x0) / (y1 - y0)
-    raise ValueError("the river does not cross y = %g" % y)

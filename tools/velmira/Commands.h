@@ -31,6 +31,7 @@ int RunNmea(const Args& args);
 int RunConvert(const Args& args);
 int RunMapLib(const Args& args);
 int RunRender(const Args& args);
+int RunView(const Args& args);
 
 struct Command {
   const char* Name;
@@ -55,6 +56,13 @@ std::string Narrow(const char16_t* wide);
 // The whole of `text` as a finite number, or as a whole number within [low, high].
 bool ParseNumber(const std::string& text, double& value);
 bool ParseWhole(const std::string& text, long low, long high, long& value);
+
+// "WxH" with both sides from 1 to MaxWindowSide, the largest window side the library makes.
+constexpr long MaxWindowSide = 8192;
+bool ParseSize(const std::string& text, int32_t& width, int32_t& height);
+
+// The names of the icons of a map library file, in file order: the exports list no icons.
+std::vector<std::string> IconNames(const std::string& path);
 
 // A library object's failure as "message (error N)"; empty when its record holds none.
 std::string LibraryError(VmError* record);

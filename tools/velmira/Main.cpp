@@ -72,6 +72,29 @@ constexpr const char* RenderUsage =
     "  --label TEXT        puts a label with TEXT at the centre (below the icon, if any)\n"
     "  --track NMEAFILE    draws the fixes of an NMEA log as a line\n";
 
+constexpr const char* ViewUsage =
+    "usage: velmira view MAPLIB (--port N | --device PATH | --replay NMEAFILE [--speed X])\n"
+    "                    [OPTIONS]\n"
+    "  opens a map window that follows the receiver's last fix, draws its track and marks its\n"
+    "  position; a status line shows time, position, the map's grid coordinates, speed,\n"
+    "  satellites in view, HDOP and the port\n"
+    "  --port N          serial port COM<N>; 0 detects the receiver on COM1 to COM8\n"
+    "  --device PATH     maps the port (COM1 unless --port names one) to this device\n"
+    "  --replay FILE     replays an NMEA log at the pace of its time stamps\n"
+    "  --speed X         replays X times faster than real time (default 1)\n"
+    "  --map NAME        the map to show first (default: the library's first)\n"
+    "  --datum D         datum of the receiver's coordinates, 1 to 27 (default 1, WGS 84)\n"
+    "  --size WxH        window size in pixels (default 1024x768)\n"
+    "  --zoom Z          0.1 to 10 (default 1); --rotation DEG turns the view (default 0)\n"
+    "  --seconds S       quits after S seconds\n"
+    "  --screenshot PNG  writes the last frame to PNG when quitting\n"
+    "  --script FILE     plays key and mouse steps from FILE (see the README)\n"
+    "  controls: drag pans; wheel (about the pointer, unless following) and + - zoom;\n"
+    "  [ ] rotate by 15 degrees, 0 resets; f follows the fix or stops; m shows the next map;\n"
+    "  s saves velmira-view-N.png; q or closing the window quits. Each control prints the\n"
+    "  view it leaves on standard output.\n"
+    "  Without a desktop: SDL_VIDEODRIVER=dummy with --seconds and --screenshot.\n";
+
 bool AsksForHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 void PrintOverview(std::FILE* out) {
@@ -104,6 +127,8 @@ const std::vector<Command>& Commands() {
       {"maplib", "build a map library file from PNG pictures, or list one", MapLibUsage,
        RunMapLib},
       {"render", "draw a view of a map library map into a PNG picture", RenderUsage, RunRender},
+      {"view", "show a live map window following a receiver or replaying a log", ViewUsage,
+       RunView},
   };
   return table;
 }
@@ -157,6 +182,18 @@ bool ParseWhole(const std::string& text, long low, long high, long& value) {
   errno = 0;
   value = std::strtol(text.c_str(), &end, 10);
   return *end == '\0' && errno == 0 && value >= low && value <= high;
+}
+
+bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
+  const size_t x = text.find('x');
+  long w = 0, h = 0;
+  if (x == std::string::npos || !ParseWhole(text.substr(0, x), 1, MaxWindowSide, w) ||
+      !ParseWhole(text.substr(x + 1), 1, MaxWindowSide, h)) {
+    return false;
+  }
+  width = static_cast<int32_t>(w);
+  height = static_cast<int32_t>(h);
+  return true;
 }
 
 std::string LibraryError(VmError* record) {

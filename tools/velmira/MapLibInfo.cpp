@@ -40,30 +40,6 @@ std::string GetText(const uint8_t* at, size_t field) {
                      strnlen(reinterpret_cast<const char*>(at), field));
 }
 
-// The names of the icon chunks, in file order. The library has read the file already, so this
-// walk only needs to stop safely where the chunks end.
-std::vector<std::string> IconNames(const std::string& path) {
-  std::vector<std::string> names;
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (in == nullptr) return names;
-  uint8_t head[ChunkHeaderSize];
-  while (std::fread(head, 1, sizeof head, in) == sizeof head) {
-    const int64_t size = static_cast<int32_t>(Get32(head + 4));
-    if (size < 0) break;
-    int64_t skip = size;
-    if (Get32(head) == maplib::Tag("ICOH") &&
-        size >= static_cast<int64_t>(NameOffset + NameField)) {
-      uint8_t record[NameOffset + NameField];
-      if (std::fread(record, 1, sizeof record, in) != sizeof record) break;
-      names.push_back(GetText(record + NameOffset, NameField));
-      skip -= static_cast<int64_t>(sizeof record);
-    }
-    if (fseeko(in, skip, SEEK_CUR) != 0) break;
-  }
-  std::fclose(in);
-  return names;
-}
-
 std::string TakeString(BSTR s) {
   std::string text = Narrow(s);
   SysFreeString(s);
@@ -132,6 +108,30 @@ int RunInfo(const Args& args) {
 }
 
 }  // namespace
+
+// The names of the icon chunks, in file order. The library has read the file already, so this
+// walk only needs to stop safely where the chunks end.
+std::vector<std::string> IconNames(const std::string& path) {
+  std::vector<std::string> names;
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) return names;
+  uint8_t head[ChunkHeaderSize];
+  while (std::fread(head, 1, sizeof head, in) == sizeof head) {
+    const int64_t size = static_cast<int32_t>(Get32(head + 4));
+    if (size < 0) break;
+    int64_t skip = size;
+    if (Get32(head) == maplib::Tag("ICOH") &&
+        size >= static_cast<int64_t>(NameOffset + NameField)) {
+      uint8_t record[NameOffset + NameField];
+      if (std::fread(record, 1, sizeof record, in) != sizeof record) break;
+      names.push_back(GetText(record + NameOffset, NameField));
+      skip -= static_cast<int64_t>(sizeof record);
+    }
+    if (fseeko(in, skip, SEEK_CUR) != 0) break;
+  }
+  std::fclose(in);
+  return names;
+}
 
 int RunMapLib(const Args& args) {
   if (args.empty()) return BadUsage(Name, "build or info is needed");

@@ -11,11 +11,8 @@
 #include <string>
 #include <vector>
 
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "Commands.h"
+#include "PortReport.h"
 #include "velmira/velmira.h"
 
 namespace cli {
@@ -37,15 +34,8 @@ constexpr size_t MaxPiece = 4096;
 constexpr size_t ReadBlock = 1 << 16;
 // How long one wait for a port message lasts before the deadline is looked at again.
 constexpr int32_t PortWaitSliceMs = 200;
-// COM numbers the library can map to a device, and those its detection searches.
+// COM numbers the library can map to a device.
 constexpr int MaxPort = 255;
-constexpr int FirstDetectedPort = 1;
-constexpr int LastDetectedPort = 8;
-// The library's detection order, and roughly how long it spends on each rate.
-constexpr const char* DetectedRates = "4800, then 57600, 9600, 19200 and 38400 baud";
-constexpr const char* DetectionPace = " (about a second each)";
-// Any rate the library accepts: opening a port to hear whether it opens.
-constexpr int32_t ProbeRate = 4800;
 
 struct Options {
   int Datum = 1;
@@ -139,10 +129,6 @@ std::string ParseOptions(const Args& args, Options& o) {
   if (!o.Device.empty() && portGiven && o.Port == 0) return "--device needs a port from 1 to 255";
   if (!portGiven) o.Port = 1;  // --device alone is mapped to COM1
   return {};
-}
-
-std::string ErrorText(VmError* record) {
-  return Narrow(Error_ErrDesc(record, nullptr));
 }
 
 // JSON output -----------------------------------------------------------------------------
@@ -523,77 +509,6 @@ int RunPortPolled(Run& run, VmNmeaParser* parser) {
   return 0;
 }
 
-// Port reports ------------------------------------------------------------------------------
-// The library detects quietly: ports that do not open are skipped and nothing is said until
-// a receiver is found. A user at a terminal needs to hear which device each COM number is,
-// why a port cannot be used and what was tried, so the program says it on standard error.
-
-std::string DeviceOf(int port) {
-  std::string path(VmComPort_GetDevice(static_cast<int16_t>(port), nullptr, 0), '\0');
-  VmComPort_GetDevice(static_cast<int16_t>(port), path.data(), path.size() + 1);
-  return path;
-}
-
-std::string PortName(int port) {
-  return "COM" + std::to_string(port) + " (" + DeviceOf(port) + ")";
-}
-
-// The library maps a refused permission to "in use"; say which it is when we can tell.
-std::string PermissionHint(const std::string& path) {
-  if (::access(path.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return {};
-  struct stat info;
-  const group* owner = ::stat(path.c_str(), &info) == 0 ? ::getgrgid(info.st_gid) : nullptr;
-  return owner != nullptr
-             ? std::string(" (no permission; members of group ") + owner->gr_name + " have it)"
-             : std::string(" (no permission)");
-}
-
-std::string CannotOpen(int port, const std::string& message) {
-  const std::string path = DeviceOf(port);
-  return "COM" + std::to_string(port) + " is " + path + ", which cannot be opened: " + message +
-         PermissionHint(path);
-}
-
-// The library's verdict on opening the port, empty when it opens: a parser opens it as the
-// reader thread would (polled, so nothing is posted) and closes it again at once.
-std::string OpenProblem(int port) {
-  VmNmeaParser* probe = NmeaParser_New();
-  NmeaParser_SetNoEvents(probe, 1);
-  NmeaParser_SetComPort(probe, static_cast<int16_t>(port));
-  NmeaParser_SetBaudRate(probe, ProbeRate);
-  NmeaParser_SetPortEnabled(probe, 1);
-  VmError* err = NmeaParser_GetErrHandle(probe);
-  const std::string problem = Error_ErrNum(err) != 0 ? ErrorText(err) : std::string();
-  NmeaParser_Delete(probe);
-  return problem;
-}
-
-// Opens each port once and says why those that fail cannot be used; the ports that open.
-std::vector<int> UsablePorts(int wanted) {
-  std::vector<int> usable;
-  const int first = wanted == 0 ? FirstDetectedPort : wanted;
-  const int last = wanted == 0 ? LastDetectedPort : wanted;
-  for (int port = first; port <= last; ++port) {
-    const std::string problem = OpenProblem(port);
-    if (problem.empty()) {
-      usable.push_back(port);
-    } else {
-      std::fprintf(stderr, "velmira nmea: %s\n", CannotOpen(port, problem).c_str());
-    }
-  }
-  if (usable.empty() && wanted == 0) {
-    std::fprintf(stderr, "velmira nmea: none of COM%d to COM%d can be opened\n", first, last);
-  }
-  return usable;
-}
-
-std::string Tried(const std::vector<int>& ports, int baud) {
-  std::string text;
-  for (int port : ports) text += (text.empty() ? "" : ", ") + PortName(port);
-  return text +
-         (baud > 0 ? " at " + std::to_string(baud) + " baud" : " at " + std::string(DetectedRates));
-}
-
 int RunPort(Run& run, VmNmeaParser* parser, HWND window) {
   const Options& o = run.Opts;
   if (!o.Device.empty()) VmComPort_SetDevice(static_cast<int16_t>(o.Port), o.Device.c_str());
@@ -606,7 +521,7 @@ int RunPort(Run& run, VmNmeaParser* parser, HWND window) {
 
   // Detection would skip a port that does not open without a word: try each first. A port
   // with a rate is opened by the parser itself, which reports the failure.
-  const std::vector<int> ports = baud == 0 ? UsablePorts(o.Port) : std::vector<int>{o.Port};
+  const std::vector<int> ports = baud == 0 ? UsablePorts("nmea", o.Port) : std::vector<int>{o.Port};
   if (ports.empty()) return 1;
   if (o.PolledMs >= 0) NmeaParser_SetNoEvents(parser, 1);
   NmeaParser_SetPortEnabled(parser, 1);

@@ -24,7 +24,6 @@ enum EventKind : uintptr_t {
 };
 constexpr int32_t AlignTopEdge = 3;
 constexpr int32_t LabelGap = 2;  // pixels between an icon and the label below it
-constexpr long MaxSide = 8192;   // the largest window side
 constexpr int16_t TrackRed = 220, TrackWidth = 3;
 
 struct RenderOptions {
@@ -33,18 +32,6 @@ struct RenderOptions {
   double Lat = 0, Lon = 0, Zoom = 1, Rotation = 0;
   int32_t Width = 640, Height = 480;
 };
-
-bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
-  const size_t x = text.find('x');
-  long w = 0, h = 0;
-  if (x == std::string::npos || !ParseWhole(text.substr(0, x), 1, MaxSide, w) ||
-      !ParseWhole(text.substr(x + 1), 1, MaxSide, h)) {
-    return false;
-  }
-  width = static_cast<int32_t>(w);
-  height = static_cast<int32_t>(h);
-  return true;
-}
 
 // The options that take a text and those that take a number, by name.
 struct TextOption {
