@@ -550,8 +550,8 @@ VELMIRA_API int32_t Icon_GetHeight(VmIcon* h);
  * drawn only while the brush is opaque; a new label's brush is white and transparent, so set
  * Brush_SetTransparent(brush, 0) for a box. The text sits pen width + 2 pixels inside the box.
  * Its size is measured on the viewer's drawing surface from its first drawing on: until then
- * Label_GetWidth and Label_GetHeight give 0 (or the requested size, when both are set). Null
- * when out of memory. */
+ * Label_GetWidth and Label_GetHeight give 0, even with a requested size. Null when out of
+ * memory. */
 VELMIRA_API VmLabel* Label_New(void);
 /* Drops the caller's reference; a layer holding the label keeps it. Null does nothing. */
 VELMIRA_API void Label_Delete(VmLabel* h);
@@ -565,9 +565,11 @@ VELMIRA_API BSTR Label_GetText(VmLabel* h, BSTR* out);
 /* Replaces the text (low 8 bits of each unit; null stores an empty text) and measures the
  * label again. Lines break at CR LF, LF or CR. */
 VELMIRA_API void Label_SetText(VmLabel* h, const WCHAR* text);
-/* The font (shared). A new label has a font of its own ("Times", 10 points, black). */
+/* The font (shared), or null after Label_SetTextFont(h, NULL). A new label has a font of its
+ * own ("Times", 10 points, black). */
 VELMIRA_API VmTextFont* Label_GetTextFont(VmLabel* h);
-/* Shares `font` and measures again; null gives the label a new default font of its own. */
+/* Shares `font` and measures again; null leaves the label without a font, so its text is
+ * measured and drawn in the drawing surface's own font, in black. */
 VELMIRA_API void Label_SetTextFont(VmLabel* h, VmTextFont* font);
 /* The outline pen and the box's brush (shared, never null). */
 VELMIRA_API VmPen* Label_GetPen(VmLabel* h);
@@ -729,8 +731,9 @@ VELMIRA_API void Layers_SetIndex(VmLayers* h, VmLayer* layer, int32_t index);
  * length" for a null or empty name, or 10003 "Layer with that name already exists". */
 VELMIRA_API VmLayer* Layers_NewLayer(VmLayers* h, const WCHAR* name);
 /* Removes the layer from the viewer and releases the viewer's reference to it and, once no
- * other holder remains, its objects. "_main" is emptied instead. Deleting the active layer
- * makes "_main" active. The caller still deletes its own handle. Null does nothing. */
+ * other holder remains, its objects. "_main" is emptied instead. Deleting a layer that has the
+ * active layer's name makes "_main" active (even a layer deleted before, whose name a newer
+ * layer has taken). The caller still deletes its own handle. Null does nothing. */
 VELMIRA_API void Layers_DeleteLayer(VmLayers* h, VmLayer* layer);
 
 /* Drops the caller's reference; null does nothing. */
@@ -763,8 +766,8 @@ VELMIRA_API void Layer_Clear(VmLayer* h);
  *
  * Overlay objects are passed as VmMapObject* beside their type code: 1 Icon, 2 Line,
  * 3 Ellipse, 4 Rectangle, 5 Label (cast the handle to and from VmIcon*, VmLine*, ...). A code
- * outside 1..5, or one that is not the object's own kind, makes the argument count as no
- * object. Lookups write the found object's code through `type` (when not null) and leave it
+ * outside 1..5 makes the argument count as no object; any code inside passes the object as it
+ * is, whatever its kind. Lookups write the found object's code through `type` (when not null) and leave it
  * untouched when nothing is found; the object comes with one reference, which the caller
  * releases with its family's Delete.
  *

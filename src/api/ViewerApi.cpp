@@ -28,12 +28,11 @@ Handle* Give(Ref<T> object) {
   return Wrap<Handle>(object.Detach());
 }
 
-// An overlay object passed beside its type code. Codes outside 1..5 mean no object; so does a
-// code that is not the object's own (design choice: a mismatched pair is never acted on).
+// An overlay object passed beside its type code. Codes outside 1..5 mean no object; any code
+// inside names the object as it is, since every kind is the same MapObject underneath.
 MapObject* ObjectOf(VmMapObject* object, int32_t type) {
-  if (object == nullptr || type < MapObject::IconType || type > MapObject::LabelType) return nullptr;
-  auto* found = Unwrap<MapObject>(object);
-  return found->GetType() == type ? found : nullptr;
+  if (type < MapObject::IconType || type > MapObject::LabelType) return nullptr;
+  return Unwrap<MapObject>(object);
 }
 
 // A found object goes out with its type code written through `type`, which is left alone when

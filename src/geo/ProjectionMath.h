@@ -49,10 +49,10 @@ inline double EccentricityFactor(double x, double e) {
                        1.0 / 40320);
 }
 
-// One pass X <- F(X) of the latitude iterations that carry X = tan of half a colatitude-like
-// angle, where F(X) = k q(e sin phi)^(+-1) and sin(phi) = +-cos(2 atan X). The plain pass
-// contracts the error only by its slope d = e^2 cos^2(phi) / (1 - e^2 sin^2(phi)); stepping
-// past f = F(X) by d / (1 - d) = e'^2 cos^2(phi) of the step X -> f is a Newton step with
+// One pass of the latitude iterations that carry X = tan(pi/4 +- phi/2), so that sin(phi) is
+// -+cos(2 atan X), and solve X = F(X) = k q(e sin phi)^(-+1). The plain pass X <- F(X)
+// shrinks the error only by its slope d = e^2 cos^2(phi) / (1 - e^2 sin^2(phi)); going on
+// past f = F(X) by d / (1 - d) = e'^2 cos^2(phi) times the step f - X is a Newton step with
 // that slope in closed form, so the passes converge quadratically: two or three instead of
 // six or seven. Near the solution the added step falls below half a unit in the last place,
 // so the passes still end when one repeats X exactly. A pass that runs into the pole (X or

@@ -332,13 +332,16 @@ Position* Map::Point2Position(const Point* point) {
 }
 
 void Map::ViewToMapPixel(int32_t x, int32_t y, int32_t& mapX, int32_t& mapY) const {
-  // The linear part only: the origin would be added and taken off again.
-  const float du = ViewA * x + ViewB * y;
-  const float dv = ViewC * x + ViewD * y;
+  // The world point goes through a float with the origin in it before the origin is taken off
+  // again: with a large origin (northings in the millions) that rounding moves the result by
+  // up to a pixel, and tiles and view origins are placed where the rounded point says.
+  const float u = static_cast<float>(ViewA * x + ViewB * y + Rec.UOrigin);
+  const float v = static_cast<float>(ViewC * x + ViewD * y + Rec.VOrigin);
   float mx = 0;
   float my = 0;
   SolveFirstRowPivot(static_cast<float>(Rec.UPerX), static_cast<float>(Rec.UPerY),
-                     static_cast<float>(Rec.VPerX), static_cast<float>(Rec.VPerY), du, dv,
+                     static_cast<float>(Rec.VPerX), static_cast<float>(Rec.VPerY),
+                     u - Rec.UOrigin, v - Rec.VOrigin,
                      std::fabs(Rec.UPerX) > std::fabs(Rec.UPerY), mx, my);
   mapX = TruncToInt32(mx);
   mapY = TruncToInt32(my);

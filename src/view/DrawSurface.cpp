@@ -15,8 +15,21 @@ int32_t Saturate(int64_t value) {
                                                   std::numeric_limits<int32_t>::max()));
 }
 
-const BITMAPINFO* InfoOf(const Bitmap& bitmap) {
-  return reinterpret_cast<const BITMAPINFO*>(bitmap.Header());
+// The header and palette handed to the platform. A palette picture whose header counts no
+// entries (a file may say so) would have the platform take a full palette from the pixels
+// after the header; it gets one black entry instead, and every index past it reads black.
+struct SectionInfo {
+  BITMAPINFOHEADER Header;
+  RGBQUAD Black;
+};
+
+const BITMAPINFO* InfoOf(const Bitmap& bitmap, SectionInfo& spare) {
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(bitmap.Header());
+  if (bitmap.BitsPerPixel() > 8 || bitmap.ColourCount() != 0) return info;
+  std::memcpy(&spare.Header, info, sizeof spare.Header);
+  spare.Header.biClrUsed = 1;
+  spare.Black = {};
+  return reinterpret_cast<const BITMAPINFO*>(&spare);
 }
 
 // Selects object into dc for the life of the guard, then selects the previous one back and
@@ -56,7 +69,8 @@ class MemoryDc {
 // A DIB section holding a copy of the bitmap's pixels; null when the platform refuses it.
 HBITMAP SectionOf(HDC dc, const Bitmap& bitmap) {
   void* bits = nullptr;
-  HBITMAP section = CreateDIBSection(dc, InfoOf(bitmap), DIB_RGB_COLORS, &bits);
+  SectionInfo spare;
+  HBITMAP section = CreateDIBSection(dc, InfoOf(bitmap, spare), DIB_RGB_COLORS, &bits);
   if (section != nullptr && bits != nullptr) std::memcpy(bits, bitmap.Pixels(), bitmap.ImageSize());
   return section;
 }

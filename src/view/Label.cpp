@@ -60,7 +60,7 @@ void Label::SetText(const WCHAR* text) {
 }
 
 void Label::SetTextFont(TextFont* font) {
-  Font = font != nullptr ? Ref<TextFont>::Retain(font) : MakeRef<TextFont>();
+  Font = Ref<TextFont>::Retain(font);
   SetChanged(true);
   Measure();
 }

@@ -31,7 +31,8 @@ class Label final : public MapObject {
   // Each of these stores its value, sets changed and measures the label again.
   void SetText(const WCHAR* text);
   Ref<TextFont> GetTextFont() const { return Font; }
-  // Design choice: a null font is replaced by a new default font, so a label always has one.
+  // None is stored as none: the text is then measured and drawn in the surface's own font and
+  // text colour.
   void SetTextFont(TextFont* font);
   // Requested box size, 0 meaning the measured size.
   void SetRequestedWidth(int32_t width);

@@ -58,12 +58,11 @@ void Layers::DeleteLayer(Layer* layer) {
   if (layer == nullptr) return;
   SetChanged(true);
   if (IsNamed(layer->GetName(), MainName)) return layer->Clear();
+  // By name, as layers are known: a layer already deleted (or another viewer's) that shares
+  // the active layer's name still sends the active layer back to "_main".
   const bool wasActive = Active && Active->NameEquals(layer->GetName());
-  // Design choice: a layer of another viewer is not removed here and so cannot switch this
-  // viewer's active layer either.
-  if (List.Remove(layer->GetID()) && wasActive) {
-    ActiveLayer(Text(MainName));
-  }
+  List.Remove(layer->GetID());
+  if (wasActive) ActiveLayer(Text(MainName));
 }
 
 Ref<Layer> Layers::ActiveLayer(const Text& name) {

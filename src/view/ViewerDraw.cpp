@@ -23,13 +23,14 @@ void Viewer::OnDraw(int32_t left, int32_t top, int32_t width, int32_t height, bo
     UpdateView();
     rendered = Err;
   }
-  if (!Surface) Surface = MakeRef<DrawSurface>();
   HWND window = platform::GetForegroundWindow();
   HWND child = platform::ChildWindowFromPoint(window, platform::POINT{left + 1, top + 1});
   HDC dc = platform::GetDC(child);
   // Design choice: with no window at that place there is nothing to draw into; a pending
-  // render waits for the next call that finds one.
+  // render waits for the next call that finds one. The surface is made only then, since a
+  // surface has no memory context to render into before its first window context.
   if (dc == nullptr) return Err.Set(errors::InvalidParameter);
+  if (!Surface) Surface = MakeRef<DrawSurface>();
   Surface->SetTarget(dc);
   Surface->SetClip(clip.Get());
   ShowView();

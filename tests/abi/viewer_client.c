@@ -155,13 +155,14 @@ int main(void) {
   CHECK(wrong == 0);
   if (wrong != 0) VmWindow_SavePng(child, "/tmp/velmira_abi_viewer.png");
 
-  /* Lookups hand out the icon itself with its type code; a wrong code means no object. */
+  /* Lookups hand out the icon itself with its type code; a code outside 1..5 means no object. */
   point = Viewer_Position2Point(viewer, spot);
   CHECK(point != NULL && Point_GetX(point) == 150 && Point_GetY(point) == 100);
   found = Viewer_GetByPoint(viewer, point, &type);
   CHECK(found == (VmMapObject*)icon && type == 1);
   Icon_Delete((VmIcon*)found);
-  CHECK(Viewer_GetIndex(viewer, (VmMapObject*)icon, 1) == 1 && Viewer_GetIndex(viewer, (VmMapObject*)icon, 2) == 0);
+  CHECK(Viewer_GetIndex(viewer, (VmMapObject*)icon, 1) == 1 && Viewer_GetIndex(viewer, (VmMapObject*)icon, 0) == 0);
+  CHECK(Viewer_GetIndex(viewer, (VmMapObject*)icon, 2) == 1); /* another kind's code in range */
   Viewer_DeleteObject(viewer, (VmMapObject*)icon, 6);
   CHECK(Viewer_GetIndex(viewer, (VmMapObject*)icon, 1) == 1);
   Viewer_DeleteObject(viewer, (VmMapObject*)icon, 1);

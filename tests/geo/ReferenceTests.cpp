@@ -1,6 +1,6 @@
 // Agreement with PROJ, and the projections' own edge cases. The expected values are the
-// files under tests/data/geo and tests/data/proj, made by the make_reference.py beside them
-// with cs2cs and proj on the library's own ellipsoid, shift and grid figures.
+// files under tests/data/geo and tests/data/proj, made by tests/data/make_reference.py with
+// cs2cs, cct and proj on the library's own ellipsoid, shift and grid figures.
 #include <gtest/gtest.h>
 
 #include <iomanip>
@@ -66,16 +66,13 @@ TEST(TransverseMercatorReference, EveryGridAgreesWithProjBothWaysAndRoundTrips) 
     EXPECT_LT(GroundDistance(lat * Deg, lon * Deg, r[8] * Deg, r[9] * Deg), GridTolerance)
         << "inverse " << lat << " " << lon;
     // On the grid's own datum no shift takes part: only the two series.
-    GeoPoint g;
-    g.Grid = grid;
-    g.Zone = zone;
-    g.Datum = g.ConversionRow()->Datum;
-    g.Latitude = r[2] * Deg;
-    g.Longitude = r[3] * Deg;
-    g.GeoToGrid();
-    g.GridToGeo();
-    EXPECT_LT(GroundDistance(g.Latitude, g.Longitude, r[2] * Deg, r[3] * Deg), RoundTripTolerance)
-        << "round trip";
+    PointOn g(grid, 1, r[2], r[3]);
+    g.P.Zone = zone;
+    g.P.Datum = g.P.ConversionRow()->Datum;
+    g.P.GeoToGrid();
+    g.P.GridToGeo();
+    EXPECT_LT(GroundDistance(g.P.Latitude, g.P.Longitude, r[2] * Deg, r[3] * Deg),
+              RoundTripTolerance) << "round trip";
   }
   EXPECT_GT(inBand, 1000);
 }
@@ -89,15 +86,12 @@ TEST(DatumShiftReference, EachDirectionOfEveryDatumMatchesProjWithin1mm) {
     const auto& r = row.V;
     const int16_t datum = static_cast<int16_t>(r[0]);
     const bool toWgs = r[1] > 0;
-    GeoPoint p;
-    p.Datum = toWgs ? datum : 1;
-    p.Latitude = r[2] * Deg;
-    p.Longitude = r[3] * Deg;
-    p.Height = r[4];
-    p.ChangeDatum(toWgs ? 1 : datum);
-    ASSERT_FALSE(p.GetError().Failed());
-    const double ground = GroundDistance(p.Latitude, p.Longitude, r[5] * Deg, r[6] * Deg);
-    EXPECT_LT(std::hypot(ground, p.Height - r[7]), DatumTolerance)
+    PointOn at(0, toWgs ? datum : 1, r[2], r[3]);
+    at.P.Height = r[4];
+    at.P.ChangeDatum(toWgs ? 1 : datum);
+    ASSERT_FALSE(at.P.GetError().Failed());
+    const double ground = GroundDistance(at.P.Latitude, at.P.Longitude, r[5] * Deg, r[6] * Deg);
+    EXPECT_LT(std::hypot(ground, at.P.Height - r[7]), DatumTolerance)
         << "datum " << datum << (toWgs ? " to" : " from") << " WGS 84 at " << r[2] << ", "
         << r[3];
   }
@@ -107,17 +101,13 @@ TEST(DatumShiftReference, EachDirectionOfEveryDatumMatchesProjWithin1mm) {
 void CheckBadInputIsBounded(const Projection& p) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity(), pi = 3.141592653589793;
-  const double angles[] = {0, pi / 2, -pi / 2, pi, -pi, 2 * pi, 1e300, -1e300, nan, inf, -inf};
-  const double metres[] = {0, 1e7, -1e7, 1e300, -1e300, nan, inf, -inf};
-  for (double a : angles) {
-    for (double b : angles) {
-      double e = 0, n = 0;
-      EXPECT_TRUE(!p.Forward(a, b, e, n) || (std::isfinite(e) && std::isfinite(n))) << a << " " << b;
-    }
-  }
-  for (double a : metres) {
-    for (double b : metres) {
-      double phi = 0, lam = 0;
+  const double values[] = {0,    pi / 2, -pi / 2, pi,  -pi, 2 * pi, 1e7,
+                           -1e7, 1e300,  -1e300,  nan, inf, -inf};
+  for (double a : values) {
+    for (double b : values) {
+      double e = 0, n = 0, phi = 0, lam = 0;
+      EXPECT_TRUE(!p.Forward(a, b, e, n) || (std::isfinite(e) && std::isfinite(n))) << a << " "
+                                                                                     << b;
       EXPECT_TRUE(!p.Inverse(a, b, phi, lam) || (std::isfinite(phi) && std::fabs(lam) <= pi))
           << a << " " << b;
     }
@@ -134,7 +124,6 @@ struct ProjFile {
     int16_t Datum;
     double Lat, Lon, Easting, Northing;
   } Origin{};
-  double Forward = GridTolerance, Inverse = GridTolerance, RoundTrip = RoundTripTolerance;
 };
 
 const ProjFile ProjFiles[] = {
@@ -188,12 +177,11 @@ TEST_P(ProjReference, ForwardInverseRoundTripOriginAndBadInput) {
     const double phi = r[0] * Deg, lam = r[1] * Deg, a = EllipsoidOfDatum(gridRow->Datum).A;
     double e = 0, n = 0, phiBack = 0, lamBack = 0;
     ASSERT_TRUE(p.Forward(phi, lam, e, n));
-    EXPECT_NEAR(e, r[2], f.Forward);
-    EXPECT_NEAR(n, r[3], f.Forward);
+    EXPECT_LT(std::hypot(e - r[2], n - r[3]), GridTolerance) << "forward";
     ASSERT_TRUE(p.Inverse(r[2], r[3], phiBack, lamBack));
-    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, a), f.Inverse) << "inverse";
+    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, a), GridTolerance) << "inverse";
     ASSERT_TRUE(p.Inverse(e, n, phiBack, lamBack));
-    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, a), f.RoundTrip) << "round trip";
+    EXPECT_LT(GroundDistance(phiBack, lamBack, phi, lam, a), RoundTripTolerance) << "round trip";
   }
   if (f.Grid == 0) {
     size_t lambertRows = 0;
@@ -209,11 +197,10 @@ TEST_P(ProjReference, ForwardInverseRoundTripOriginAndBadInput) {
     at.P.Zone = static_cast<int16_t>(f.Zone);
     at.P.GeoToGrid();
     ASSERT_FALSE(at.P.GetError().Failed());
-    EXPECT_NEAR(at.P.Easting, f.Origin.Easting, 1e-6);
-    EXPECT_NEAR(at.P.Northing, f.Origin.Northing, 1e-6);
+    EXPECT_LT(std::hypot(at.P.Easting - f.Origin.Easting, at.P.Northing - f.Origin.Northing), 1e-6);
     at.P.GridToGeo();
-    EXPECT_NEAR(at.P.Latitude, f.Origin.Lat * Deg, 1e-12);
-    EXPECT_NEAR(at.P.Longitude, f.Origin.Lon * Deg, 1e-12);
+    const double lat = f.Origin.Lat * Deg, lon = f.Origin.Lon * Deg;
+    EXPECT_LT(GroundDistance(at.P.Latitude, at.P.Longitude, lat, lon), 1e-5);
   }
   CheckBadInputIsBounded(ProjectionOf(f.Zone != 0 ? *FindStatePlaneZone(f.Grid, f.Zone)
                                                   : GridTableRow(f.Grid)));
@@ -229,16 +216,14 @@ TEST(ProjectionEdges, BelgianExampleAndCorrectionSouthernConeAntimeridianAndPole
   double e = 0, n = 0, phi = 0, lam = 0;
   ASSERT_TRUE(p.Forward((50 + 40 / 60.0 + 46.461 / 3600) * Deg,
                         (5 + 48 / 60.0 + 26.533 / 3600) * Deg, e, n));
-  EXPECT_NEAR(e, 251763.20, 0.005);
-  EXPECT_NEAR(n, 153034.13, 0.005);
+  EXPECT_LT(std::hypot(e - 251763.20, n - 153034.13), 0.0071);  // half a centimetre each
   // The correction turns the cone: the central meridian lies rho sin(correction) west of the
   // false easting (cos(correction) is 1 to 1e-8), and with t0 = 0 the pole is the apex.
   ASSERT_TRUE(p.Forward(50.5 * Deg, 4.3569397222 * Deg, e, n));
   EXPECT_NEAR(e - belgian.FE, -(belgian.FN - n) * std::sin(BelgianCorrection), 1e-4);
   EXPECT_LT(e, belgian.FE - 700);
   ASSERT_TRUE(p.Forward(90 * Deg, 0, e, n));
-  EXPECT_NEAR(e, belgian.FE, 1e-6);
-  EXPECT_NEAR(n, belgian.FN, 1e-6);
+  EXPECT_LT(std::hypot(e - belgian.FE, n - belgian.FN), 1e-6);
 
   // No grid row has a southern cone (n < 0), but one must invert to the same side.
   const GridRow south{0, KindLambertConic, 500000, 1000000, 135 * Deg, -32 * Deg, 0,
@@ -259,8 +244,7 @@ TEST(ProjectionEdges, BelgianExampleAndCorrectionSouthernConeAntimeridianAndPole
   double e2 = 0, n2 = 0;
   ASSERT_TRUE(nz.Forward(-44 * Deg, -176.5 * Deg, e, n));
   ASSERT_TRUE(nz.Forward(-44 * Deg, 183.5 * Deg, e2, n2));
-  EXPECT_NEAR(e, e2, 1e-6);
-  EXPECT_NEAR(n, n2, 1e-6);
+  EXPECT_LT(std::hypot(e - e2, n - n2), 1e-6);
   EXPECT_GT(e, 2510000);
   ASSERT_TRUE(nz.Inverse(e, n, phi, lam));
   EXPECT_NEAR(lam, -176.5 * Deg, 1e-6);

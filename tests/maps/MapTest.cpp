@@ -151,6 +151,27 @@ TEST(MapView, RoundTripsUnderZoomAndRotation) {
   }
 }
 
+// A view pixel's world point is a 32-bit float with the origin in it before the calibration is
+// inverted: at easting 500010.01 floats are 1/32 m apart, so view pixel (10, 10) of a 1 m grid
+// map whose pixel (0, 0) is at 500000.01 shows U = 500010.0, that is map column 9.99 -> 9.
+TEST(MapView, ViewToMapPixelRoundsTheWorldPointWithItsOrigin) {
+  Ref<Position> p[2] = {MakeRef<Position>(), MakeRef<Position>()};
+  Ref<Point> q[2] = {MakeRef<Point>(0, 0), MakeRef<Point>(1000, 1000)};
+  for (int i = 0; i < 2; ++i) {
+    p[i]->SetGrid(1);
+    p[i]->SetZone(32);
+    p[i]->SetEasting(500000.01 + 1000 * i);
+    p[i]->SetNorthing(5000000.01 - 1000 * i);
+  }
+  Map map;
+  map.SetScale(p[0].Get(), q[0].Get(), p[1].Get(), q[1].Get(), nullptr, nullptr);
+  ASSERT_FALSE(map.GetError().Failed()) << map.GetError().Message;
+  int32_t x = 0, y = 0;
+  map.ViewToMapPixel(10, 10, x, y);
+  EXPECT_EQ(x, 9);   // the float point 500010.0 lies 0.01 m west of column 10
+  EXPECT_EQ(y, 10);  // northing 4999990.01 -> 4999990.0, 0.01 m south of row 10
+}
+
 // Colour of map pixel (x, y), constant over blocks: resampled views are exact inside them.
 uint32_t Model(int32_t x, int32_t y, int32_t block) {
   const uint32_t bx = static_cast<uint32_t>(x / block), by = static_cast<uint32_t>(y / block);

@@ -1,8 +1,22 @@
 #include "GpsMessages.h"
 
-#include <chrono>
+#include "ReceiverSimulator.h"
+#include "frame/Text.h"
+#include "gps/NmeaSentence.h"
 
 namespace testsupport {
+
+std::string Line(const std::string& body) { return velmira::test::WithChecksum(body) + "\r\n"; }
+
+velmira::Ref<velmira::NmeaSentence> Sentence(const std::string& body) {
+  const std::string text = velmira::test::WithChecksum(body);
+  return velmira::MakeRef<velmira::NmeaSentence>(velmira::Ref<velmira::Text>::Adopt(
+      new velmira::Text(text.c_str(), static_cast<int>(text.size()))));
+}
+
+std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+std::string Narrow(BSTR text) { return std::string(text, text + SysStringLen(text)); }
 
 void DeleteCarried(const VmMsg& m) {
   if (m.message != 1125) return;
@@ -18,6 +32,10 @@ void DeleteCarried(const VmMsg& m) {
   }
 }
 
+void DeleteAll(const std::vector<VmMsg>& messages) {
+  for (const VmMsg& m : messages) DeleteCarried(m);
+}
+
 std::vector<VmMsg> Drain(HWND window, int32_t waitMs) {
   std::vector<VmMsg> out;
   VmMsg m;
@@ -31,28 +49,32 @@ std::vector<uintptr_t> Kinds(const std::vector<VmMsg>& messages) {
   return kinds;
 }
 
-void DeleteAll(const std::vector<VmMsg>& messages) {
-  for (const VmMsg& m : messages) DeleteCarried(m);
+ParserWindow::ParserWindow() : Parser(NmeaParser_New()), Window(VmWindow_New(nullptr, 0, 0, 1, 1)) {
+  NmeaParser_SetCallbackHWND(Parser, Window);
 }
 
-std::u16string Wide(const std::string& text) {
-  std::u16string w;
-  for (unsigned char c : text) w.push_back(c);
-  return w;
+ParserWindow::~ParserWindow() {
+  NmeaParser_Delete(Parser);  // stops the reader thread if a test left it running
+  NmeaParser_SetCallbackHWND(nullptr, nullptr);
+  DeleteAll(Drain(Window));
+  VmWindow_Delete(Window);
 }
 
-VmMsg WaitForKind(HWND window, uintptr_t kind, int32_t timeoutMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  VmMsg m{};
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0 || VmWindow_GetMessage(window, &m, static_cast<int32_t>(left)) != 1) {
-      return VmMsg{};
-    }
-    if (m.wParam == kind) return m;
-    DeleteCarried(m);
-  }
+void ParserWindow::Enable(int16_t port, int32_t rate) {
+  NmeaParser_SetComPort(Parser, port);
+  NmeaParser_SetBaudRate(Parser, rate);
+  NmeaParser_SetPortEnabled(Parser, 1);
+}
+
+std::string ParserWindow::Error() const {
+  const std::string text = Narrow(Error_ErrDesc(NmeaParser_GetErrHandle(Parser), nullptr));
+  return std::to_string(ErrNum()) + (text.empty() ? "" : " " + text);
+}
+
+std::vector<uintptr_t> ParserWindow::Posted() {
+  const std::vector<VmMsg> m = Drain(Window);
+  DeleteAll(m);
+  return Kinds(m);
 }
 
 }  // namespace testsupport

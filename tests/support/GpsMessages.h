@@ -1,32 +1,49 @@
-// Reading the parser's window messages in tests: draining a window's queue, and giving back
-// the reference each message carries through its family's Delete.
+// NMEA test text and the parser's window messages: sentences with their checksums computed
+// here, a parser posting to its own window, and giving back the reference each message carries.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "frame/RefObject.h"
 #include "velmira/velmira.h"
+
+namespace velmira {
+class NmeaSentence;
+}
 
 namespace testsupport {
 
+// "$" + body + "*" + two upper-case hex digits, then CR LF.
+std::string Line(const std::string& body);
+// A sentence object holding "$" + body + "*hh".
+velmira::Ref<velmira::NmeaSentence> Sentence(const std::string& body);
+// UTF-16 copy of narrow text, and the low bytes of a wide string (empty for null).
+std::u16string Wide(const std::string& text);
+std::string Narrow(BSTR text);
+
 // Deletes the object a message 1125 carries, through the family its kind names.
 void DeleteCarried(const VmMsg& m);
-
+void DeleteAll(const std::vector<VmMsg>& messages);
 // Every message queued now (or arriving within waitMs of the last one), in order.
 std::vector<VmMsg> Drain(HWND window, int32_t waitMs = 0);
-
-// The kinds of the messages, e.g. {5, 7, 1}.
 std::vector<uintptr_t> Kinds(const std::vector<VmMsg>& messages);
 
-// Deletes every carried object.
-void DeleteAll(const std::vector<VmMsg>& messages);
+// A parser with a window of its own as the callback window; both go with the object.
+struct ParserWindow {
+  ParserWindow();
+  ~ParserWindow();
+  void Parse(const std::string& text) { NmeaParser_Parse(Parser, Wide(text).c_str()); }
+  void Enable(int16_t port, int32_t rate);  // sets port and rate, then enables the port
+  int16_t ErrNum() const { return Error_ErrNum(NmeaParser_GetErrHandle(Parser)); }
+  // The error record as "<number> <description>", or "0" after success.
+  std::string Error() const;
+  // Kinds of everything posted so far; the objects are deleted.
+  std::vector<uintptr_t> Posted();
 
-// UTF-16 copy of narrow text, for NmeaParser_Parse.
-std::u16string Wide(const std::string& text);
-
-// Takes messages until one of `kind` arrives (within timeoutMs overall); the others are
-// deleted. Returns it (the caller deletes its object) or a message with kind 0 on time-out.
-VmMsg WaitForKind(HWND window, uintptr_t kind, int32_t timeoutMs);
+  VmNmeaParser* Parser;
+  HWND Window;
+};
 
 }  // namespace testsupport

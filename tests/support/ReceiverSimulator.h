@@ -4,14 +4,15 @@
 // another rate or framing, can fall silent or be unplugged, and records what the library writes.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace velmira::test {
@@ -23,63 +24,46 @@ std::string WithChecksum(const std::string& body);
 struct LineSettings {
   uint32_t Rate = 0;
   int DataBits = 0;
-  bool Parity = false;
-  bool TwoStopBits = false;
-  bool Canonical = false;         // line editing
-  bool Echo = false;
-  bool Signals = false;           // ISIG
-  bool OutputProcessing = false;  // OPOST
-  bool InputTranslation = false;  // ICRNL, INLCR, IGNCR, ISTRIP
-  bool HardwareFlow = false;      // CRTSCTS
-  bool SoftwareFlow = false;      // IXON or IXOFF
-  bool Receiver = false;          // CREAD
-  bool Local = false;             // CLOCAL
+  bool Parity = false, TwoStopBits = false;
+  // Names of what keeps the line from being raw without flow control ("echo", ...), if any.
+  std::string NotRaw;
 };
 
 class ReceiverSimulator {
  public:
   explicit ReceiverSimulator(int32_t rate);
-  ~ReceiverSimulator();
-  ReceiverSimulator(const ReceiverSimulator&) = delete;
-  ReceiverSimulator& operator=(const ReceiverSimulator&) = delete;
-
+  ~ReceiverSimulator() { Unplug(); }
   bool Ready() const { return Master >= 0; }
-  // The slave device node, to map a COM port to.
-  const std::string& DevicePath() const { return Path; }
+  const std::string& DevicePath() const { return Path; }  // the slave device node
 
-  // Streams these sentences ("$...*hh", no CR LF) instead of generated epochs; once through,
-  // or round and round.
-  void StreamSentences(std::vector<std::string> sentences, bool repeat);
+  // Streams these sentences ("$...*hh", no CR LF) once instead of generated epochs.
+  void StreamSentences(const std::vector<std::string>& sentences);
   // Sends these bytes next, before any further sentence, paced like everything else.
   void SendBytes(const std::string& bytes);
+  void Start();        // begins or resumes streaming; what the library writes is always recorded
+  void StopSending();  // falls silent, still plugged in
+  void Unplug();       // closes the master: the device node disappears
 
-  void Start();          // begins streaming (the thread records from construction)
-  void StopSending();    // falls silent, still plugged in
-  void ResumeSending();
-  void Unplug();         // closes the master: the device node disappears
-
-  // Settings of the slave side now, read through the master; false once unplugged.
+  // Settings of the slave side now; false once unplugged.
   bool ReadLineSettings(LineSettings* out) const;
   // Successive distinct rates the line was set to, as observed while running.
-  std::vector<uint32_t> RatesSeen() const;
-
+  std::vector<uint32_t> RatesSeen() const { return Locked(Rates); }
   // Sentences that went out whole, at the matching rate, in order.
-  std::vector<std::string> Sent() const;
-  size_t SentCount() const;
-  // True once nothing is left to stream from a once-through list (or SendBytes).
-  bool WaitUntilDrained(int timeoutMs) const;
+  std::vector<std::string> Sent() const { return Locked(SentLog); }
+  std::string Written() const { return Locked(WrittenBytes); }  // all the library wrote
   // Bytes the pseudo-terminal would not take because nobody read them.
-  int64_t OverrunBytes() const { return Overrun.load(); }
-
-  // Everything the library wrote to the line.
-  std::string Written() const;
+  int64_t OverrunBytes() const { return Locked(Overrun); }
+  // Each waits up to timeoutMs until nothing given is left to send, the line has been set to
+  // the rate, or that many bytes have been written.
+  bool WaitUntilDrained(int timeoutMs) const;
+  bool WaitForRate(uint32_t rate, int timeoutMs) const;
   bool WaitForWritten(size_t bytes, int timeoutMs) const;
 
  private:
-  template <class F>
-  auto Locked(F f) const {
+  template <class T>
+  T Locked(const T& value) const {
     std::lock_guard<std::mutex> hold(Mutex);
-    return f();
+    return value;
   }
   template <class Predicate>
   bool WaitFor(int timeoutMs, Predicate done) const {
@@ -87,37 +71,21 @@ class ReceiverSimulator {
     return Changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), done);
   }
   void Run();
-  void Record();
-  void ObserveLine();
-  void SendDue();
-  bool NextItem(std::string* item, bool* isSentence);
-  bool LineMatches() const;
+  void SendDue(bool lineMatches);  // with the mutex held
 
-  int32_t OwnRate;
+  const int32_t OwnRate;
   int Master = -1;
   std::string Path;
-
   mutable std::mutex Mutex;
   mutable std::condition_variable Changed;
-  bool Sending = false;
-  bool Quit = false;
-  int64_t ScheduleStartUs = 0;
-  int64_t SentSinceStart = 0;
-  // What to send.
-  bool Generate = true;
+  bool Sending = false, Quit = false, Generate = true;
   int Epoch = 0;
-  std::deque<std::string> Pending;  // the current epoch or the given list
-  std::vector<std::string> Given;
-  bool Repeat = false;
-  std::deque<std::string> Raw;
-  // What happened.
+  int64_t StartUs = 0, SentSinceStart = 0, Overrun = 0;
+  uint32_t NoiseState = 12345;
+  std::deque<std::pair<std::string, bool>> Queue;  // what goes next; true for a sentence
   std::vector<std::string> SentLog;
   std::string WrittenBytes;
   std::vector<uint32_t> Rates;
-  LineSettings Current;
-  uint32_t NoiseState = 12345;
-  std::atomic<int64_t> Overrun{0};
-
   std::thread Worker;
 };
 
@@ -128,9 +96,12 @@ class IsolatedComPorts {
   IsolatedComPorts();
   ~IsolatedComPorts();
   void Map(int port, const std::string& path);
+  // A receiver at `rate` plugged in as COM`port`, owned by this object.
+  ReceiverSimulator& Plug(int32_t rate, int port);
 
  private:
   std::vector<int> Mapped;
+  std::vector<std::unique_ptr<ReceiverSimulator>> Receivers;
 };
 
 }  // namespace velmira::test

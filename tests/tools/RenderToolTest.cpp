@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "PictureFiles.h"
-#include "support/NmeaText.h"
+#include "support/GpsMessages.h"
 #include "support/ToolRunner.h"
 
 namespace {

@@ -162,6 +162,25 @@ TEST(DrawSurfaceBitmaps, IconPixelsFollowTheirPaletteAndKeyColourShowsTheView) {
   }
 }
 
+// A file's 8-bit picture may name no palette entries; the platform, told 0 entries, would read
+// a full palette from the pixels after the header. Its indices draw black instead.
+TEST(DrawSurfaceBitmaps, PalettePictureWithoutEntriesDrawsBlackWithoutReadingItsPixels) {
+  Ref<Bitmap> picture = MakeRef<Bitmap>();
+  ASSERT_TRUE(picture->Create({40, 4, 1, 1, 8, 0, 0, 0, 0, 0, 0}));
+  const uint8_t indices[4] = {0, 7, 7, 7};  // read as a palette, entry 0 would be (7, 7, 0)
+  std::copy(indices, indices + 4, picture->Pixels());
+  for (bool asView : {false, true}) {
+    Canvas canvas;
+    canvas.Draw([&](DrawSurface& s) {
+      if (asView) s.SetBitmap(picture.Get());
+      else s.DrawBitmap(*picture, Point(3, 4));
+    });
+    canvas.Show();
+    const Point at = asView ? Point(0, 0) : Point(3, 4);
+    for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(canvas.At(at.X + x, at.Y), RGB(0, 0, 0)) << asView << x;
+  }
+}
+
 // A text drawn without a box onto a white area, at the rectangle shrunk by pen width + 2, must
 // give exactly the pixels of the same text in an opaque white box: the box moves the text in by
 // that much and changes nothing else about it.

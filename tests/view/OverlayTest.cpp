@@ -188,15 +188,16 @@ TEST(OverlayPlacement, TwoPointBoundsAndRepositionOntoTheCorners) {
 TEST(LabelSize, MeasuredTextWithBorderAndRequestedSizes) {
   drawing::Canvas canvas;
   Ref<Text> text = MakeRef<Text>("Harbour master office");
-  auto measure = [&](int32_t wrap) {
+  auto measure = [&](int32_t wrap, bool fontless) {
     Rect r(0, 0, wrap, 0);
-    canvas.Surface->DrawTextBox(r, text.Get(), MakeRef<TextFont>().Get(), 0, 0, nullptr, nullptr,
-                                false);
+    canvas.Surface->DrawTextBox(r, text.Get(), fontless ? nullptr : MakeRef<TextFont>().Get(), 0, 0,
+                                nullptr, nullptr, false);
     return std::pair{r.Width, r.Height};
   };
-  struct Row { bool opaque; int16_t pen; int32_t requestWidth, requestHeight; };
+  // fontless: the font set to none, so the text is measured in the surface's own font.
+  struct Row { bool opaque; int16_t pen; int32_t requestWidth, requestHeight; bool fontless = false; };
   const Row rows[] = {{false, 1, 0, 0}, {true, 1, 0, 0},  {true, 3, 0, 0},  {true, 1, 100, 0},
-                      {false, 1, 60, 0}, {true, 1, 0, 50}, {true, 1, 100, 40}};
+                      {false, 1, 60, 0}, {true, 1, 0, 50}, {true, 1, 100, 40}, {true, 1, 0, 0, true}};
   for (const Row& row : rows) {
     SCOPED_TRACE(::testing::Message() << "opaque " << row.opaque << " pen " << row.pen << " request "
                                       << row.requestWidth << "x" << row.requestHeight);
@@ -206,11 +207,14 @@ TEST(LabelSize, MeasuredTextWithBorderAndRequestedSizes) {
     label->GetPen()->SetWidth(row.pen);
     label->SetRequestedWidth(row.requestWidth);
     label->SetRequestedHeight(row.requestHeight);
+    if (row.fontless) label->SetTextFont(nullptr);
+    EXPECT_EQ(static_cast<bool>(label->GetTextFont()), !row.fontless);
     EXPECT_EQ(label->GetWidth(), 0) << "a label never drawn is not measured";
     label->Draw(*canvas.Surface);
     const int32_t border = row.opaque ? 2 * row.pen + 4 : 0;
     // The text wraps within a requested width, less the border.
-    auto [width, height] = measure(row.requestWidth > 0 ? row.requestWidth - border : 0);
+    auto [width, height] = measure(row.requestWidth > 0 ? row.requestWidth - border : 0, row.fontless);
+    EXPECT_GT(width, 0);
     EXPECT_EQ(label->GetWidth(), row.requestWidth ? row.requestWidth : width + border);
     EXPECT_EQ(label->GetHeight(), row.requestHeight ? row.requestHeight : height + border);
   }

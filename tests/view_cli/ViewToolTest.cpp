@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "support/GpsMessages.h"
-#include "support/NmeaText.h"
+#include "support/GpsMessages.h"
 #include "support/ToolRunner.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
@@ -53,7 +53,9 @@ struct Picture {
   int Width = 0, Height = 0;
   std::vector<uint8_t> Rgb;
   const uint8_t* At(int x, int y) const { return &Rgb[3 * (static_cast<size_t>(y) * Width + x)]; }
-  bool Same(const Picture& o, int x, int y) const { return std::equal(At(x, y), At(x, y) + 3, o.At(x, y)); }
+  bool Same(const Picture& o, int x, int y) const {
+    return std::equal(At(x, y), At(x, y) + 3, o.At(x, y));
+  }
 };
 
 Picture ReadPng(const std::string& path) {
@@ -73,7 +75,9 @@ Picture ReadPng(const std::string& path) {
 int MapRows(const Picture& p) {
   for (int y = 0; y < p.Height; ++y) {
     int x = 0;
-    while (x < p.Width && p.At(x, y)[0] == StripEdge && p.At(x, y)[1] == StripEdge && p.At(x, y)[2] == StripEdge) ++x;
+    while (x < p.Width && p.At(x, y)[0] == StripEdge && p.At(x, y)[1] == StripEdge &&
+           p.At(x, y)[2] == StripEdge)
+      ++x;
     if (x == p.Width) return y;
   }
   return p.Height;
@@ -103,7 +107,8 @@ class SameView {
     const uint8_t* bgrx = VmWindow_GetPixels(Window, nullptr, nullptr, nullptr);
     Plain.Width = width;
     Plain.Height = height;
-    for (int i = 0; i < width * height; ++i) Plain.Rgb.insert(Plain.Rgb.end(), {bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]});
+    for (int i = 0; i < width * height; ++i)
+      Plain.Rgb.insert(Plain.Rgb.end(), {bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]});
   }
   ~SameView() {
     Viewer_Delete(Viewer);
@@ -112,7 +117,8 @@ class SameView {
   // The window pixel where the library puts `place`.
   std::pair<int, int> WindowPixel(VmPosition* place) {
     VmPoint* p = Viewer_Position2Point(Viewer, place);
-    std::pair<int, int> at{Point_GetX(p) - Viewer_GetLeft(Viewer), Point_GetY(p) - Viewer_GetTop(Viewer)};
+    std::pair<int, int> at{Point_GetX(p) - Viewer_GetLeft(Viewer),
+                           Point_GetY(p) - Viewer_GetTop(Viewer)};
     Point_Delete(p);
     return at;
   }
@@ -149,9 +155,10 @@ std::vector<VmPosition*> Fixes(const std::string& path) {
 }
 
 TEST_F(ViewTool, ReplayedDriveShowsTrackAndMarkerWhereTheLibraryPlacesTheFixesAndAStatusLine) {
-  const ToolResult r = RunTool("view " + SampleLibrary + " --replay " + SampleLog +
-                               " --speed 1000000 --seconds 1 --size 800x600 --zoom 1.5 --rotation 30"
-                               " --screenshot shot.png");
+  const ToolResult r =
+      RunTool("view " + SampleLibrary + " --replay " + SampleLog +
+              " --speed 1000000 --seconds 1 --size 800x600 --zoom 1.5 --rotation 30"
+              " --screenshot shot.png");
   ASSERT_EQ(r.Status, 0) << r.Errors;
   const Picture shot = ReadPng("shot.png");
   ASSERT_EQ(shot.Width, 800);
@@ -232,7 +239,8 @@ std::string TwoMapLibrary() {
   image.format = PNG_FORMAT_RGB;
   png_image_write_to_file(&image, "squares.png", 0, rgb.data(), 0, nullptr);
   const ToolResult built = RunTool(
-      "maplib build -o two.vml --map first squares.png --calib '48.145,11.53,0,0;48.115,11.58,512,512'"
+      "maplib build -o two.vml --map first squares.png --calib "
+      "'48.145,11.53,0,0;48.115,11.58,512,512'"
       " --map second squares.png --calib '48.16,11.505,0,0;48.10,11.605,512,512'");
   EXPECT_EQ(built.Status, 0) << built.Errors;
   return "two.vml";
@@ -329,8 +337,10 @@ TEST_F(ViewTool, FailuresAUserCanActOnAreNamedBeforeAnyWindowAndExitOne) {
       {SampleLibrary + " --map nosuch --replay " + SampleLog, "dummy", 1, "no map named 'nosuch'"},
       {SampleLibrary + " --replay /no/such.nmea", "dummy", 1, "cannot read /no/such.nmea"},
       {SampleLibrary + " --replay " + noFix, "dummy", 1, "has no fix"},
-      {SampleLibrary + " --device /no/such/tty", "dummy", 1, "/no/such/tty, which cannot be opened"},
-      {SampleLibrary + " --replay " + SampleLog + " --seconds 0", "x11", 1, "SDL_VIDEODRIVER=dummy"},
+      {SampleLibrary + " --device /no/such/tty", "dummy", 1,
+       "/no/such/tty, which cannot be opened"},
+      {SampleLibrary + " --replay " + SampleLog + " --seconds 0", "x11", 1,
+       "SDL_VIDEODRIVER=dummy"},
       {SampleLibrary + " --replay " + SampleLog + " --seconds 0", "", 1, "SDL_VIDEODRIVER=dummy"},
       {SampleLibrary, "dummy", 2, "give one input"},
   };

@@ -75,6 +75,7 @@ TEST(Layers, RandomRunMatchesModel) {
   Layers layers;
   Model model;
   std::vector<Ref<Point>> objects;  // every object ever made, in a layer or not
+  std::vector<Ref<Layer>> deleted;  // layers taken out of the list, still held here
   std::mt19937 random(11);
   const char* names[] = {"_main", "_active", "roads", "poi", "track", ""};
   auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
@@ -96,9 +97,16 @@ TEST(Layers, RandomRunMatchesModel) {
         if (model.Find(name) < 0) model.Layers.push_back({name, true, {}});
         model.Active = name;
       }
+    } else if (op == 2 && !deleted.empty() && pick(4) == 0) {
+      // A deleted layer again: nothing to remove, but its name still decides the active layer.
+      Layer* stale = deleted[pick(static_cast<int>(deleted.size()))].Get();
+      layers.DeleteLayer(stale);
+      model.Changed = true;
+      if (stale->GetName().Chars() == model.Active) model.Active = "_main";
     } else if (op == 2) {
       layers.DeleteLayer(layer.Get());
       model.Changed = true;
+      if (m.Name != "_main") deleted.push_back(layer);
       if (m.Name == "_main") {
         m.Ids.clear();
       } else {

@@ -138,8 +138,10 @@ TEST_F(ViewerDraw, BeforeAnyMapAWhiteAreaInABlackFrame) {
 TEST_F(ViewerDraw, RendersOnlyWhenAskedAndOnlyWhenTheTilesChange) {
   Scene scene{"box", 150, 100, 0, 0, {{"_main", 140, 90, 170, 120, 0x804020}}, {}};
   Ref<Viewer> viewer = Build(scene);
+  viewer->OnDraw(-50, -50, Width, Height, true);  // no window there: the render must wait
+  EXPECT_EQ(viewer->GetError().Code, errors::InvalidArgument);
   Draw(*viewer, true);
-  ExpectWindow(Expected(scene, *viewer, Width, Height), "first draw");
+  ExpectWindow(Expected(scene, *viewer, Width, Height), "first draw, after one that found no window");
 
   // The box's brush changes behind the viewer's back (no changed flag): the picture shows the
   // new colour only after a render.

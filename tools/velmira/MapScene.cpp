@@ -132,8 +132,9 @@ std::string MapScene::Open(const std::string& library, const std::string& mapNam
       return "no map named '" + mapName + "' in " + library + " (its maps: " + names + ")";
     }
   }
-  Handle<VmMap> map(Viewer_ActiveMapData(Viewer.get(), mapName.empty() ? u"_main" : Widen(mapName).c_str()),
-                    Map_Delete);
+  Handle<VmMap> map(
+      Viewer_ActiveMapData(Viewer.get(), mapName.empty() ? u"_main" : Widen(mapName).c_str()),
+      Map_Delete);
   if (!map) return "cannot show the map: " + LibraryError(Viewer_GetErrHandle(Viewer.get()));
   CentreOnPicture();
 
@@ -165,8 +166,8 @@ void MapScene::MakeStatusPage() {
   StatusViewer.reset(Viewer_New());
   Handle<VmMap> page(Viewer_ActiveMapData(StatusViewer.get(), u"status"), Map_Delete);
   Handle<VmPosition> corner = NewPosition(-1, 1);
-  Handle<VmPoint> cornerPixel =
-      NewPoint(static_cast<int32_t>(PagePixelsPerDegree), static_cast<int32_t>(PagePixelsPerDegree));
+  Handle<VmPoint> cornerPixel = NewPoint(static_cast<int32_t>(PagePixelsPerDegree),
+                                         static_cast<int32_t>(PagePixelsPerDegree));
   Map_SetScale(page.get(), corner.get(), cornerPixel.get(), nullptr, nullptr, nullptr, nullptr);
   Handle<VmPosition> origin = NewPosition(0, 0);
   Viewer_SetPosition(StatusViewer.get(), origin.get());
@@ -274,7 +275,8 @@ void MapScene::AddTrack(VmPosition* position) {
   Line_SetPosition2(line.get(), position);
   Track.push_back(std::move(line));
   if (Track.size() > MaxTrackLines) {
-    Viewer_DeleteObject(Viewer.get(), reinterpret_cast<VmMapObject*>(Track.front().get()), LineType);
+    Viewer_DeleteObject(Viewer.get(), reinterpret_cast<VmMapObject*>(Track.front().get()),
+                        LineType);
     Track.pop_front();
   }
 }
@@ -313,7 +315,8 @@ std::string MapScene::GridText(VmPosition* position) {
   // The viewer turns the position to the map's grid and zone, or to its datum alone.
   Own(Viewer_Position2Point(Viewer.get(), position), Point_Delete);
   int16_t grid = Position_GetGrid(position);
-  std::string name = grid == GridUtmNorth || grid == GridUtmSouth ? "UTM" : "grid " + std::to_string(grid);
+  std::string name =
+      grid == GridUtmNorth || grid == GridUtmSouth ? "UTM" : "grid " + std::to_string(grid);
   if (grid == 0) {
     // Design choice: a map on latitude and longitude has no grid of its own; UTM stands in.
     double lat = 0;
@@ -464,7 +467,8 @@ std::string MapScene::SavePng(const std::string& path) const {
   if (map == nullptr || status == nullptr || sw != w) return "nothing is drawn yet";
   std::vector<const uint8_t*> rows;
   for (int y = 0; y < mapRows; ++y) rows.push_back(map + static_cast<size_t>(y) * mapStride);
-  for (int y = 0; y < statusRows; ++y) rows.push_back(status + static_cast<size_t>(y) * statusStride);
+  for (int y = 0; y < statusRows; ++y)
+    rows.push_back(status + static_cast<size_t>(y) * statusStride);
   if (!WritePng(path, w, static_cast<int>(rows.size()), rows)) return "cannot write " + path;
   return {};
 }

@@ -29,7 +29,12 @@ namespace {
 constexpr const char* Name = "view";
 constexpr uint32_t GpsMessage = 1125;
 enum Kind : uintptr_t {
-  KindSentence = 1, KindFix = 5, KindSatellites = 6, KindMovement = 7, KindQuality = 8, KindStatus = 9
+  KindSentence = 1,
+  KindFix = 5,
+  KindSatellites = 6,
+  KindMovement = 7,
+  KindQuality = 8,
+  KindStatus = 9
 };
 constexpr int16_t SpeedKmh = 2;
 constexpr int MaxPort = 255;
@@ -103,7 +108,9 @@ std::string ParseView(const Args& args, ViewOptions& o) {
   }
   o.UsePort = o.PortGiven || !o.Device.empty();
   if (o.Library.empty()) return "MAPLIB is needed";
-  if (o.UsePort == !o.Replay.empty()) return "give one input: --port N, --device PATH or --replay NMEAFILE";
+  if (o.UsePort == !o.Replay.empty()) {
+    return "give one input: --port N, --device PATH or --replay NMEAFILE";
+  }
   if (o.SpeedGiven && o.Replay.empty()) return "--speed is for --replay";
   if (!(o.Speed > 0)) return "--speed takes a number above 0";
   if (o.Zoom < 0.1 || o.Zoom > 10) return "--zoom takes 0.1 to 10";
@@ -154,7 +161,9 @@ class ViewRun {
   void OnGps(uintptr_t kind, void* object);
   void OnPortStatus(VmComStatus* status);
   double ReceiverClock() const { return Opts.UsePort ? Now() : Replay.LogClock(); }
-  bool Lost() const { return !PortValid || (Status.HaveFix && ReceiverClock() - LastFixAt > FixLostAfter); }
+  bool Lost() const {
+    return !PortValid || (Status.HaveFix && ReceiverClock() - LastFixAt > FixLostAfter);
+  }
   // The window.
   void Loop();
   int WaitMs(double now) const;
@@ -173,8 +182,8 @@ class ViewRun {
   DesktopWindow Desk;
   MapScene Scene;
   ViewStatus Status;
-  double LastFixAt = 0;  // receiver clock of the last fix
-  bool PortValid = true;  // no port status says otherwise
+  double LastFixAt = 0;    // receiver clock of the last fix
+  bool PortValid = true;   // no port status says otherwise
   bool PortHeard = false;  // a port status said valid NMEA comes in
   int LastPort = 0;
   std::string PortLabel;
@@ -267,24 +276,26 @@ std::string ViewRun::StartReplay() {
   std::snprintf(speed, sizeof speed, "%g", Opts.Speed);
   PortLabel = BaseName(Opts.Replay) + " at " + speed + "x";
   Status.Port = PortLabel;
-  Replay.Start(Now(), Opts.Speed);
   return {};
 }
 
 std::string ViewRun::StartPort() {
-  if (!Opts.Device.empty()) VmComPort_SetDevice(static_cast<int16_t>(Opts.Port), Opts.Device.c_str());
+  if (!Opts.Device.empty()) {
+    VmComPort_SetDevice(static_cast<int16_t>(Opts.Port), Opts.Device.c_str());
+  }
   VmNmeaParser* parser = Parser.get();
   NmeaParser_SetComPort(parser, static_cast<int16_t>(Opts.Port));
   NmeaParser_SetBaudRate(parser, 0);  // detection of the rate (and of the port for 0)
   // Detection skips ports that do not open without a word: try each first.
   const std::vector<int> ports = UsablePorts(Name, Opts.Port);
-  if (ports.empty()) return Opts.Port == 0 ? "no serial port can be opened" : "the port cannot be used";
+  if (ports.empty()) return "no port to read a receiver from; --device PATH names its device";
   NmeaParser_SetPortEnabled(parser, 1);
   if (VmError* err = NmeaParser_GetErrHandle(parser); Error_ErrNum(err) != 0) {
     return CannotOpen(Opts.Port, ErrorText(err));
   }
   std::fprintf(stderr, "velmira %s: detecting the receiver on %s\n", Name, Tried(ports, 0).c_str());
-  PortLabel = Opts.Port == 0 ? "detecting on COM1 to COM8" : PortName(Opts.Port) + ": detecting the rate";
+  PortLabel =
+      Opts.Port == 0 ? "detecting on COM1 to COM8" : PortName(Opts.Port) + ": detecting the rate";
   Status.Port = PortLabel;
   return {};
 }
@@ -332,7 +343,9 @@ void ViewRun::OnGps(uintptr_t kind, void* object) {
       Movement_GetSpeed(static_cast<VmMovement*>(object), SpeedKmh, &Status.Kmh);
       Status.HaveSpeed = true;
       break;
-    case KindSatellites: Status.InView = Satellites_GetCount(static_cast<VmSatellites*>(object)); break;
+    case KindSatellites:
+      Status.InView = Satellites_GetCount(static_cast<VmSatellites*>(object));
+      break;
     case KindQuality:
       Quality_GetHDOP(static_cast<VmQuality*>(object), &Status.Hdop);
       Status.HaveHdop = true;
@@ -352,8 +365,9 @@ void ViewRun::OnPortStatus(VmComStatus* status) {
   } else if (!valid && PortValid) {
     std::fprintf(stderr, "velmira %s: valid NMEA lost on COM%d\n", Name, port);
   }
-  Status.Port = PortName(port) + (valid ? " " + std::to_string(ComStatus_GetBaudRate(status)) + " baud"
-                                        : ": no valid NMEA");
+  Status.Port =
+      PortName(port) +
+      (valid ? " " + std::to_string(ComStatus_GetBaudRate(status)) + " baud" : ": no valid NMEA");
   PortValid = valid;
   PortHeard = PortHeard || valid;
   LastPort = port;
@@ -364,6 +378,7 @@ void ViewRun::OnPortStatus(VmComStatus* status) {
 void ViewRun::Loop() {
   const double start = Now();
   if (Opts.SecondsGiven) Deadline = start + Opts.Seconds;
+  if (!Opts.UsePort) Replay.Start(start, Opts.Speed);
   for (;;) {
     const double now = Now();
     if (!Opts.UsePort) FeedReplay(now);
@@ -434,9 +449,7 @@ void ViewRun::OnEvent(const SDL_Event& e) {
       }
       break;
     case SDL_RENDER_TARGETS_RESET:
-    case SDL_RENDER_DEVICE_RESET:
-      UploadAll();
-      break;
+    case SDL_RENDER_DEVICE_RESET: UploadAll(); break;
     default:
       if (e.type == GpsEvent) OnGps(reinterpret_cast<uintptr_t>(e.user.data1), e.user.data2);
       break;
@@ -470,9 +483,7 @@ void ViewRun::OnKey(char key) {
       Scene.SetFollow(!Scene.Following());
       Report(Scene.Following() ? "following" : "not following");
       break;
-    case 'm':
-      Report("map " + Scene.NextMap());
-      break;
+    case 'm': Report("map " + Scene.NextMap()); break;
     case 's': {
       // The first free name in the current folder: earlier screenshots are never overwritten.
       std::string path;
@@ -496,8 +507,8 @@ void ViewRun::Report(const std::string& action) {
   double lat = 0, lon = 0;
   const bool centred = Scene.Centre(lat, lon);
   std::printf("%s | zoom %.6g | rotation %g | %s | centre %.7f %.7f%s | map %s\n", action.c_str(),
-              Scene.Zoom(), Scene.Rotation(), Scene.Following() ? "following" : "not following", lat,
-              lon, centred ? "" : " (none)", Scene.MapName().c_str());
+              Scene.Zoom(), Scene.Rotation(), Scene.Following() ? "following" : "not following",
+              lat, lon, centred ? "" : " (none)", Scene.MapName().c_str());
   std::fflush(stdout);
 }
 

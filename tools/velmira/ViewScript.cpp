@@ -14,7 +14,7 @@ struct Verb {
   int Numbers;  // whole numbers after the verb
   bool TakesText;
 };
-constexpr Verb Verbs[] = {{"key", 0, true},    {"wheel", 3, false}, {"drag", 4, false},
+constexpr Verb Verbs[] = {{"key", 0, true},     {"wheel", 3, false}, {"drag", 4, false},
                           {"resize", 2, false}, {"close", 0, false}, {"wait", 1, false}};
 // Keeps script coordinates and sizes within what a window can be.
 constexpr int MaxValue = 1 << 20;
@@ -55,9 +55,11 @@ std::string ViewScript::Load(const std::string& path) {
     }
     const std::string where = path + ":" + std::to_string(number) + ": ";
     if (verb == nullptr) return where + "unknown step '" + step.Verb + "'";
-    bool ok = !verb->TakesText || ((words >> step.Text) && step.Text.size() < sizeof(SDL_TextInputEvent::text));
+    bool ok = !verb->TakesText ||
+              ((words >> step.Text) && step.Text.size() < sizeof(SDL_TextInputEvent::text));
     for (int i = 0; ok && i < verb->Numbers; ++i) {
-      ok = static_cast<bool>(words >> step.Values[i]) && step.Values[i] > -MaxValue && step.Values[i] < MaxValue;
+      ok = static_cast<bool>(words >> step.Values[i]) && step.Values[i] > -MaxValue &&
+           step.Values[i] < MaxValue;
     }
     std::string rest;
     if (!ok || (words >> rest)) return where + "'" + line + "' is not a step";
