@@ -1,11 +1,9 @@
-// The serial soak: a receiver at 115200 baud feeds a parser on its COM port for
-// a minute (VELMIRA_SOAK_SECONDS to change it), the way an application runs:
-// event mode, the window's queue drained and every object deleted on the test's
-// thread. Every sentence must arrive, in order, and the heap in use must not
-// grow after the first few seconds. Nothing here keeps what it sent or
-// received, so the process's heap is the library's working set plus constants.
+// The serial soak: a receiver at 115200 baud feeds a parser on its COM port for a minute
+// (VELMIRA_SOAK_SECONDS to change it), the way an application runs: event mode, the window's
+// queue drained and every object deleted on the test's thread. Every sentence must arrive, in
+// order, and the heap in use must not grow after the first few seconds. Nothing here keeps what
+// it sent or received, so the process's heap is the library's working set plus constants.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <malloc.h>
 #include <poll.h>
 #include <unistd.h>
@@ -18,7 +16,10 @@
 #include <string>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "support/GpsMessages.h"
+#include "support/ReceiverSimulator.h"
 #include "velmira/velmira.h"
 
 namespace {
@@ -28,65 +29,50 @@ using Clock = std::chrono::steady_clock;
 constexpr int32_t Baud = 115200;
 constexpr double BytesPerSecond = Baud / 10.0;  // 8N1: ten bits a byte
 constexpr int16_t Port = 2;
-constexpr uint32_t GpsMessage = 1125;
 constexpr uintptr_t KindSentence = 1;
-// Growth allowed between the end of the warm-up and the end: queues that keep
-// the largest capacity they needed (a few thousand messages if this thread is
-// held up for seconds). A leak of one object per sentence exceeds it within the
-// first ten thousand sentences (a minute).
+// Growth allowed between the end of the warm-up and the end: queues keep the largest capacity
+// they needed (a few thousand messages if this thread is held up for seconds). A leak of one
+// object per sentence exceeds it within the first ten thousand sentences (a minute).
 constexpr size_t AllowedGrowth = 256 * 1024;
 
-// Sentence `n` of the stream: a fix (GGA), a fix with movement (RMC) or a
-// proprietary sentence, each carrying n so that a lost, repeated or reordered
-// sentence shows.
+// Sentence `n` of the stream: a fix (GGA), a fix with movement (RMC) or a proprietary
+// sentence, each carrying n, so that a lost, repeated or reordered sentence shows.
 std::string Sentence(int64_t n) {
-  char body[128];
   const int64_t c = n % 8640000;  // n as hundredths of a second of the day
-  const int h = static_cast<int>(c / 360000), m = static_cast<int>(c / 6000 % 60),
-            s = static_cast<int>(c / 100 % 60), cs = static_cast<int>(c % 100);
+  char time[16], body[128];
+  std::snprintf(time, sizeof time, "%02d%02d%02d.%02d", static_cast<int>(c / 360000),
+                static_cast<int>(c / 6000 % 60), static_cast<int>(c / 100 % 60),
+                static_cast<int>(c % 100));
   const double lat = 7.0 + static_cast<double>(n % 50000) * 0.0001;  // minutes of 48 N
-  switch (n % 3) {
-    case 0:
-      std::snprintf(body, sizeof body,
-                    "GPGGA,%02d%02d%02d.%02d,48%07.4f,N,01131.000,E,1,08,0.9,545."
-                    "4,M,46.9,M,,",
-                    h, m, s, cs, lat);
-      break;
-    case 1:
-      std::snprintf(body, sizeof body,
-                    "GPRMC,%02d%02d%02d.%02d,A,48%07.4f,N,01131.000,E,022.4,084."
-                    "4,230394,003.1,W",
-                    h, m, s, cs, lat);
-      break;
-    default:
-      std::snprintf(body, sizeof body, "PVELM,SOAK,%lld", static_cast<long long>(n));
+  if (n % 3 == 0) {
+    std::snprintf(body, sizeof body, "GPGGA,%s,48%07.4f,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
+                  time, lat);
+  } else if (n % 3 == 1) {
+    std::snprintf(body, sizeof body, "GPRMC,%s,A,48%07.4f,N,01131.000,E,022.4,084.4,230394,,",
+                  time, lat);
+  } else {
+    std::snprintf(body, sizeof body, "PVELM,SOAK,%lld", static_cast<long long>(n));
   }
-  unsigned sum = 0;
-  for (const char *p = body; *p != '\0'; ++p) sum ^= static_cast<unsigned char>(*p);
-  char line[160];
-  std::snprintf(line, sizeof line, "$%s*%02X", body, sum);
-  return line;
+  return velmira::test::WithChecksum(body);
 }
 
-// A receiver on the master side of a pseudo-terminal, sending the stream at the
-// line's byte rate. It waits while the line is full, so nothing is dropped
-// before the library.
+// A receiver on the master side of a pseudo-terminal, sending the stream at the line's byte
+// rate. It waits while the line is full, so nothing is dropped before the library.
 class Receiver {
  public:
   Receiver() {
     Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     char name[128];
-    if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0 ||
-        ::ptsname_r(Master, name, sizeof name) != 0) {
-      return;
+    if (Master >= 0 && ::grantpt(Master) == 0 && ::unlockpt(Master) == 0 &&
+        ::ptsname_r(Master, name, sizeof name) == 0) {
+      Path = name;
     }
-    Path = name;
   }
   ~Receiver() {
     Stop();
     if (Master >= 0) ::close(Master);
   }
-  const std::string &DevicePath() const { return Path; }
+  const std::string& DevicePath() const { return Path; }
   void Start() {
     Worker = std::thread([this] { Run(); });
   }
@@ -112,9 +98,8 @@ class Receiver {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
-  // The whole line, or false when stopped before it went out or the line
-  // failed.
-  bool Write(const std::string &line) {
+  // The whole line, or false when stopped before it went out or the line failed.
+  bool Write(const std::string& line) {
     size_t done = 0;
     while (done < line.size() && !Quit) {
       const ssize_t n = ::write(Master, line.data() + done, line.size() - done);
@@ -142,10 +127,8 @@ size_t HeapInUse() {
   return m.uordblks + m.hblkhd;  // allocated from the arenas, and mapped separately
 }
 
-std::string Text(BSTR s) { return std::string(s, s + SysStringLen(s)); }
-
 int Seconds() {
-  const char *text = std::getenv("VELMIRA_SOAK_SECONDS");
+  const char* text = std::getenv("VELMIRA_SOAK_SECONDS");
   const int seconds = text != nullptr ? std::atoi(text) : 0;
   return seconds > 0 ? seconds : 60;
 }
@@ -155,7 +138,7 @@ TEST(SerialSoak, EverySentenceArrivesInOrderAndTheHeapDoesNotGrow) {
   ASSERT_FALSE(receiver.DevicePath().empty());
   ASSERT_EQ(VmComPort_SetDevice(Port, receiver.DevicePath().c_str()), 1);
   HWND window = VmWindow_New(nullptr, 0, 0, 1, 1);
-  VmNmeaParser *parser = NmeaParser_New();
+  VmNmeaParser* parser = NmeaParser_New();
   NmeaParser_SetCallbackHWND(parser, window);
   NmeaParser_SetComPort(parser, Port);
   NmeaParser_SetBaudRate(parser, Baud);
@@ -165,32 +148,30 @@ TEST(SerialSoak, EverySentenceArrivesInOrderAndTheHeapDoesNotGrow) {
 
   const int seconds = Seconds();
   const Clock::time_point start = Clock::now(), warm = start + std::chrono::seconds(seconds / 6);
-  const Clock::time_point end = start + std::chrono::seconds(seconds);
   int64_t received = 0, wrong = 0;
   size_t heapAfterWarmUp = 0;
   auto take = [&](int32_t timeoutMs) {
     VmMsg m;
     if (VmWindow_GetMessage(window, &m, timeoutMs) != 1) return false;
-    if (m.message == GpsMessage && m.wParam == KindSentence) {
-      BSTR text = NmeaSentence_GetSentence(reinterpret_cast<VmNmeaSentence *>(m.lParam), nullptr);
-      if (Text(text) != Sentence(received) && wrong++ < 5) {
-        ADD_FAILURE() << "sentence " << received << " is " << Text(text);
+    if (m.wParam == KindSentence) {
+      BSTR s = NmeaSentence_GetSentence(reinterpret_cast<VmNmeaSentence*>(m.lParam), nullptr);
+      const std::string text(s, s + SysStringLen(s));
+      if (text != Sentence(received) && wrong++ < 5) {
+        ADD_FAILURE() << "sentence " << received << " is " << text;
       }
       ++received;
     }
     testsupport::DeleteCarried(m);
     return true;
   };
-  while (Clock::now() < end) {
+  while (Clock::now() < start + std::chrono::seconds(seconds)) {
     take(100);
     if (heapAfterWarmUp == 0 && Clock::now() >= warm) heapAfterWarmUp = HeapInUse();
   }
   receiver.Stop();
-  // The rest is on its way: everything sent must come through.
-  while (received < receiver.SentCount() && take(5000)) {
+  while (received < receiver.SentCount() && take(5000)) {  // the rest is on its way
   }
   const size_t heapAtEnd = HeapInUse();
-  NmeaParser_SetPortEnabled(parser, 0);
   NmeaParser_Delete(parser);
   VmWindow_Delete(window);
   VmComPort_SetDevice(Port, nullptr);
@@ -198,12 +179,10 @@ TEST(SerialSoak, EverySentenceArrivesInOrderAndTheHeapDoesNotGrow) {
   EXPECT_EQ(received, receiver.SentCount());
   EXPECT_EQ(wrong, 0);
   EXPECT_LE(heapAtEnd, heapAfterWarmUp + AllowedGrowth);
-  std::printf(
-      "[ info ] %lld sentences in %d s at %d baud; heap in use %zu KiB "
-      "after %d s, "
-      "%zu KiB at the end\n",
-      static_cast<long long>(received), seconds, Baud, heapAfterWarmUp / 1024, seconds / 6,
-      heapAtEnd / 1024);
+  std::printf("[ info ] %lld sentences in %d s at %d baud; heap in use %zu KiB after %d s, "
+              "%zu KiB at the end\n",
+              static_cast<long long>(received), seconds, Baud, heapAfterWarmUp / 1024,
+              seconds / 6, heapAtEnd / 1024);
 }
 
 }  // namespace
