@@ -67,6 +67,20 @@ std::vector<std::string> IconNames(const std::string& path);
 // A library object's failure as "message (error N)"; empty when its record holds none.
 std::string LibraryError(VmError* record);
 
+// Message 1125 of a parser in event mode: wParam names the kind of object lParam carries,
+// which the receiver of the message owns.
+constexpr uint32_t GpsMessage = 1125;
+enum GpsEventKind : uintptr_t {
+  KindSentence = 1,
+  KindFix = 5,
+  KindSatellites = 6,
+  KindMovement = 7,
+  KindQuality = 8,
+  KindStatus = 9
+};
+// Deletes the object a message 1125 carries through its family's Delete.
+void DeleteCarried(uintptr_t kind, void* object);
+
 // Owns one library object and gives it back with its family's Delete.
 template <class T>
 using Handle = std::unique_ptr<T, void (*)(T*)>;

@@ -21,10 +21,6 @@ namespace cli {
 namespace {
 
 constexpr const char* Name = "demo";
-constexpr uint32_t GpsMessage = 1125;
-enum EventKind : uintptr_t {
-  KindSentence = 1, KindFix = 5, KindSatellites = 6, KindMovement = 7, KindQuality = 8, KindStatus = 9
-};
 constexpr int32_t FixWithAltitude = 3;  // from GGA; RMC and GLL give type 2
 constexpr int16_t GridUtmNorth = 1, GridUtmSouth = 2;
 constexpr int16_t SpeedKmh = 2;
@@ -146,33 +142,17 @@ void OnSentence(VmNmeaSentence* sentence, Replay& r) {
 
 void OnEvent(uintptr_t kind, void* object, Replay& r) {
   switch (kind) {
-    case KindSentence:
-      OnSentence(static_cast<VmNmeaSentence*>(object), r);
-      NmeaSentence_Delete(static_cast<VmNmeaSentence*>(object));
-      break;
-    case KindFix:
-      OnFix(static_cast<VmGpsFix*>(object), r);
-      GpsFix_Delete(static_cast<VmGpsFix*>(object));
-      break;
-    case KindSatellites:
-      r.InView = Satellites_GetCount(static_cast<VmSatellites*>(object));
-      Satellites_Delete(static_cast<VmSatellites*>(object));
-      break;
+    case KindSentence: OnSentence(static_cast<VmNmeaSentence*>(object), r); break;
+    case KindFix: OnFix(static_cast<VmGpsFix*>(object), r); break;
+    case KindSatellites: r.InView = Satellites_GetCount(static_cast<VmSatellites*>(object)); break;
     case KindMovement:
       Movement_GetSpeed(static_cast<VmMovement*>(object), SpeedKmh, &r.Kmh);
       r.TopKmh = std::max(r.TopKmh, r.Kmh);
-      Movement_Delete(static_cast<VmMovement*>(object));
       break;
-    case KindQuality:
-      Quality_GetHDOP(static_cast<VmQuality*>(object), &r.Hdop);
-      Quality_Delete(static_cast<VmQuality*>(object));
-      break;
-    case KindStatus:
-      ComStatus_Delete(static_cast<VmComStatus*>(object));
-      break;
-    default:
-      break;
+    case KindQuality: Quality_GetHDOP(static_cast<VmQuality*>(object), &r.Hdop); break;
+    default: break;
   }
+  DeleteCarried(kind, object);
 }
 
 // Hands the log to the parser a line at a time (its buffer holds 512 bytes) and takes the

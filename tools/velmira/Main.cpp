@@ -196,6 +196,18 @@ bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
   return true;
 }
 
+void DeleteCarried(uintptr_t kind, void* object) {
+  switch (kind) {
+    case KindSentence: NmeaSentence_Delete(static_cast<VmNmeaSentence*>(object)); break;
+    case KindFix: GpsFix_Delete(static_cast<VmGpsFix*>(object)); break;
+    case KindSatellites: Satellites_Delete(static_cast<VmSatellites*>(object)); break;
+    case KindMovement: Movement_Delete(static_cast<VmMovement*>(object)); break;
+    case KindQuality: Quality_Delete(static_cast<VmQuality*>(object)); break;
+    case KindStatus: ComStatus_Delete(static_cast<VmComStatus*>(object)); break;
+    default: break;
+  }
+}
+
 std::string LibraryError(VmError* record) {
   const int code = Error_ErrNum(record);
   if (code == 0) return {};

@@ -18,16 +18,6 @@
 namespace cli {
 namespace {
 
-constexpr uint32_t GpsMessage = 1125;
-// Event kinds: the first parameter of message 1125.
-enum Kind : uintptr_t {
-  KindSentence = 1,
-  KindFix = 5,
-  KindSatellites = 6,
-  KindMovement = 7,
-  KindQuality = 8,
-  KindStatus = 9
-};
 // Text is handed to the parser a line at a time; longer lines go in pieces of this size,
 // so memory stays the same whatever the input.
 constexpr size_t MaxPiece = 4096;
@@ -325,18 +315,6 @@ bool Printer::Format(uintptr_t kind, void* object) {
     case KindQuality: Quality(static_cast<VmQuality*>(object)); return true;
     case KindStatus: Status(static_cast<VmComStatus*>(object)); return true;
     default: return false;
-  }
-}
-
-void DeleteCarried(uintptr_t kind, void* object) {
-  switch (kind) {
-    case KindSentence: NmeaSentence_Delete(static_cast<VmNmeaSentence*>(object)); break;
-    case KindFix: GpsFix_Delete(static_cast<VmGpsFix*>(object)); break;
-    case KindSatellites: Satellites_Delete(static_cast<VmSatellites*>(object)); break;
-    case KindMovement: Movement_Delete(static_cast<VmMovement*>(object)); break;
-    case KindQuality: Quality_Delete(static_cast<VmQuality*>(object)); break;
-    case KindStatus: ComStatus_Delete(static_cast<VmComStatus*>(object)); break;
-    default: break;
   }
 }
 

@@ -13,15 +13,6 @@ namespace cli {
 namespace {
 
 constexpr const char* Name = "render";
-constexpr uint32_t GpsMessage = 1125;
-enum EventKind : uintptr_t {
-  KindSentence = 1,
-  KindFix = 5,
-  KindSatellites = 6,
-  KindMovement = 7,
-  KindQuality = 8,
-  KindStatus = 9
-};
 constexpr int32_t AlignTopEdge = 3;
 constexpr int32_t LabelGap = 2;  // pixels between an icon and the label below it
 constexpr int16_t TrackRed = 220, TrackWidth = 3;
@@ -90,18 +81,6 @@ int Fail(const std::string& why) {
   return 1;
 }
 
-void DeleteEvent(uintptr_t kind, void* object) {
-  switch (kind) {
-    case KindSentence: NmeaSentence_Delete(static_cast<VmNmeaSentence*>(object)); break;
-    case KindFix: GpsFix_Delete(static_cast<VmGpsFix*>(object)); break;
-    case KindSatellites: Satellites_Delete(static_cast<VmSatellites*>(object)); break;
-    case KindMovement: Movement_Delete(static_cast<VmMovement*>(object)); break;
-    case KindQuality: Quality_Delete(static_cast<VmQuality*>(object)); break;
-    case KindStatus: ComStatus_Delete(static_cast<VmComStatus*>(object)); break;
-    default: break;
-  }
-}
-
 // The positions of the log's fixes in order, repeats of the same place dropped (one epoch
 // often gives a fix from each of RMC and GGA). The library decodes the log: a parser in event
 // mode posts every fix to a window of our own.
@@ -135,7 +114,7 @@ bool ReadTrack(const std::string& path, std::vector<Handle<VmPosition>>& track) 
         lastLat = lat;
         lastLon = lon;
       }
-      DeleteEvent(m.wParam, object);
+      DeleteCarried(m.wParam, object);
     }
   }
   NmeaParser_SetCallbackHWND(parser, nullptr);

@@ -27,15 +27,6 @@ namespace cli {
 namespace {
 
 constexpr const char* Name = "view";
-constexpr uint32_t GpsMessage = 1125;
-enum Kind : uintptr_t {
-  KindSentence = 1,
-  KindFix = 5,
-  KindSatellites = 6,
-  KindMovement = 7,
-  KindQuality = 8,
-  KindStatus = 9
-};
 constexpr int16_t SpeedKmh = 2;
 constexpr int MaxPort = 255;
 constexpr int32_t DefaultWidth = 1024, DefaultHeight = 768;
@@ -121,18 +112,6 @@ std::string ParseView(const Args& args, ViewOptions& o) {
 
 double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-void DeleteCarried(uintptr_t kind, void* object) {
-  switch (kind) {
-    case KindSentence: NmeaSentence_Delete(static_cast<VmNmeaSentence*>(object)); break;
-    case KindFix: GpsFix_Delete(static_cast<VmGpsFix*>(object)); break;
-    case KindSatellites: Satellites_Delete(static_cast<VmSatellites*>(object)); break;
-    case KindMovement: Movement_Delete(static_cast<VmMovement*>(object)); break;
-    case KindQuality: Quality_Delete(static_cast<VmQuality*>(object)); break;
-    case KindStatus: ComStatus_Delete(static_cast<VmComStatus*>(object)); break;
-    default: break;
-  }
 }
 
 void ParseLine(VmNmeaParser* parser, const std::string& line) {
