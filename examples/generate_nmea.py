@@ -28,15 +28,15 @@ def checksummed(body):
     return "$%s*%02X\r\n" % (body, x)
 
 
-def nmea_angle(value, positive, negative, degree_digits):
+def nmea_angle(value, positive, negative, degree_digits, decimals=4):
+    """ddmm.mmmm (or dddmm.mmmm) and the hemisphere letter; minutes that round to 60 carry."""
     hemisphere = positive if value >= 0 else negative
     value = abs(value)
     degrees = int(value)
-    minutes = (value - degrees) * 60.0
-    if round(minutes, 4) >= 60.0:  # keep 59.99999 from printing as 60.0000
-        degrees += 1
-        minutes = 0.0
-    return "%0*d%07.4f" % (degree_digits, degrees, minutes), hemisphere
+    minutes = round((value - degrees) * 60.0, decimals)
+    if minutes >= 60.0:
+        degrees, minutes = degrees + 1, 0.0
+    return "%0*d%0*.*f" % (degree_digits, degrees, decimals + 3, decimals, minutes), hemisphere
 
 
 class Sky:

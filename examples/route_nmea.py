@@ -15,6 +15,7 @@ import math
 import random
 
 import town
+from generate_nmea import checksummed, nmea_angle
 
 START_SECONDS = 7 * 3600 + 41 * 60 + 52   # 07:41:52 UTC
 DATE = "140524"                            # 14 May 2024
@@ -48,23 +49,6 @@ DAMAGE = {
     566: ("GLL", "checksum"),
     623: ("GGA", "cut into next"),
 }
-
-
-def checksummed(body):
-    x = 0
-    for c in body.encode("ascii"):
-        x ^= c
-    return "$%s*%02X\r\n" % (body, x)
-
-
-def nmea_angle(value, positive, negative, degree_digits):
-    hemisphere = positive if value >= 0 else negative
-    value = abs(value)
-    degrees = int(value)
-    minutes = round((value - degrees) * 60.0, 5)
-    if minutes >= 60.0:
-        degrees, minutes = degrees + 1, 0.0
-    return "%0*d%08.5f" % (degree_digits, degrees, minutes), hemisphere
 
 
 # --- the car ---------------------------------------------------------------------------------
@@ -282,8 +266,8 @@ def epoch_sentences(t, state, receiver, rng):
     seconds = START_SECONDS + t
     time = "%02d%02d%02d.00" % (seconds // 3600, seconds // 60 % 60, seconds % 60)
     lat, lon = town.to_latlon(mx, my)
-    lat_text, ns = nmea_angle(lat, "N", "S", 2)
-    lon_text, ew = nmea_angle(lon, "E", "W", 3)
+    lat_text, ns = nmea_angle(lat, "N", "S", 2, 5)
+    lon_text, ew = nmea_angle(lon, "E", "W", 3, 5)
     measured = max(0.0, speed + rng.gauss(0, 0.04))
     knots = measured * KNOTS_PER_MPS
     cog = (course + rng.gauss(0, 0.4)) % 360
