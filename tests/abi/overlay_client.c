@@ -70,9 +70,6 @@ int main(void) {
   held = TextFont_GetColor(a);
   CHECK(held != NULL && Pen_GetRed(held) == 0 && Error_ErrNum(Pen_GetErrHandle(held)) == 0);
   Pen_Delete(held);
-  VmBrush* brush = Label_GetBrush(label); /* white, and still transparent */
-  CHECK(Brush_GetRed(brush) == 255 && Brush_GetBlue(brush) == 255 && Brush_GetTransparent(brush));
-  Brush_Delete(brush);
   font = Label_GetTextFont(label);
   Label_SetTextFont(other, font);
   TextFont_Delete(font);

@@ -1,11 +1,12 @@
 /* The viewer from C99, as an application sees it: this client writes its own map library file
- * from the format (chunks, records, stored zlib streams; no library code), opens it, draws the
+ * from the format (chunks, records, zlib streams; no library code), opens it, draws the
  * view and an icon into a window it made, and checks every window pixel against its own
  * computation, then lookups with type codes and a map handle outliving its library entry. */
 #define _POSIX_C_SOURCE 200809L
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "velmira/velmira.h"
 
@@ -40,19 +41,12 @@ static void PutBitmapHeader(FILE* f, int width, int height, int bits, int colour
   Put32(f, 40); Put32(f, width); Put32(f, height); Put16(f, 1); Put16(f, bits);
   Put(f, 0, 16); Put32(f, colours); Put32(f, 0);
 }
-/* A 'PICD' chunk holding data as a zlib stream of stored blocks. */
-static void PutStoredZlib(FILE* f, const unsigned char* data, unsigned long size) {
-  unsigned long blocks = size / 65535 + 1, a = 1, b = 0, at = 0, i;
-  PutHeader(f, "PICD", 2 + blocks * 5 + size + 4);
-  fputc(0x78, f); fputc(0x01, f);
-  for (i = 0; i < blocks; ++i) {
-    unsigned long n = size - at < 65535 ? size - at : 65535;
-    fputc(i + 1 == blocks ? 1 : 0, f);
-    Put16(f, n); Put16(f, ~n & 0xFFFF);
-    fwrite(data + at, 1, n, f), at += n;
-  }
-  for (i = 0; i < size; ++i) a = (a + data[i]) % 65521, b = (b + a) % 65521;
-  Put32(f, (b >> 8 | (b & 0xFF) << 8) | (a >> 8 | (a & 0xFF) << 8) << 16); /* big-endian */
+/* A 'PICD' chunk holding data as one zlib stream. */
+static void PutZlib(FILE* f, const unsigned char* data, unsigned long size) {
+  static unsigned char packed[Tile * Tile * 4];
+  uLongf n = sizeof packed;
+  compress(packed, &n, data, size);
+  PutHeader(f, "PICD", n), fwrite(packed, 1, n, f);
 }
 
 static int WriteLibrary(const char* path) {
@@ -74,14 +68,14 @@ static int WriteLibrary(const char* path) {
   for (i = 0; i < Tile * Tile * 3; ++i) { /* the tile's bottom row first, blue green red */
     tile[i] = (unsigned char)(MapRgb(i / 3 % Tile, Tile - 1 - i / 3 / Tile) >> (8 * (i % 3)));
   }
-  PutStoredZlib(f, tile, sizeof tile);
+  PutZlib(f, tile, sizeof tile);
   /* One 8-bit icon with index 0 transparent. */
   PutHeader(f, "ICOH", 66);
   PutRecordHead(f, "pin", IconSide, IconSide);
   PutHeader(f, "PICH", 48); PutBitmapHeader(f, IconSide, IconSide, 8, 2); Put32(f, 1); Put32(f, 0);
   PutHeader(f, "PICP", 8); Put32(f, 0xFF00FF); Put32(f, 0xFF0000); /* magenta key, red */
   for (i = 0; i < IconSide * IconSide; ++i) icon[i] = (unsigned char)IconIndexAt(i % IconSide, IconSide - 1 - i / IconSide);
-  PutStoredZlib(f, icon, sizeof icon);
+  PutZlib(f, icon, sizeof icon);
   return fclose(f) == 0;
 }
 

@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace picturefiles {
 namespace {
@@ -24,8 +21,6 @@ int Channels(int type) { return type == 0 ? 1 : type == 2 ? 3 : type == 4 ? 2 : 
 // One sample brought to 8 bits as libpng's expansion and 16-bit scaling do.
 uint32_t To8(uint32_t v, int depth) { return depth == 16 ? (v * 255 + 32895) >> 16 : v * 255 / Max(depth); }
 uint8_t OverWhite(uint32_t c, uint32_t a) { return uint8_t((c * a + 255 * (255 - a) + 127) / 255); }
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint32_t Tag(const char* t) { return uint32_t(t[0]) << 24 | t[1] << 16 | t[2] << 8 | t[3]; }
 
 }  // namespace
 
@@ -85,69 +80,6 @@ Picture ReadPng(const std::string& path) {
   image.format = PNG_FORMAT_RGB;
   Picture p{int32_t(image.width), int32_t(image.height), std::vector<Rgb>(size_t(image.width) * image.height)};
   return png_image_finish_read(&image, nullptr, p.Pixels.data(), 0, nullptr) ? p : Picture{};
-}
-
-uint32_t Entry::Raw(int32_t x, int32_t y) const {
-  const uint8_t* row;
-  if (IsMap) {  // tiles bottom row first, each tile's rows bottom row first
-    const int32_t across = (Width + Tile - 1) / Tile, rows = (Height + Tile - 1) / Tile;
-    row = &Data[size_t((rows - 1 - y / Tile) * across + x / Tile)][size_t(Tile - 1 - y % Tile) * Tile * Bits / 8];
-    x %= Tile;
-  } else {
-    row = &Data[0][(size_t(Width) * Bits + 31) / 32 * 4 * size_t(Height - 1 - y)];
-  }
-  if (Bits == 24) return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
-  const uint32_t byte = row[x * Bits / 8];
-  return Bits == 8 ? byte : Bits == 4 ? (x % 2 == 0 ? byte >> 4 : byte & 15) : byte >> (7 - x % 8) & 1;
-}
-
-Rgb Entry::Colour(int32_t x, int32_t y) const {
-  const uint32_t v = Raw(x, y);
-  if (Bits == 24) return {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-  return v < Palette.size() ? Palette[v] : Rgb{1, 2, 3};  // an index beyond the palette shows
-}
-
-std::vector<Entry> ReadLibrary(const std::string& path, std::string& problem) {
-  const std::vector<uint8_t> f(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {});
-  std::vector<Entry> entries;
-  size_t at = 0;
-  auto chunk = [&](const char* tag) -> std::vector<uint8_t> {  // the next chunk, of this kind
-    if (!problem.empty()) return {};
-    if (at + 8 > f.size() || Le32(&f[at]) != Tag(tag) || Le32(&f[at + 4]) > f.size() - at - 8) {
-      problem = std::string("no chunk ") + tag + " at " + std::to_string(at);
-      return {};
-    }
-    const size_t size = Le32(&f[at + 4]);
-    at += 8 + size;
-    return {f.begin() + std::ptrdiff_t(at - size), f.begin() + std::ptrdiff_t(at)};
-  };
-  problem = chunk("KOLV") == std::vector<uint8_t>{1, 0, 0, 0} ? "" : "no 'KOLV' 1.0 header";
-  while (problem.empty() && at < f.size()) {
-    Entry e;
-    e.IsMap = at + 4 <= f.size() && Le32(&f[at]) == Tag("MAPH");
-    const std::vector<uint8_t> record = chunk(e.IsMap ? "MAPH" : "ICOH"), head = chunk("PICH"), palette = chunk("PICP");
-    if (!problem.empty() || record.size() != (e.IsMap ? 134u : 66u) || head.size() < 40) {
-      problem = problem.empty() ? "bad record or picture header" : problem;
-      break;
-    }
-    e.Name = reinterpret_cast<const char*>(&record[10]);
-    e.Width = int32_t(Le32(&record[58])), e.Height = int32_t(Le32(&record[62])), e.Bits = head[14];
-    e.Transparent = head.size() >= 48 ? Le32(&head[40]) : 0, e.TransparentIndex = head.size() >= 48 ? Le32(&head[44]) : 0;
-    for (size_t i = 0; i + 4 <= palette.size() && i < Le32(&head[32]) * 4u; i += 4) e.Palette.push_back({palette[i + 2], palette[i + 1], palette[i]});
-    const size_t tiles = e.IsMap ? size_t((e.Width + Tile - 1) / Tile) * ((e.Height + Tile - 1) / Tile) : 1;
-    const size_t size = e.IsMap ? size_t(Tile) * Tile * e.Bits / 8 : (size_t(e.Width) * e.Bits + 31) / 32 * 4 * e.Height;
-    for (size_t t = 0; t < tiles && problem.empty(); ++t) {
-      const std::vector<uint8_t> data = chunk("PICD");
-      std::vector<uint8_t> pixels(size);
-      uLongf got = size;
-      if (problem.empty() && (uncompress(pixels.data(), &got, data.data(), data.size()) != Z_OK || got != size)) {
-        problem = e.Name + ": a data chunk that does not inflate to " + std::to_string(size) + " bytes";
-      }
-      e.Data.push_back(std::move(pixels));
-    }
-    entries.push_back(std::move(e));
-  }
-  return entries;
 }
 
 std::string NewFolder(const std::string& name) {

@@ -1,6 +1,6 @@
 // Test pictures for the map library tools: PNG files of every kind made with libpng from a
 // deterministic pattern, the colour each pixel should become (a small model of the tools'
-// conversion rules), and a reader of map library files written from the format alone.
+// conversion rules), and the library's own placing of positions.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,6 @@
 #include "velmira/velmira.h"
 
 namespace picturefiles {
-
-inline constexpr int32_t Tile = 256;  // the side of a map tile
 
 struct Rgb {
   uint8_t R = 0, G = 0, B = 0;
@@ -37,22 +35,6 @@ struct Picture {
   Rgb At(int32_t x, int32_t y) const { return Pixels[size_t(y) * Width + x]; }
 };
 Picture ReadPng(const std::string& path);
-
-// One map or icon of a map library file.
-struct Entry {
-  bool IsMap = false;
-  std::string Name;
-  int32_t Width = 0, Height = 0;  // from the record
-  int Bits = 0;
-  uint32_t Transparent = 0, TransparentIndex = 0;  // 0 without the 48-byte picture header
-  std::vector<Rgb> Palette;
-  std::vector<std::vector<uint8_t>> Data;  // the inflated data chunks
-  // The raw value of pixel (x, y) from the top-left; for maps up to their tiles' edges.
-  uint32_t Raw(int32_t x, int32_t y) const;
-  Rgb Colour(int32_t x, int32_t y) const;
-};
-// The file's maps and icons; `problem` tells where the file departs from the format.
-std::vector<Entry> ReadLibrary(const std::string& path, std::string& problem);
 
 std::string NewFolder(const std::string& name);               // empty, removed at exit; ends in '/'
 std::vector<std::string> FilesIn(const std::string& folder);  // sorted names
