@@ -73,15 +73,6 @@ Rgb Expected(const PngKind& k, int32_t x, int32_t y) {
   return {OverWhite(s[0], a), OverWhite(s[n < 3 ? 0 : 1], a), OverWhite(s[n < 3 ? 0 : 2], a)};
 }
 
-Picture ReadPng(const std::string& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-  image.format = PNG_FORMAT_RGB;
-  Picture p{int32_t(image.width), int32_t(image.height), std::vector<Rgb>(size_t(image.width) * image.height)};
-  return png_image_finish_read(&image, nullptr, p.Pixels.data(), 0, nullptr) ? p : Picture{};
-}
-
 std::string NewFolder(const std::string& name) {
   static struct Folders {  // a failing test's files stay until the program ends
     std::vector<std::filesystem::path> Made;

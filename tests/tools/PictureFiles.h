@@ -4,20 +4,18 @@
 #pragma once
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "support/PngPicture.h"
 #include "velmira/velmira.h"
 
 namespace picturefiles {
 
-struct Rgb {
-  uint8_t R = 0, G = 0, B = 0;
-  bool operator==(const Rgb&) const = default;
-  friend std::ostream& operator<<(std::ostream& o, const Rgb& c) { return o << int(c.R) << "," << int(c.G) << "," << int(c.B); }
-};
-inline constexpr Rgb White{255, 255, 255};
+using testsupport::Picture;
+using testsupport::ReadPng;
+using testsupport::Rgb;
+using testsupport::White;
 
 // Palette pictures (colour type 3) use `Colours` entries, the first half with tRNS alpha when
 // `PaletteAlpha`; the other colour types take every sample from the pattern.
@@ -27,14 +25,6 @@ Rgb PaletteEntry(int index);  // before alpha
 // The pixel's colour once stored: 16-bit samples scaled to 8 bits, small grey depths spread
 // over 0..255, alpha composited over white.
 Rgb Expected(const PngKind& kind, int32_t x, int32_t y);
-// A PNG read whole as 8-bit RGB, rows top-down; empty when it cannot be read.
-struct Picture {
-  int32_t Width = 0, Height = 0;
-  std::vector<Rgb> Pixels;
-  bool Has(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < Width && y < Height; }
-  Rgb At(int32_t x, int32_t y) const { return Pixels[size_t(y) * Width + x]; }
-};
-Picture ReadPng(const std::string& path);
 
 std::string NewFolder(const std::string& name);               // empty, removed at exit; ends in '/'
 std::vector<std::string> FilesIn(const std::string& folder);  // sorted names

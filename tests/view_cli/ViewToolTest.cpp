@@ -3,7 +3,6 @@
 // script of keys and mouse steps checked against the views it reports, and the failures a user
 // is told about.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -13,6 +12,7 @@
 
 #include "support/GpsMessages.h"
 #include "support/MapFiles.h"
+#include "support/PngPicture.h"
 #include "support/ToolRunner.h"
 #include "support/WindowCanvas.h"
 #include "view/Viewer.h"
@@ -45,30 +45,14 @@ class ViewTool : public ::testing::Test {
   const std::filesystem::path Home = std::filesystem::current_path();
 };
 
-// Pixels as red, green, blue bytes, rows top-down.
-struct Picture {
-  int Width = 0, Height = 0;
-  std::vector<uint8_t> Rgb;
-  const uint8_t* At(int x, int y) const { return &Rgb[3 * (static_cast<size_t>(y) * Width + x)]; }
-};
-
-Picture ReadPng(const std::string& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  Picture p;
-  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return p;
-  image.format = PNG_FORMAT_RGB;
-  p.Rgb.resize(PNG_IMAGE_SIZE(image));
-  if (png_image_finish_read(&image, nullptr, p.Rgb.data(), 0, nullptr) == 0) return {};
-  p.Width = static_cast<int>(image.width), p.Height = static_cast<int>(image.height);
-  return p;
-}
+using testsupport::Picture;
+using testsupport::ReadPng;
 
 // The map area's height: the status strip starts with a row of its grey outline (150).
 int MapRows(const Picture& p) {
   for (int y = 0; y < p.Height; ++y) {
     int x = 0;
-    while (x < p.Width && p.At(x, y)[0] == 150 && p.At(x, y)[1] == 150 && p.At(x, y)[2] == 150) ++x;
+    while (x < p.Width && p.At(x, y) == testsupport::Rgb{150, 150, 150}) ++x;
     if (x == p.Width) return y;
   }
   return p.Height;
@@ -117,7 +101,7 @@ class SameView {
   }
   // Whether the picture shows this view's own pixel at (x, y).
   bool Plain(const Picture& p, int x, int y) const {
-    return Window.Pixel(x, y) == platform::RGB(p.At(x, y)[0], p.At(x, y)[1], p.At(x, y)[2]);
+    return Window.Pixel(x, y) == platform::RGB(p.At(x, y).R, p.At(x, y).G, p.At(x, y).B);
   }
   testsupport::WindowCanvas Window;
   Ref<Viewer> View = MakeRef<Viewer>();
@@ -154,7 +138,7 @@ TEST_F(ViewTool, ReplayedDriveShowsTrackAndMarkerWhereTheLibraryPlacesTheFixesAn
   const int rows = MapRows(shot);
   ASSERT_GT(rows, 500) << "no status strip found";
   int ink = 0;  // dark text pixels in the strip
-  for (int i = rows * shot.Width; i < shot.Width * shot.Height; ++i) ink += shot.Rgb[3 * i] < 100 && shot.Rgb[3 * i + 1] < 100;
+  for (int i = rows * shot.Width; i < shot.Width * shot.Height; ++i) ink += shot.Pixels[i].R < 100 && shot.Pixels[i].G < 100;
   EXPECT_GT(ink, 300) << "the status strip holds no text";
 
   const std::vector<LatLon> fixes = Fixes(SampleLog);
