@@ -3,18 +3,12 @@
 // queue drained and every object deleted on the test's thread. Every sentence must arrive, in
 // order, and the heap in use must not grow after the first few seconds. Nothing here keeps what
 // it sent or received, so the process's heap is the library's working set plus constants.
-#include <fcntl.h>
 #include <malloc.h>
-#include <poll.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -27,7 +21,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int32_t Baud = 115200;
-constexpr double BytesPerSecond = Baud / 10.0;  // 8N1: ten bits a byte
 constexpr int16_t Port = 2;
 constexpr uintptr_t KindSentence = 1;
 // Growth allowed between the end of the warm-up and the end: queues keep the largest capacity
@@ -56,72 +49,6 @@ std::string Sentence(int64_t n) {
   return velmira::test::WithChecksum(body);
 }
 
-// A receiver on the master side of a pseudo-terminal, sending the stream at the line's byte
-// rate. It waits while the line is full, so nothing is dropped before the library.
-class Receiver {
- public:
-  Receiver() {
-    Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    char name[128];
-    if (Master >= 0 && ::grantpt(Master) == 0 && ::unlockpt(Master) == 0 &&
-        ::ptsname_r(Master, name, sizeof name) == 0) {
-      Path = name;
-    }
-  }
-  ~Receiver() {
-    Stop();
-    if (Master >= 0) ::close(Master);
-  }
-  const std::string& DevicePath() const { return Path; }
-  void Start() {
-    Worker = std::thread([this] { Run(); });
-  }
-  void Stop() {
-    Quit = true;
-    if (Worker.joinable()) Worker.join();
-  }
-  int64_t SentCount() const { return Sent.load(); }
-
- private:
-  void Run() {
-    const Clock::time_point start = Clock::now();
-    double bytes = 0;
-    while (!Quit) {
-      const double due =
-          std::chrono::duration<double>(Clock::now() - start).count() * BytesPerSecond;
-      while (bytes < due && !Quit) {
-        const std::string line = Sentence(Sent.load()) + "\r\n";
-        if (!Write(line)) return;
-        bytes += static_cast<double>(line.size());
-        Sent.fetch_add(1);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-  }
-  // The whole line, or false when stopped before it went out or the line failed.
-  bool Write(const std::string& line) {
-    size_t done = 0;
-    while (done < line.size() && !Quit) {
-      const ssize_t n = ::write(Master, line.data() + done, line.size() - done);
-      if (n > 0) {
-        done += static_cast<size_t>(n);
-      } else if (n < 0 && errno != EAGAIN) {
-        return false;
-      } else {
-        pollfd wait{Master, POLLOUT, 0};
-        ::poll(&wait, 1, 100);
-      }
-    }
-    return done == line.size();
-  }
-
-  int Master = -1;
-  std::string Path;
-  std::thread Worker;
-  std::atomic<bool> Quit{false};
-  std::atomic<int64_t> Sent{0};
-};
-
 size_t HeapInUse() {
   const struct mallinfo2 m = ::mallinfo2();
   return m.uordblks + m.hblkhd;  // allocated from the arenas, and mapped separately
@@ -134,9 +61,9 @@ int Seconds() {
 }
 
 TEST(SerialSoak, EverySentenceArrivesInOrderAndTheHeapDoesNotGrow) {
-  Receiver receiver;
-  ASSERT_FALSE(receiver.DevicePath().empty());
-  ASSERT_EQ(VmComPort_SetDevice(Port, receiver.DevicePath().c_str()), 1);
+  velmira::test::IsolatedComPorts ports;
+  velmira::test::ReceiverSimulator& receiver = ports.Plug(Baud, Port);
+  receiver.StreamGenerated(Sentence);
   HWND window = VmWindow_New(nullptr, 0, 0, 1, 1);
   VmNmeaParser* parser = NmeaParser_New();
   NmeaParser_SetCallbackHWND(parser, window);
@@ -168,13 +95,12 @@ TEST(SerialSoak, EverySentenceArrivesInOrderAndTheHeapDoesNotGrow) {
     take(100);
     if (heapAfterWarmUp == 0 && Clock::now() >= warm) heapAfterWarmUp = HeapInUse();
   }
-  receiver.Stop();
+  receiver.StopSending();
   while (received < receiver.SentCount() && take(5000)) {  // the rest is on its way
   }
   const size_t heapAtEnd = HeapInUse();
   NmeaParser_Delete(parser);
   VmWindow_Delete(window);
-  VmComPort_SetDevice(Port, nullptr);
 
   EXPECT_EQ(received, receiver.SentCount());
   EXPECT_EQ(wrong, 0);
