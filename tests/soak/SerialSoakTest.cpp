@@ -29,24 +29,16 @@ constexpr uintptr_t KindSentence = 1;
 constexpr size_t AllowedGrowth = 256 * 1024;
 
 // Sentence `n` of the stream: a fix (GGA), a fix with movement (RMC) or a proprietary
-// sentence, each carrying n, so that a lost, repeated or reordered sentence shows.
+// sentence, each carrying n in its time, so that a lost, repeated or reordered sentence shows.
 std::string Sentence(int64_t n) {
-  const int64_t c = n % 8640000;  // n as hundredths of a second of the day
-  char time[16], body[128];
-  std::snprintf(time, sizeof time, "%02d%02d%02d.%02d", static_cast<int>(c / 360000),
-                static_cast<int>(c / 6000 % 60), static_cast<int>(c / 100 % 60),
-                static_cast<int>(c % 100));
-  const double lat = 7.0 + static_cast<double>(n % 50000) * 0.0001;  // minutes of 48 N
-  if (n % 3 == 0) {
-    std::snprintf(body, sizeof body, "GPGGA,%s,48%07.4f,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
-                  time, lat);
-  } else if (n % 3 == 1) {
-    std::snprintf(body, sizeof body, "GPRMC,%s,A,48%07.4f,N,01131.000,E,022.4,084.4,230394,,",
-                  time, lat);
-  } else {
-    std::snprintf(body, sizeof body, "PVELM,SOAK,%lld", static_cast<long long>(n));
-  }
-  return velmira::test::WithChecksum(body);
+  char time[24];
+  std::snprintf(time, sizeof time, "%06lld.%02lld", static_cast<long long>(n / 100 % 1000000),
+                static_cast<long long>(n % 100));
+  const std::string t = time;
+  return velmira::test::WithChecksum(
+      n % 3 == 0   ? "GPGGA," + t + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"
+      : n % 3 == 1 ? "GPRMC," + t + ",A,4807.038,N,01131.000,E,022.4,084.4,230394,,"
+                   : "PVELM,SOAK," + t);
 }
 
 size_t HeapInUse() {
