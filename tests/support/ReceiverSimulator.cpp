@@ -148,6 +148,12 @@ bool ReceiverSimulator::ReadLineSettings(LineSettings* out) const {
   return true;
 }
 
+bool ReceiverSimulator::SetInOrder(const std::vector<uint32_t>& rates) const {
+  size_t next = 0;
+  for (uint32_t seen : RatesSeen()) next += next < rates.size() && seen == rates[next];
+  return next == rates.size();
+}
+
 bool ReceiverSimulator::WaitForRate(uint32_t rate, int timeoutMs) const {
   return WaitFor(timeoutMs, [&] { return std::count(Rates.begin(), Rates.end(), rate) > 0; });
 }

@@ -52,6 +52,8 @@ class ReceiverSimulator {
   bool ReadLineSettings(LineSettings* out) const;
   // Successive distinct rates the line was set to, as observed while running.
   std::vector<uint32_t> RatesSeen() const { return Locked(Rates); }
+  // True when the line was set to these rates in this order (other rates may lie between).
+  bool SetInOrder(const std::vector<uint32_t>& rates) const;
   // Sentences that went out whole, at the matching rate, in order.
   std::vector<std::string> Sent() const { return Locked(SentLog); }
   int64_t SentCount() const { return Locked(Count); }
