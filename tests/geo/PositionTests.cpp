@@ -25,6 +25,22 @@ Ref<Position> At(double lat, double lon, int16_t grid = 0) {
   return p;
 }
 
+// True when the degree/minute/second parts are those of a fresh position whose angles are
+// written directly: the cached parts must follow conversions, datum changes and copies.
+bool PartsFollowTheAngles(Position& p) {
+  Position q;
+  q.SetLatitudeRads(p.GetLatitudeRads());
+  q.SetLongitudeRads(p.GetLongitudeRads());
+  auto parts = [](Position& of) {
+    DmsParts a, b;
+    Take(of.GetLatitudeDMS(a));
+    Take(of.GetLongitudeDMS(b));
+    return std::vector<double>({1.0 * a.Degrees, 1.0 * a.Minutes, a.Seconds, 1.0 * b.Degrees,
+                                1.0 * b.Minutes, b.Seconds});
+  };
+  return parts(p) == parts(q);
+}
+
 TEST(PositionAngles, LatitudeRangeIsInclusiveDmsChecksDegreesAndLongitudesAreNormalised) {
   Ref<Position> p = At(-10, 20);
   for (double bad : {1.6, -1.6, double{NAN}, 1e300}) {
@@ -119,8 +135,10 @@ TEST(PositionDatum, PristineOnlyRelabelsLaterWritesConvertAndAGridWriteStays) {
   fresh.SetDatum(3);
   EXPECT_EQ(fresh.GetDatum() * 100 + fresh.GetLatitudeRads() + fresh.GetLongitudeRads(), 300);
   Ref<Position> p = At(52, -1);
+  EXPECT_TRUE(PartsFollowTheAngles(*p));  // read: the parts are cached now
   p->SetDatum(3);  // not pristine any more: the point moves onto OSGB 1936
   EXPECT_GT(std::fabs(p->GetLongitudeDecDeg() + 1), 1e-4);
+  EXPECT_TRUE(PartsFollowTheAngles(*p));
   p->SetDatum(1);
   EXPECT_NEAR(p->GetLatitudeDecDeg(), 52, 1e-8);
   EXPECT_NEAR(p->GetLongitudeDecDeg(), -1, 1e-8);
@@ -178,12 +196,14 @@ TEST(PositionStaleFlags, SidesFollowTheLastWriteCopiesKeepTheirStateAndFailuresS
   Ref<Position> p = At(50, 9, 1);  // pristine when the grid was set: the grid is only recorded
   const double n = p->GetNorthing();
   EXPECT_NEAR(p->GetEasting(), 500000, 1e-6);
+  EXPECT_TRUE(PartsFollowTheAngles(*p));
   // Writing the grid makes latitude/longitude follow; the zone found before is used.
   p->SetEasting(600000);
   EXPECT_GT(p->GetLongitudeDecDeg(), 9.5);
   EXPECT_NEAR(p->GetLatitudeDecDeg(), 50, 0.1);
   EXPECT_EQ(p->GetEasting(), 600000);  // not recomputed: latitude/longitude were only read
   EXPECT_EQ(p->GetNorthing(), n);
+  EXPECT_TRUE(PartsFollowTheAngles(*p));
   // Changing the grid makes latitude/longitude authoritative for the new grid.
   for (int16_t grid : {13, 33}) {
     p->SetGrid(grid);
@@ -195,6 +215,8 @@ TEST(PositionStaleFlags, SidesFollowTheLastWriteCopiesKeepTheirStateAndFailuresS
   EXPECT_EQ(copy->GetGrid(), 33);
   EXPECT_EQ(copy->GetLongitudeDecDeg(), lon);
   EXPECT_EQ(copy->GetEasting(), e);
+  // A copy of a position whose parts were never read: the copied cache is no good either.
+  EXPECT_TRUE(PartsFollowTheAngles(*Ref<Position>::Adopt(At(50.5, 9.25)->Copy())));
 
   const std::string noZone = "Zone must be specified for this grid";
   Ref<Position> sp = At(33, -86, 31);  // a State Plane grid without a zone code of its table
@@ -288,32 +310,6 @@ TEST(ChangeDatum, SameDatumIsBitForBitUnknownTargetsChangeNothingAndThePolesKeep
     EXPECT_NEAR(at->Longitude, std::fabs(lat) < 90 ? 8.5 * Deg : at->Longitude, 1e-15);
     EXPECT_NEAR(at->Height, 500, 0.001) << lat;
   }
-}
-
-TEST(PositionDms, PartsFollowTheAngleThroughConversionsDatumChangesAndCopies) {
-  // Reference: the parts of a fresh position whose angles are written directly.
-  auto sameAsWritten = [](Position& p) {
-    Position q;
-    q.SetLatitudeRads(p.GetLatitudeRads());
-    q.SetLongitudeRads(p.GetLongitudeRads());
-    DmsParts a, b;
-    for (bool latitude : {true, false}) {
-      Take(latitude ? p.GetLatitudeDMS(a) : p.GetLongitudeDMS(a));
-      Take(latitude ? q.GetLatitudeDMS(b) : q.GetLongitudeDMS(b));
-      if (a.Degrees != b.Degrees || a.Minutes != b.Minutes || a.Seconds != b.Seconds) return false;
-    }
-    return true;
-  };
-  Position p;
-  p.SetGrid(1);
-  p.SetLatitudeDecDeg(50.5);
-  p.SetLongitudeDecDeg(9.25);
-  Ref<Position> copy = Ref<Position>::Adopt(p.Copy());  // copied before its parts were read
-  EXPECT_TRUE(sameAsWritten(*copy));
-  p.SetNorthing(5600000.5);  // the angles now come from the inverse
-  EXPECT_TRUE(sameAsWritten(p));
-  p.SetDatum(3);
-  EXPECT_TRUE(sameAsWritten(p));
 }
 
 }  // namespace

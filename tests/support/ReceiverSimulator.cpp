@@ -93,6 +93,12 @@ void ReceiverSimulator::StreamSentences(const std::vector<std::string>& sentence
   for (const std::string& s : sentences) Queue.emplace_back(s, true);
 }
 
+void ReceiverSimulator::StreamGenerated(std::function<std::string(int64_t)> next) {
+  std::lock_guard<std::mutex> hold(Mutex);
+  Next = std::move(next);
+  Queue.clear();
+}
+
 void ReceiverSimulator::SendBytes(const std::string& bytes) {
   std::lock_guard<std::mutex> hold(Mutex);
   for (size_t i = 0, piece = 0; i < bytes.size(); i += MaxRawPiece, ++piece) {
@@ -142,6 +148,12 @@ bool ReceiverSimulator::ReadLineSettings(LineSettings* out) const {
   return true;
 }
 
+bool ReceiverSimulator::SetInOrder(const std::vector<uint32_t>& rates) const {
+  size_t next = 0;
+  for (uint32_t seen : RatesSeen()) next += next < rates.size() && seen == rates[next];
+  return next == rates.size();
+}
+
 bool ReceiverSimulator::WaitForRate(uint32_t rate, int timeoutMs) const {
   return WaitFor(timeoutMs, [&] { return std::count(Rates.begin(), Rates.end(), rate) > 0; });
 }
@@ -181,7 +193,9 @@ void ReceiverSimulator::SendDue(bool lineMatches) {
     return;
   }
   for (;;) {
-    if (Queue.empty() && Generate) {
+    if (Queue.empty() && Next) {
+      Queue.emplace_back(Next(Count), true);
+    } else if (Queue.empty() && Generate) {
       for (const std::string& body : ReceiverEpoch(Epoch++)) {
         Queue.emplace_back(WithChecksum(body), true);
       }
@@ -199,7 +213,10 @@ void ReceiverSimulator::SendDue(bool lineMatches) {
     }
     const ssize_t n = ::write(Master, wire.data(), wire.size());
     Overrun += size - std::max<ssize_t>(n, 0);
-    if (isSentence && lineMatches && n == size) SentLog.push_back(item);
+    if (isSentence && lineMatches && n == size) {
+      ++Count;
+      if (!Next) SentLog.push_back(item);
+    }
     Queue.pop_front();
     due -= size;
     SentSinceStart += size;

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,6 +39,9 @@ class ReceiverSimulator {
 
   // Streams these sentences ("$...*hh", no CR LF) once instead of generated epochs.
   void StreamSentences(const std::vector<std::string>& sentences);
+  // Streams next(n) for n = 0, 1, ... instead of generated epochs, each sentence again until it
+  // went out whole at the matching rate. Only counted, not logged: memory stays flat.
+  void StreamGenerated(std::function<std::string(int64_t)> next);
   // Sends these bytes next, before any further sentence, paced like everything else.
   void SendBytes(const std::string& bytes);
   void Start();        // begins or resumes streaming; what the library writes is always recorded
@@ -48,8 +52,11 @@ class ReceiverSimulator {
   bool ReadLineSettings(LineSettings* out) const;
   // Successive distinct rates the line was set to, as observed while running.
   std::vector<uint32_t> RatesSeen() const { return Locked(Rates); }
+  // True when the line was set to these rates in this order (other rates may lie between).
+  bool SetInOrder(const std::vector<uint32_t>& rates) const;
   // Sentences that went out whole, at the matching rate, in order.
   std::vector<std::string> Sent() const { return Locked(SentLog); }
+  int64_t SentCount() const { return Locked(Count); }
   std::string Written() const { return Locked(WrittenBytes); }  // all the library wrote
   // Bytes the pseudo-terminal would not take because nobody read them.
   int64_t OverrunBytes() const { return Locked(Overrun); }
@@ -79,7 +86,8 @@ class ReceiverSimulator {
   mutable std::condition_variable Changed;
   bool Sending = false, Quit = false, Generate = true;
   int Epoch = 0;
-  int64_t StartUs = 0, SentSinceStart = 0, Overrun = 0;
+  int64_t StartUs = 0, SentSinceStart = 0, Overrun = 0, Count = 0;
+  std::function<std::string(int64_t)> Next;
   uint32_t NoiseState = 12345;
   std::deque<std::pair<std::string, bool>> Queue;  // what goes next; true for a sentence
   std::vector<std::string> SentLog;
