@@ -103,10 +103,7 @@ void CheckBadInputIsBounded(const Projection& p) {
 struct ProjFile {
   const char* File;
   int16_t Grid, Zone;
-  struct {
-    int16_t Datum;
-    double Lat, Lon, Easting, Northing;
-  } Origin{};
+  struct { int16_t Datum; double Lat, Lon, Easting, Northing; } Origin{};
 };
 
 const ProjFile ProjFiles[] = {
