@@ -170,8 +170,7 @@ TEST_P(ProjReference, ForwardInverseOriginAndBadInput) {
     ASSERT_FALSE(at->GetError().Failed());
     EXPECT_LT(std::hypot(at->Easting - f.Origin.Easting, at->Northing - f.Origin.Northing), 1e-6);
     at->GridToGeo();
-    const double lat = f.Origin.Lat * Deg, lon = f.Origin.Lon * Deg;
-    EXPECT_LT(GroundDistance(at->Latitude, at->Longitude, lat, lon), 1e-5);
+    EXPECT_LT(GroundDistance(at->Latitude, at->Longitude, f.Origin.Lat * Deg, f.Origin.Lon * Deg), 1e-5);
   }
   CheckBadInputIsBounded(ProjectionOf(f.Zone != 0 ? *FindStatePlaneZone(f.Grid, f.Zone)
                                                   : GridTableRow(f.Grid)));

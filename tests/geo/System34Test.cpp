@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <map>
 
 #include "GeoTesting.h"
 #include "frame/Error.h"
@@ -23,18 +22,15 @@ constexpr double Nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double Inf = std::numeric_limits<double>::infinity();
 
 TEST(TransformS34, PlacesRoundTripWithinTheCheckInTheirOwnRegionOnly) {
-  const std::map<std::string, int> home = {
-      {"Jylland_56N_9E", S34Jylland}, {"Aarhus", S34Jylland},         {"Aalborg", S34Jylland},
-      {"Esbjerg", S34Jylland},        {"Viborg", S34Jylland},         {"Skagen", S34Jylland},
-      {"Copenhagen", S34Sjaelland},   {"Roskilde", S34Sjaelland},     {"Naestved", S34Sjaelland},
-      {"Holbaek", S34Sjaelland}};  // the places at 54 N lie in neither region
   for (const RefRow& place : ReadRows("proj/utm32_ed50_places.txt")) {
     const double northing = place.V[3], easting = place.V[2];
+    // The places east of 11 E are on Sjaelland, those at 54 N in neither region.
+    const int home = place.V[0] < 55 ? 0 : place.V[1] > 11 ? S34Sjaelland : S34Jylland;
     for (int region : {S34Jylland, S34Sjaelland}) {
       SCOPED_TRACE(place.Name + " in region " + std::to_string(region));
       double s1 = -1, s2 = -1, n = 0, e = 0;
       const int status = TransformS34(northing, easting, region, S34Forward, s1, s2);
-      if (!home.contains(place.Name) || home.at(place.Name) != region) {
+      if (home != region) {
         EXPECT_NE(status, S34Ok);
         EXPECT_TRUE(status != S34OutsideBox || s1 == -1) << "nothing is written outside the box";
         continue;
