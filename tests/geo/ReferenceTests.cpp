@@ -172,8 +172,7 @@ TEST_P(ProjReference, ForwardInverseOriginAndBadInput) {
     at->GridToGeo();
     EXPECT_LT(GroundDistance(at->Latitude, at->Longitude, f.Origin.Lat * Deg, f.Origin.Lon * Deg), 1e-5);
   }
-  CheckBadInputIsBounded(ProjectionOf(f.Zone != 0 ? *FindStatePlaneZone(f.Grid, f.Zone)
-                                                  : GridTableRow(f.Grid)));
+  CheckBadInputIsBounded(ProjectionOf(f.Zone != 0 ? *FindStatePlaneZone(f.Grid, f.Zone) : GridTableRow(f.Grid)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ProjReference, ::testing::ValuesIn(ProjFiles),

@@ -48,14 +48,13 @@ Bytes ModelRows(const maplib::PictureFormat& f, int32_t block = 1) {
   const size_t pitch = Pitch(f);
   const int depth = f.BitsPerPixel;
   Bytes rows(pitch * f.Height, 0xFF);
-  for (int32_t y = 0; y < f.Height; ++y) {
-    for (int32_t x = 0; x < f.Width; ++x) {
-      uint8_t* p = &rows[pitch * y + x * depth / 8];
-      const uint32_t v = Model(x / block, y / block, depth);
-      const int shift = depth < 8 ? 8 - depth - x * depth % 8 : 0;  // below 8 bits: of the pixel in its byte
-      if (depth < 8) *p = static_cast<uint8_t>((*p & ~(AllOnes(depth) << shift)) | v << shift);
-      for (int i = 0; i < depth / 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-    }
+  for (int32_t i = 0; i < f.Width * f.Height; ++i) {
+    const int32_t x = i % f.Width, y = i / f.Width;
+    uint8_t* p = &rows[pitch * y + x * depth / 8];
+    const uint32_t v = Model(x / block, y / block, depth);
+    const int shift = depth < 8 ? 8 - depth - x * depth % 8 : 0;  // below 8 bits: of the pixel in its byte
+    if (depth < 8) *p = static_cast<uint8_t>((*p & ~(AllOnes(depth) << shift)) | v << shift);
+    for (int k = 0; k < depth / 8; ++k) p[k] = static_cast<uint8_t>(v >> (8 * k));
   }
   return rows;
 }
