@@ -20,8 +20,7 @@ const std::string BadZone = "Invalid Zone for this grid!";
 Ref<Position> At(double lat, double lon, int16_t grid = 0) {
   Ref<Position> p = MakeRef<Position>();
   if (grid != 0) p->SetGrid(grid);
-  p->SetLatitudeDecDeg(lat);
-  p->SetLongitudeDecDeg(lon);
+  p->SetLatitudeDecDeg(lat), p->SetLongitudeDecDeg(lon);
   return p;
 }
 
@@ -29,14 +28,11 @@ Ref<Position> At(double lat, double lon, int16_t grid = 0) {
 // written directly: the cached parts must follow conversions, datum changes and copies.
 bool PartsFollowTheAngles(Position& p) {
   Position q;
-  q.SetLatitudeRads(p.GetLatitudeRads());
-  q.SetLongitudeRads(p.GetLongitudeRads());
+  q.SetLatitudeRads(p.GetLatitudeRads()), q.SetLongitudeRads(p.GetLongitudeRads());
   auto parts = [](Position& of) {
     DmsParts a, b;
-    Take(of.GetLatitudeDMS(a));
-    Take(of.GetLongitudeDMS(b));
-    return std::vector<double>({1.0 * a.Degrees, 1.0 * a.Minutes, a.Seconds, 1.0 * b.Degrees,
-                                1.0 * b.Minutes, b.Seconds});
+    Take(of.GetLatitudeDMS(a)), Take(of.GetLongitudeDMS(b));
+    return std::vector<double>({1.0 * a.Degrees, 1.0 * a.Minutes, a.Seconds, 1.0 * b.Degrees, 1.0 * b.Minutes, b.Seconds});
   };
   return parts(p) == parts(q);
 }

@@ -30,8 +30,7 @@ struct Pairs {
   Pairs(std::initializer_list<double> lonLatXY) {
     for (const double* v = lonLatXY.begin(); v != lonLatXY.end(); v += 4, ++Count) {
       P[Count] = MakeRef<Position>();
-      P[Count]->SetLongitudeRads(v[0] * Deg);
-      P[Count]->SetLatitudeRads(v[1] * Deg);
+      P[Count]->SetLongitudeRads(v[0] * Deg), P[Count]->SetLatitudeRads(v[1] * Deg);
       Q[Count] = MakeRef<Point>(static_cast<int32_t>(v[2]), static_cast<int32_t>(v[3]));
     }
   }
