@@ -1,6 +1,5 @@
-// The velmira convert command as a whole process: both directions, lines copied through,
-// per-line errors and the exit status. The conversions themselves are checked against PROJ
-// through the same exports in ReferenceTests.
+// The velmira convert command as a whole process; the conversions themselves are checked
+// against PROJ in ReferenceTests.
 #include <gtest/gtest.h>
 
 #include "GeoTesting.h"

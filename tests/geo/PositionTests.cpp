@@ -1,6 +1,4 @@
-// The Position object (unit conversions, the degree/minute/second cache and its rounding,
-// the stale/pristine state machine and every refusal) and the coordinate record under it
-// (zone selection, zone text, datum changes and the grid framework's error paths).
+// The Position object's state machine, caches and refusals, and the coordinate record under it.
 #include <gtest/gtest.h>
 
 #include "GeoTesting.h"

@@ -1,7 +1,5 @@
-// The Danish System 34 grids: the published polynomials (each direction's table must undo the
-// other's, which no wrong term order or lost term survives), their boxes and polygons (and the
-// point-in-polygon rule under them), and grids 48 and 49 on top of UTM zone 32. Places are
-// UTM 32 on ED50, made by PROJ.
+// The Danish System 34 grids: each direction's published polynomial must undo the other's (no
+// wrong term order or lost term survives that). Places are UTM 32 on ED50, made by PROJ.
 #include <gtest/gtest.h>
 
 #include <limits>

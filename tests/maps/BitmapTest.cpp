@@ -1,8 +1,5 @@
-// Bitmap creation: row strides and palettes per depth, refusal of sizes and depths that would
-// give a negative, wrapped or absurd allocation. RenderView against a slow reference written
-// straight from the resampler's formulas: every depth, zooms 0.1 to 10, rotations negative,
-// zero and beyond 90 degrees, views partly and wholly outside the source. Every output byte
-// must match, padding included.
+// Bitmap creation and its refusals; RenderView against a slow reference written straight from
+// the resampler's formulas, every output byte, padding included.
 #include <gtest/gtest.h>
 
 #include <algorithm>

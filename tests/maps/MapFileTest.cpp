@@ -122,7 +122,6 @@ TEST_F(MapFileTest, FileAndChunkReadsAndMovesWithTheirErrors) {
   uint8_t buffer[32];
   EXPECT_TRUE(f.Read(buffer, 1) == 0 && f.GetError().Code == 10010);  // nor anything read from a file that is not open
 
-  EXPECT_TRUE(Make(*this, {})->AtEnd());
   auto file = Make(*this, TwoChunks);
   EXPECT_EQ(file->Read(buffer, 4), 4);
   EXPECT_EQ(file->Seek(3, File::FromCurrent), 7u);
@@ -185,9 +184,8 @@ TEST_F(MapFileTest, TilesOfEveryDepth) {
   }
 }
 
-// Icon pictures (rows padded to 4 bytes, transparency values) and map tiles, intact and
-// damaged: the expected error, and for icons, that every pixel is the model's or all ones
-// (never uninitialised) and whether the whole picture came out.
+// Icons and map tiles, intact and damaged: the error, and for icons that every pixel is the
+// model's or all ones (never uninitialised) and whether the whole picture came out.
 TEST_F(MapFileTest, WholeAndDamagedPicturesAndTiles) {
   auto format = Format(37, 30, 8);
   format.WithTransparency = true, format.Transparent = 1, format.TransparentIndex = 5;
@@ -347,9 +345,8 @@ TEST_F(MapFileTest, DamagedMapsFailWithTheirErrors) {
   }
 }
 
-// The writer's records at the offsets the file format gives them (versions, name cut to 15
-// characters, width, zone, tile width), and its refusals of pictures the reader could not take
-// and of maps given too few or too many rows.
+// The writer's record fields at the format's offsets (versions, name cut to 15 characters, width,
+// zone, tile width), and its refusals of pictures the reader could not take and of wrong row counts.
 TEST_F(MapFileTest, WriterRecordsAndRefusals) {
   maplib::MapFields m;
   m.Name = "a name longer than fifteen", m.Width = 0x01020304, m.Zone = "32U";
