@@ -93,8 +93,7 @@ TEST(PositionDms, CacheRoundsSecondsToThousandthsAndTheTextRoundsCarriesAndIsCut
       {{32000, 32000, 12.5}, "32000 32000'12.50"}};  // cut to 14 characters
   for (const auto& [cache, text] : texts) {
     FixCoordinates fix;
-    fix.Longitude = -1;
-    fix.LatitudeDms = fix.LongitudeDms = cache;
+    fix.Longitude = -1, fix.LatitudeDms = fix.LongitudeDms = cache;
     Position p(fix);
     EXPECT_EQ(Take(p.GetLatitudeString(0)), (text + " N").substr(0, 14));
     EXPECT_EQ(Take(p.GetLongitudeString(0)), (text + " W").substr(0, 14));

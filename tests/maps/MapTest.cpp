@@ -131,10 +131,8 @@ TEST(MapCalibration, FitsPassThroughTheirPairsAndViewsRoundTripUnderZoomAndRotat
 TEST(MapView, ViewToMapPixelRoundsTheWorldPointWithItsOrigin) {
   Pairs pairs({0, 0, 0, 0, 0, 0, 1000, 1000});
   for (int i = 0; i < 2; ++i) {
-    pairs.P[i]->SetGrid(1);
-    pairs.P[i]->SetZone(32);
-    pairs.P[i]->SetEasting(500000.01 + 1000 * i);
-    pairs.P[i]->SetNorthing(5000000.01 - 1000 * i);
+    pairs.P[i]->SetGrid(1), pairs.P[i]->SetZone(32);
+    pairs.P[i]->SetEasting(500000.01 + 1000 * i), pairs.P[i]->SetNorthing(5000000.01 - 1000 * i);
   }
   Map map;
   pairs.Scale(map);
