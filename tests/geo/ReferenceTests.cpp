@@ -38,9 +38,7 @@ TEST(TransverseMercatorReference, EveryGridAgreesWithProjBothWays) {
     Position p;
     p.SetGrid(grid);
     if (IsStatePlane(grid)) p.SetZone(zone);  // elsewhere the zone is found from the point
-    p.SetLatitudeDecDeg(r[2]);
-    p.SetLongitudeDecDeg(r[3]);
-    p.SetAltitude(r[4], 1);
+    p.SetLatitudeDecDeg(r[2]), p.SetLongitudeDecDeg(r[3]), p.SetAltitude(r[4], 1);
     const double e = p.GetEasting(), n = p.GetNorthing();
     ASSERT_FALSE(p.GetError().Failed()) << p.GetError().Message;
     const bool band = r[7] != 0;
@@ -53,9 +51,8 @@ TEST(TransverseMercatorReference, EveryGridAgreesWithProjBothWays) {
     }
     if (!band) continue;  // farther out the inverse series drifts by centimetres
     ++inBand;
-    p.SetEasting(r[5]);  // the zone stays the one found or set above
-    p.SetNorthing(r[6]);
-    p.SetAltitude(0, 1);  // as the reference's inverse
+    p.SetEasting(r[5]), p.SetNorthing(r[6]);  // the zone stays the one found or set above
+    p.SetAltitude(0, 1);                       // as the reference's inverse
     const double lat = p.GetLatitudeDecDeg(), lon = p.GetLongitudeDecDeg();
     ASSERT_FALSE(p.GetError().Failed()) << p.GetError().Message;
     EXPECT_LT(GroundDistance(lat * Deg, lon * Deg, r[8] * Deg, r[9] * Deg), GridTolerance)
@@ -182,7 +179,7 @@ TEST(ProjectionEdges, BelgianExampleAntimeridianAndPoles) {
   const GridRow& belgian = GridTableRow(22);
   const Projection& p = ProjectionOf(belgian);
   // EPSG guidance note 7-2, Belgian Lambert 72 worked example (published to the centimetre).
-  double e = 0, n = 0, phi = 0, lam = 0;
+  double e = 0, n = 0, phi = 0, lam = 0, e2 = 0, n2 = 0;
   ASSERT_TRUE(p.Forward((50 + 40 / 60.0 + 46.461 / 3600) * Deg,
                         (5 + 48 / 60.0 + 26.533 / 3600) * Deg, e, n));
   EXPECT_LT(std::hypot(e - 251763.20, n - 153034.13), 0.0071);  // half a centimetre each
@@ -192,7 +189,6 @@ TEST(ProjectionEdges, BelgianExampleAntimeridianAndPoles) {
   // The Chatham Islands lie east of 180 degrees; +183.5 and -176.5 are one meridian, east of
   // the central one, not a whole turn west.
   NewZealandMapGrid nz;
-  double e2 = 0, n2 = 0;
   ASSERT_TRUE(nz.Forward(-44 * Deg, -176.5 * Deg, e, n));
   ASSERT_TRUE(nz.Forward(-44 * Deg, 183.5 * Deg, e2, n2));
   EXPECT_LT(std::hypot(e - e2, n - n2), 1e-6);

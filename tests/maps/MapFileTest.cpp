@@ -108,7 +108,6 @@ Ref<File> Make(MapFileTest& t, const std::vector<uint8_t>& bytes) {
   f->Open(path, File::WriteMode);
   EXPECT_EQ(f->Write(bytes.data(), static_cast<int32_t>(bytes.size())), static_cast<int32_t>(bytes.size()));
   f->Open(path, File::ReadMode);
-  EXPECT_FALSE(f->GetError().Failed());
   return f;
 }
 
@@ -291,8 +290,7 @@ TEST_F(MapFileTest, TileGeometryAndRenderedViewsOfAPictureNotAMultipleOf256High)
   // The picture stays inside the view, so the needed tiles stay all of them: only the first
   // render reads, the others resample.
   for (const auto& [zoom, rotation] : {std::pair{1.0f, 0.0f}, {0.5f, 0.0f}, {0.6f, 0.3f}, {0.7f, -0.2f}}) {
-    map->SetZoom(zoom);
-    map->SetRotation(rotation);
+    map->SetZoom(zoom), map->SetRotation(rotation);
     Ref<Bitmap> b = render(view);
     ASSERT_TRUE(b) << map->GetError().Message;
     EXPECT_EQ(read, !previous);

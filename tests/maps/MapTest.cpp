@@ -96,8 +96,7 @@ TEST(MapCalibration, FitsPassThroughTheirPairsAndViewsRoundTripUnderZoomAndRotat
     for (float zoom : {0.1f, 0.5f, 1.0f, 2.5f, 10.0f}) {
       for (double degrees : {0.0, 30.0, -45.0, 90.0, 180.0, -179.0, 112.5, 112.50001, -67.5, 292.5}) {
         const float angle = static_cast<float>(degrees * Deg);
-        map.SetZoom(zoom);
-        map.SetRotation(angle);
+        map.SetZoom(zoom), map.SetRotation(angle);
         const double cs = std::cos(angle), sn = std::sin(angle);
         for (const auto& [qx, qy] : {std::pair{0, 0}, {700, -300}, {-1500, 2200}, {3000, 3000}}) {
           SCOPED_TRACE(testing::Message() << zoom << " x, " << degrees << " deg at " << qx << "," << qy);
