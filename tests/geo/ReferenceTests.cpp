@@ -134,8 +134,7 @@ TEST_P(ProjReference, ForwardInverseOriginAndBadInput) {
     int grid = f.Grid, zone = f.Zone;
     if (grid == 0) {
       ASSERT_EQ(r.size(), 6u);
-      grid = static_cast<int>(r[0]);
-      zone = static_cast<int>(r[1]);
+      grid = static_cast<int>(r[0]), zone = static_cast<int>(r[1]);
       r.erase(r.begin(), r.begin() + 2);
       zones.insert({grid, zone});
     }
@@ -158,7 +157,6 @@ TEST_P(ProjReference, ForwardInverseOriginAndBadInput) {
       for (const GridRow& row : table) lambertRows += row.Kind == KindLambertConic;
     }
     EXPECT_EQ(zones.size(), lambertRows) << "a Lambert zone of the tables has no reference";
-    EXPECT_GE(rows.size(), 6 * lambertRows);
     return;
   }
   if (f.Origin.Datum != 0) {

@@ -156,8 +156,7 @@ TEST(System34Grid, PointsAreTheUtmPointThroughThePolynomialAndOutsidePointsAreRe
   }
   Ref<GeoPoint> at = PointOn(48, 27, 56, 9);
   for (double bad : {1e6, Nan}) {
-    at->Easting = bad;
-    at->Northing = 1e6;
+    at->Easting = bad, at->Northing = 1e6;
     at->GridToGeo();
     EXPECT_EQ(Message(at->GetError()), outside) << bad;
     EXPECT_TRUE(at->Latitude == 56 * Deg && at->Longitude == 9 * Deg) << bad;
