@@ -1,6 +1,5 @@
-// The velmira convert command as a whole process: both directions, lines copied through,
-// per-line errors and the exit status. The conversions themselves are checked against PROJ
-// through the same exports in ReferenceTests.
+// The velmira convert command as a whole process; the conversions themselves are checked
+// against PROJ in ReferenceTests.
 #include <gtest/gtest.h>
 
 #include "GeoTesting.h"
@@ -13,19 +12,16 @@ using namespace velmira::testing;
 using test::RunTool;
 
 TEST(ConvertTool, UsageErrorsExitWith2) {
-  for (const char* options :
-       {"", "--from datum=1", "--from datum=1 --to grid=3", "--from datum=1,zone=3 --to datum=1",
-        "--from datum=x --to datum=1", "--from datum=1 --to datum=1 extra",
-        "--from datum=28 --to datum=1", "--from datum=1 --to datum=1,grid=50",
-        "--from datum=1 --to datum=1,grid=3,zone=2"}) {
+  for (const char* options : {"--from datum=1", "--from datum=1 --to grid=3", "--from datum=1,zone=3 --to datum=1",
+                              "--from datum=x --to datum=1", "--from datum=1 --to datum=1 extra", "--from datum=28 --to datum=1",
+                              "--from datum=1 --to datum=1,grid=50", "--from datum=1 --to datum=1,grid=3,zone=2"}) {
     EXPECT_EQ(RunTool(std::string("convert ") + options).Status, 2) << options;
   }
 }
 
 TEST(ConvertTool, CopiesCommentsAndBlankLinesAndReportsBadLinesWithoutStopping) {
-  const test::ToolResult run =
-      RunTool("convert --from datum=1 --to datum=1,grid=1",
-              "# header\n\n50 9 100\n91 0\nnot a point\n1 2 3 4\n-45 -171\n");
+  const test::ToolResult run = RunTool("convert --from datum=1 --to datum=1,grid=1",
+                                       "# header\n\n50 9 100\n91 0\nnot a point\n1 2 3 4\n-45 -171\n");
   EXPECT_EQ(run.Status, 1);
   ASSERT_EQ(run.Lines.size(), 7u) << run.Errors;
   EXPECT_EQ(run.Lines[0] + "|" + run.Lines[1], "# header|");

@@ -46,11 +46,7 @@ inline double GroundDistance(double phi1, double lam1, double phi2, double lam2,
 inline Ref<GeoPoint> PointOn(int16_t grid, int16_t datum, double latDeg, double lonDeg,
                              int16_t zone = 0) {
   Ref<GeoPoint> p = MakeRef<GeoPoint>();
-  p->Grid = grid;
-  p->Datum = datum;
-  p->Zone = zone;
-  p->Latitude = latDeg * Deg;
-  p->Longitude = lonDeg * Deg;
+  p->Grid = grid, p->Datum = datum, p->Zone = zone, p->Latitude = latDeg * Deg, p->Longitude = lonDeg * Deg;
   return p;
 }
 

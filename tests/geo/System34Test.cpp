@@ -1,11 +1,8 @@
-// The Danish System 34 grids: the published polynomials (each direction's table must undo the
-// other's, which no wrong term order or lost term survives), their boxes and polygons (and the
-// point-in-polygon rule under them), and grids 48 and 49 on top of UTM zone 32. Places are
-// UTM 32 on ED50, made by PROJ.
+// The Danish System 34 grids: each direction's published polynomial must undo the other's (no
+// wrong term order or lost term survives that). Places are UTM 32 on ED50, made by PROJ.
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <map>
 
 #include "GeoTesting.h"
 #include "frame/Error.h"
@@ -23,18 +20,15 @@ constexpr double Nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double Inf = std::numeric_limits<double>::infinity();
 
 TEST(TransformS34, PlacesRoundTripWithinTheCheckInTheirOwnRegionOnly) {
-  const std::map<std::string, int> home = {
-      {"Jylland_56N_9E", S34Jylland}, {"Aarhus", S34Jylland},         {"Aalborg", S34Jylland},
-      {"Esbjerg", S34Jylland},        {"Viborg", S34Jylland},         {"Skagen", S34Jylland},
-      {"Copenhagen", S34Sjaelland},   {"Roskilde", S34Sjaelland},     {"Naestved", S34Sjaelland},
-      {"Holbaek", S34Sjaelland}};  // the places at 54 N lie in neither region
   for (const RefRow& place : ReadRows("proj/utm32_ed50_places.txt")) {
     const double northing = place.V[3], easting = place.V[2];
+    // The places east of 11 E are on Sjaelland, those at 54 N in neither region.
+    const int home = place.V[0] < 55 ? 0 : place.V[1] > 11 ? S34Sjaelland : S34Jylland;
     for (int region : {S34Jylland, S34Sjaelland}) {
       SCOPED_TRACE(place.Name + " in region " + std::to_string(region));
       double s1 = -1, s2 = -1, n = 0, e = 0;
       const int status = TransformS34(northing, easting, region, S34Forward, s1, s2);
-      if (!home.contains(place.Name) || home.at(place.Name) != region) {
+      if (home != region) {
         EXPECT_NE(status, S34Ok);
         EXPECT_TRUE(status != S34OutsideBox || s1 == -1) << "nothing is written outside the box";
         continue;
@@ -48,13 +42,11 @@ TEST(TransformS34, PlacesRoundTripWithinTheCheckInTheirOwnRegionOnly) {
   // The centre of the forward table gives its constant terms.
   double n = 0, e = 0;
   EXPECT_EQ(TransformS34(6208030.167965, 533649.794619, S34Jylland, S34Forward, n, e), S34Ok);
-  EXPECT_EQ(n, 176325.2943);
-  EXPECT_EQ(e, 262190.50871);
+  EXPECT_EQ(std::make_pair(n, e), std::make_pair(176325.2943, 262190.50871));
   // 10 km west of the polygon's western edge (easting 435000), in the North Sea: outside the
   // polygon, yet the result is still written.
   EXPECT_EQ(TransformS34(6200000, 425000, S34Jylland, S34Forward, n, e), S34OutsidePolygon);
-  EXPECT_NE(n, 176325.2943);
-  EXPECT_NE(e, 262190.50871);
+  EXPECT_TRUE(n != 176325.2943 && e != 262190.50871) << n << " " << e;
 }
 
 // The box corners lie far outside the polygon, so the status tells the box test apart.
@@ -122,10 +114,8 @@ TEST(PointInPolygon, AgreesWithTheReferenceAroundEveryVertexAndEdge) {
   }
 }
 
-TEST(PointInPolygon, BadInputIsOutsideAndStaysInBounds) {
-  for (auto [f, s] : {std::pair{Nan, 1.0}, {1.0, Nan}, {Inf, 1.0}, {1.0, -Inf}, {1.0, Inf}}) {
-    EXPECT_EQ(PointInPolygon(Square, f, s), OutsidePolygon) << f << s;
-  }
+// Non-finite points never get this far: the box refuses them first.
+TEST(PointInPolygon, BadCountsStayInBounds) {
   // A count larger than the stored vertices is cut to what is there; odd counts are bad data.
   for (auto [count, want] : {std::pair{1e9, In}, {-4.0, Out}, {0.0, Out}, {Nan, Out}}) {
     auto wrong = Square;
@@ -158,8 +148,7 @@ TEST(System34Grid, PointsAreTheUtmPointThroughThePolynomialAndOutsidePointsAreRe
     double first = 0, second = 0;
     const int region = c.Grid == 48 ? S34Jylland : S34Sjaelland;
     ASSERT_EQ(TransformS34(utm->Northing, utm->Easting, region, S34Forward, first, second), S34Ok);
-    EXPECT_EQ(at->Northing, first);
-    EXPECT_EQ(at->Easting, second);
+    EXPECT_EQ(std::make_pair(at->Northing, at->Easting), std::make_pair(first, second));
     at->Latitude = at->Longitude = 0;
     at->GridToGeo();
     ASSERT_FALSE(at->GetError().Failed());
@@ -167,8 +156,7 @@ TEST(System34Grid, PointsAreTheUtmPointThroughThePolynomialAndOutsidePointsAreRe
   }
   Ref<GeoPoint> at = PointOn(48, 27, 56, 9);
   for (double bad : {1e6, Nan}) {
-    at->Easting = bad;
-    at->Northing = 1e6;
+    at->Easting = bad, at->Northing = 1e6;
     at->GridToGeo();
     EXPECT_EQ(Message(at->GetError()), outside) << bad;
     EXPECT_TRUE(at->Latitude == 56 * Deg && at->Longitude == 9 * Deg) << bad;
