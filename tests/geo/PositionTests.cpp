@@ -18,7 +18,8 @@ const std::string BadZone = "Invalid Zone for this grid!";
 Ref<Position> At(double lat, double lon, int16_t grid = 0) {
   Ref<Position> p = MakeRef<Position>();
   if (grid != 0) p->SetGrid(grid);
-  p->SetLatitudeDecDeg(lat), p->SetLongitudeDecDeg(lon);
+  p->SetLatitudeDecDeg(lat);
+  p->SetLongitudeDecDeg(lon);
   return p;
 }
 
@@ -26,10 +27,12 @@ Ref<Position> At(double lat, double lon, int16_t grid = 0) {
 // written directly: the cached parts must follow conversions, datum changes and copies.
 bool PartsFollowTheAngles(Position& p) {
   Position q;
-  q.SetLatitudeRads(p.GetLatitudeRads()), q.SetLongitudeRads(p.GetLongitudeRads());
+  q.SetLatitudeRads(p.GetLatitudeRads());
+  q.SetLongitudeRads(p.GetLongitudeRads());
   auto parts = [](Position& of) {
     DmsParts a, b;
-    Take(of.GetLatitudeDMS(a)), Take(of.GetLongitudeDMS(b));
+    Take(of.GetLatitudeDMS(a));
+    Take(of.GetLongitudeDMS(b));
     return std::vector<double>({1.0 * a.Degrees, 1.0 * a.Minutes, a.Seconds, 1.0 * b.Degrees, 1.0 * b.Minutes, b.Seconds});
   };
   return parts(p) == parts(q);
@@ -132,9 +135,13 @@ TEST(PositionDatum, PristineOnlyRelabelsLaterWritesConvertAndAGridWriteStays) {
     EXPECT_TRUE(Message(p->GetError()) == "Unknown datum!" && p->GetDatum() == 3) << bad;
   }
   Position g;  // after a grid write the grid stays and latitude follows on the new datum
-  g.SetGrid(1), g.SetZone(31), g.SetEasting(500000), g.SetNorthing(5000000);
+  g.SetGrid(1);
+  g.SetZone(31);
+  g.SetEasting(500000);
+  g.SetNorthing(5000000);
   const double latWgs = g.GetLatitudeRads();
-  g.SetEasting(500000), g.SetDatum(17);  // grid authoritative again, then ED50
+  g.SetEasting(500000);  // grid authoritative again
+  g.SetDatum(17);        // ED50
   EXPECT_EQ(g.GetEasting() + g.GetNorthing(), 5500000);
   EXPECT_GT(std::fabs(g.GetLatitudeRads() - latWgs), 1e-6);
 }

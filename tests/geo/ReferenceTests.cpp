@@ -38,7 +38,9 @@ TEST(TransverseMercatorReference, EveryGridAgreesWithProjBothWays) {
     Position p;
     p.SetGrid(grid);
     if (IsStatePlane(grid)) p.SetZone(zone);  // elsewhere the zone is found from the point
-    p.SetLatitudeDecDeg(r[2]), p.SetLongitudeDecDeg(r[3]), p.SetAltitude(r[4], 1);
+    p.SetLatitudeDecDeg(r[2]);
+    p.SetLongitudeDecDeg(r[3]);
+    p.SetAltitude(r[4], 1);
     const double e = p.GetEasting(), n = p.GetNorthing();
     ASSERT_FALSE(p.GetError().Failed()) << p.GetError().Message;
     const bool band = r[7] != 0;
@@ -51,7 +53,8 @@ TEST(TransverseMercatorReference, EveryGridAgreesWithProjBothWays) {
     }
     if (!band) continue;  // farther out the inverse series drifts by centimetres
     ++inBand;
-    p.SetEasting(r[5]), p.SetNorthing(r[6]);  // the zone stays the one found or set above
+    p.SetEasting(r[5]);  // the zone stays the one found or set above
+    p.SetNorthing(r[6]);
     p.SetAltitude(0, 1);                       // as the reference's inverse
     const double lat = p.GetLatitudeDecDeg(), lon = p.GetLongitudeDecDeg();
     ASSERT_FALSE(p.GetError().Failed()) << p.GetError().Message;

@@ -290,7 +290,8 @@ TEST_F(MapFileTest, TileGeometryAndRenderedViewsOfAPictureNotAMultipleOf256High)
   // The picture stays inside the view, so the needed tiles stay all of them: only the first
   // render reads, the others resample.
   for (const auto& [zoom, rotation] : {std::pair{1.0f, 0.0f}, {0.5f, 0.0f}, {0.6f, 0.3f}, {0.7f, -0.2f}}) {
-    map->SetZoom(zoom), map->SetRotation(rotation);
+    map->SetZoom(zoom);
+    map->SetRotation(rotation);
     Ref<Bitmap> b = render(view);
     ASSERT_TRUE(b) << map->GetError().Message;
     EXPECT_EQ(read, !previous);
@@ -316,7 +317,8 @@ TEST_F(MapFileTest, TileGeometryAndRenderedViewsOfAPictureNotAMultipleOf256High)
   }
   // A zoom that takes the picture out of the same view: white of the view's size, not the tiles
   // still held, and no file access.
-  map->SetZoom(1.0f), map->SetRotation(0.0f);
+  map->SetZoom(1.0f);
+  map->SetRotation(0.0f);
   ASSERT_TRUE(render(Rect(2, 2, 1, 1)) && read);
   map->SetZoom(0.5f);
   Ref<Bitmap> away = render(Rect(2, 2, 1, 1));

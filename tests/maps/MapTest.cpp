@@ -30,7 +30,8 @@ struct Pairs {
   Pairs(std::initializer_list<double> lonLatXY) {
     for (const double* v = lonLatXY.begin(); v != lonLatXY.end(); v += 4, ++Count) {
       P[Count] = MakeRef<Position>();
-      P[Count]->SetLongitudeRads(v[0] * Deg), P[Count]->SetLatitudeRads(v[1] * Deg);
+      P[Count]->SetLongitudeRads(v[0] * Deg);
+      P[Count]->SetLatitudeRads(v[1] * Deg);
       Q[Count] = MakeRef<Point>(static_cast<int32_t>(v[2]), static_cast<int32_t>(v[3]));
     }
   }
@@ -96,7 +97,8 @@ TEST(MapCalibration, FitsPassThroughTheirPairsAndViewsRoundTripUnderZoomAndRotat
     for (float zoom : {0.1f, 0.5f, 1.0f, 2.5f, 10.0f}) {
       for (double degrees : {0.0, 30.0, -45.0, 90.0, 180.0, -179.0, 112.5, 112.50001, -67.5, 292.5}) {
         const float angle = static_cast<float>(degrees * Deg);
-        map.SetZoom(zoom), map.SetRotation(angle);
+        map.SetZoom(zoom);
+        map.SetRotation(angle);
         const double cs = std::cos(angle), sn = std::sin(angle);
         for (const auto& [qx, qy] : {std::pair{0, 0}, {700, -300}, {-1500, 2200}, {3000, 3000}}) {
           SCOPED_TRACE(testing::Message() << zoom << " x, " << degrees << " deg at " << qx << "," << qy);
@@ -130,8 +132,10 @@ TEST(MapCalibration, FitsPassThroughTheirPairsAndViewsRoundTripUnderZoomAndRotat
 TEST(MapView, ViewToMapPixelRoundsTheWorldPointWithItsOrigin) {
   Pairs pairs({0, 0, 0, 0, 0, 0, 1000, 1000});
   for (int i = 0; i < 2; ++i) {
-    pairs.P[i]->SetGrid(1), pairs.P[i]->SetZone(32);
-    pairs.P[i]->SetEasting(500000.01 + 1000 * i), pairs.P[i]->SetNorthing(5000000.01 - 1000 * i);
+    pairs.P[i]->SetGrid(1);
+    pairs.P[i]->SetZone(32);
+    pairs.P[i]->SetEasting(500000.01 + 1000 * i);
+    pairs.P[i]->SetNorthing(5000000.01 - 1000 * i);
   }
   Map map;
   pairs.Scale(map);
