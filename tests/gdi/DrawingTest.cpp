@@ -1,8 +1,5 @@
-// Lines, rectangles and ellipses against the pixel rules written in Shapes.cpp; the pictures
-// were worked out by hand from those rules: '#' is the pen, '+' the brush, '.' untouched. Then
-// DrawTextW through relations that hold whatever font files are installed: line heights,
-// advance sums, wrapping, DT_CALCRECT agreeing with the ink, alignment offsets, clipping, and
-// fonts found from their LOGFONT.
+// Shapes against pictures worked out by hand from the pixel rules in Shapes.cpp ('#' pen, '+'
+// brush, '.' untouched); DrawTextW through relations that hold whatever fonts are installed.
 #include <string>
 #include <tuple>
 
