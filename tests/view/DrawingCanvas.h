@@ -1,7 +1,5 @@
-// A drawing surface over a window, with a patterned view bitmap whose every pixel is known, so
-// tests can tell which pixels a drawing call changed. Every drawing call made through Draw is
-// checked to give back all the platform objects it made. Pens and brushes of a colour, and a
-// map whose view pixels are exact positions.
+// A drawing surface over a window with a view whose every pixel is known, so tests see which
+// pixels a drawing call changed; and a map whose view pixels are exact positions.
 #pragma once
 
 #include <gtest/gtest.h>
