@@ -230,12 +230,17 @@ class ViewerDraw : public ::testing::Test {
     return c;
   }
 
+  // Compares the child window with the prediction; on a difference says where and saves it.
   void ExpectWindow(const std::vector<COLORREF>& want, const std::string& what) {
     int wrong = 0, first = -1;
     for (int32_t i = 0; i < Width * Height; ++i) {
       if (testsupport::PixelOf(Child, i % Width, i / Width) != want[i] && wrong++ == 0) first = i;
     }
-    EXPECT_EQ(wrong, 0) << what << ", first at (" << first % Width << ", " << first / Width << ")";
+    if (wrong == 0) return;
+    const std::string png = ::testing::TempDir() + "viewer_" + std::to_string(first) + ".png";
+    VmWindow_SavePng(Child, png.c_str());
+    ADD_FAILURE() << what << ": " << wrong << " pixels differ, first at (" << first % Width << ", " << first / Width
+                  << "); window saved as " << png;
   }
 
   HWND Frame = platform::CreateWindowObject(nullptr, 0, 0, 800, 600);
