@@ -1,5 +1,4 @@
-// A fixture that checks every test gives back every drawing object it made, and objects
-// selected for a scope.
+// A fixture that checks every test gives back every drawing object it made.
 #pragma once
 
 #include <gtest/gtest.h>

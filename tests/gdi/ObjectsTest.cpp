@@ -36,9 +36,8 @@ COLORREF Unpack(uint32_t v, int bits) {
   return RGB(static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v));
 }
 
-// A bottom-up DIB section in a memory context of its own, filled with pseudo-random colours
-// of its own (for 1 bit cyan and black, else the corners), read back pixel by pixel; the
-// colour it stores for another is its first nearest palette colour, or exact.
+// A bottom-up DIB section in a memory context, of pseudo-random colours of its own (cyan and
+// black at 1 bit); it stores another colour as its first nearest palette colour, or exact.
 struct Surface {
   Surface(int bits, int32_t w, int32_t h, uint32_t seed)
       : Bits(bits), Width(w), Height(h), Stride((w * bits + 31) / 32 * 4),
@@ -103,9 +102,8 @@ const std::pair<DWORD, COLORREF (*)(COLORREF d, COLORREF s)> Rops[] = {
 
 class Blit : public GdiTest {};
 
-// Every operation between DIB sections of every pair of depths, the copy crossing the left and
-// top edges of both, the destination's bottom edge, and the source's right edge or (AND, AND
-// NOT) the destination's.
+// The copy crosses the left and top edges of both, the destination's bottom edge, and the
+// source's right edge or (AND, AND NOT) the destination's.
 TEST_F(Blit, EveryOperationBetweenEveryPairOfDepthsClipped) {
   constexpr int32_t W = 13, H = 3;  // odd widths cross nibble, byte and padding boundaries
   for (int from : {1, 4, 8, 16, 24, 32}) {

@@ -39,9 +39,8 @@ TEST(DrawingAttributes, ColourFontHeightAndFaceConversions) {
   EXPECT_TRUE(std::all_of(std::begin(field), std::end(field), [](WCHAR c) { return c == 0; }));
 }
 
-// Icon pictures: index 0 is the key colour; a two-colour picture has indices 0 and 1. With
-// black in the palette the key pixels are blackened in the picture itself, without it in a
-// 24-bit copy.
+// Icon pictures: index 0 is the key colour. Without black in the palette the key pixels are
+// blackened in a 24-bit copy instead of the picture itself.
 int IconIndex(int32_t depth, int32_t x, int32_t y) {
   const int index = (x + 2 * y) % 3;
   return depth == 1 ? index != 0 : index;
@@ -109,9 +108,8 @@ TEST(DrawSurfaceBitmaps, PalettePictureWithoutEntriesDrawsBlackWithoutReadingIts
   for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(canvas.Pixel(3 + x, 4), Black) << x;
 }
 
-// A text drawn without a box onto a white area, at the rectangle shrunk by pen width + 2, must
-// give exactly the pixels of the same text in an opaque white box: the box moves the text in by
-// that much and changes nothing else about it.
+// An opaque white box moves its text in by pen width + 2 and changes nothing else about it:
+// the same pixels as the text drawn without a box onto white, in the rectangle shrunk that much.
 TEST(DrawSurfaceText, OpaqueBoxMovesTheTextInByPenWidthPlusTwo) {
   Ref<TextFont> font = MakeRef<TextFont>();
   Ref<Text> text = MakeRef<Text>("Wq");

@@ -207,9 +207,8 @@ TEST(LabelSize, MeasuredTextWithBorderAndRequestedSizes) {
   }
 }
 
-// Each drawing paints exactly its box (ends included), and the listed pixels (Untouched: the
-// view's own pixel): the surface's lines, rectangles and ellipses with their pen rules, then
-// each kind of object through its map.
+// Each drawing paints exactly its box (ends included) and the listed pixels (Untouched: the
+// view's own pixel): the surface's pen rules, then each kind of object through its map.
 TEST(OverlayDraw, ShapesAndObjectsPaintExactlyTheirBox) {
   constexpr COLORREF Blue = RGB(0, 0, 255), Green = RGB(0, 255, 0), Black = 0, Untouched = 0xFFFFFFFFu;
   using drawing::Paint;

@@ -161,9 +161,8 @@ TEST(ViewerObjects, HitTestsWalkDownTheStackOfEnabledLayers) {
 }
 
 
-// Drawing: one reference predicts every picture at zoom 1 without rotation: window pixel
-// (sx, sy) shows map pixel (GetLeft + sx, GetTop + sy) (white outside the picture), with the
-// enabled layers' boxes painted over it in layer order.
+// One reference predicts every picture at zoom 1: window pixel (sx, sy) shows map pixel
+// (GetLeft + sx, GetTop + sy) or white, under the enabled layers' boxes in layer order.
 constexpr int MapSeed = 3;
 constexpr int32_t MapWidth = 600, MapHeight = 500;  // 3 x 2 tiles, the lower row part-filled
 
