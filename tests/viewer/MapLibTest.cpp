@@ -60,6 +60,9 @@ TEST(MapLibOpen, DamagedAndHostileFiles) {
     EXPECT_EQ(lib->GetError().Code, row.code);
     EXPECT_EQ(lib->HasFile(), row.code == 0);
     EXPECT_EQ(Names(*lib), row.maps);
+    // Maps read before an error read their tiles through their own reference to the file.
+    if (row.maps.empty() || row.maps[0] != "m1") continue;
+    EXPECT_EQ(PixelOf(*lib->GetMapByIndex(1), 299, 199), MapColour(1, 299, 199));
   }
   Ref<MapLib> missing = OpenLibrary(files.Write({}) + "_missing");
   EXPECT_EQ(missing->GetError().Code, 2) << "the platform's number for a missing file";
@@ -103,18 +106,11 @@ TEST(MapLibOpen, EveryTruncationMatchesTheChunkLoopModel) {
   }
 }
 
-TEST(MapLibOpen, MapsReadBeforeAnErrorKeepTheFileUntilTheLibraryCloses) {
+// Closing the library closes what it holds: a map still held elsewhere renders white.
+TEST(MapLibOpen, ClosingTheLibraryClosesTheMapsItHeld) {
   TempFiles files;
-  Ref<MapLib> lib = OpenLibrary(files.Write(Join({Header(), MapChunks(SmallMap("m1", 300, 200), 1), Chunk("JUNK", -1)})));
-  ASSERT_EQ(lib->GetError().Code, errors::FileFormat);
-  EXPECT_FALSE(lib->HasFile());
+  Ref<MapLib> lib = OpenLibrary(files.Write(Join({Header(), MapChunks(SmallMap("m1", 300, 200), 1)})));
   Ref<Map> map = lib->GetMapByIndex(1);
-  ASSERT_TRUE(map);
-  EXPECT_EQ(PixelOf(*map, 299, 199), MapColour(1, 299, 199)) << "the map reads its tiles through its own reference";
-
-  // Closing the library closes what it holds: a map still held elsewhere renders white.
-  lib = OpenLibrary(files.Write(Join({Header(), MapChunks(SmallMap("m1", 300, 200), 1)})));
-  map = lib->GetMapByIndex(1);
   lib.Reset();
   EXPECT_EQ(PixelOf(*map, 299, 199), 0xFFFFFFu);
 }
