@@ -1,8 +1,5 @@
-// Lines, rectangles and ellipses against the pixel rules written in Shapes.cpp; the pictures
-// were worked out by hand from those rules: '#' is the pen, '+' the brush, '.' untouched. Then
-// DrawTextW through relations that hold whatever font files are installed: line heights,
-// advance sums, wrapping, DT_CALCRECT agreeing with the ink, alignment offsets, clipping, and
-// fonts found from their LOGFONT.
+// Shapes against pictures worked out by hand from the pixel rules in Shapes.cpp ('#' pen, '+'
+// brush, '.' untouched); DrawTextW through relations that hold whatever fonts are installed.
 #include <string>
 #include <tuple>
 
@@ -100,11 +97,9 @@ std::string Runs(int32_t length, std::initializer_list<std::tuple<int32_t, int32
   return s;
 }
 
-// Pen widths 0 to 6 as the viewer draws: a line through its points, and a rectangle and an
-// ellipse inset by half the pen width into 21 x 17 boxes (5,8)-(25,24) and (35,8)-(55,24).
-// A line is its length plus w long and w wide; a rectangle's even-width outline ends one
-// pixel inside the right and bottom edges of the box, an ellipse's always touches them.
-// The same drawing moved across the edges of a small canvas shows the same pixels there.
+// Pen widths 0 to 6, shapes inset by half the pen width into 21 x 17 boxes as the viewer draws
+// them: a rectangle's even-width outline ends one pixel inside the box's right and bottom edges,
+// an ellipse's touches them. Moved across a small canvas's edges, the same pixels show there.
 TEST_F(Shapes, PenWidthsZeroToSixAndClipping) {
   for (int32_t w = 0; w <= 6; ++w) {
     const int32_t band = std::max(w, 1), half = w <= 1 ? 0 : w / 2, in = w / 2;
@@ -206,8 +201,7 @@ TEST_F(Text, MeasuresLinesAdvancesAndWrapping) {
 }
 
 // Nine alignments move the same ink by the offsets the measure predicts. The ink is blue
-// blended over white (anti-aliased: red and green fall together, some only part way) and
-// lies inside the measured box.
+// blended over white (anti-aliased) and lies inside the measured box.
 TEST_F(Text, AlignsClipsAndAgreesWithItsMeasure) {
   constexpr int32_t W = 160, H = 60;
   const COLORREF blue = RGB(0, 0, 255);

@@ -1,10 +1,7 @@
-// Drawing test helpers: windows read back through the application's export, drawing objects
-// selected for a scope, and a fixture that checks every test gives back every drawing object
-// it made.
+// A fixture that checks every test gives back every drawing object it made.
 #pragma once
 
 #include <gtest/gtest.h>
-
 
 #include "support/WindowCanvas.h"
 

@@ -1,8 +1,5 @@
-// Device contexts and drawing objects: what a new context holds, window contexts, bad handles
-// and arguments that must fail without drawing, and BitBlt against a small reference model:
-// every raster operation between DIB sections of every pair of depths, with clipping. (The
-// monochrome conversions of the icons' transparency technique end to end: the drawing
-// surface's icon tests, tests/view.)
+// Device contexts and drawing objects, refusals that draw nothing, and BitBlt against a small
+// reference model. (The icons' monochrome masks end to end: tests/view.)
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -11,39 +8,6 @@
 
 namespace gditest {
 namespace {
-
-// A bottom-up DIB section selected into a memory context of its own.
-struct Dib {
-  Dib(int32_t width, int32_t height, uint16_t bits, const std::vector<COLORREF>& palette = {})
-      : Stride((width * bits + 31) / 32 * 4), Height(height) {
-    // The 40-byte header (ten words) and the palette's blue, green, red quads.
-    std::vector<uint32_t> info(10 + palette.size());
-    BITMAPINFOHEADER h{40, width, height, 1, bits, BI_RGB, 0, 0, 0, uint32_t(palette.size()), 0};
-    std::memcpy(info.data(), &h, sizeof h);
-    for (size_t i = 0; i < palette.size(); ++i) {
-      info[10 + i] = (palette[i] & 0xFF) << 16 | (palette[i] & 0xFF00) | (palette[i] >> 16 & 0xFF);
-    }
-    Dc = CreateCompatibleDC(nullptr);
-    void* p = nullptr;
-    Bitmap = CreateDIBSection(Dc, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &p);
-    Bits = static_cast<uint8_t*>(p);
-    Previous = SelectObject(Dc, Bitmap);
-  }
-  ~Dib() {
-    SelectObject(Dc, Previous);
-    DeleteObject(Bitmap);
-    DeleteDC(Dc);
-  }
-  // Row y counted from the top of the picture.
-  uint8_t* Row(int32_t y) const { return Bits + static_cast<ptrdiff_t>(Height - 1 - y) * Stride; }
-
-  int32_t Stride, Height;
-  HDC Dc;
-  HBITMAP Bitmap;
-  HGDIOBJ Previous;
-  uint8_t* Bits;
-};
-
 
 constexpr COLORREF Black = RGB(0, 0, 0), White = RGB(255, 255, 255), Cyan = RGB(0, 255, 255);
 // The corners of the colour cube: closed under AND, OR and AND NOT, and exact in 5-5-5.
@@ -72,20 +36,38 @@ COLORREF Unpack(uint32_t v, int bits) {
   return RGB(static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v));
 }
 
-// A DIB section filled with pseudo-random colours of its own (for 1 bit cyan and black, else
-// the corners), read back pixel by pixel; the colour it stores for another is its first
-// nearest palette colour, or exact.
-std::vector<COLORREF> ColoursOf(int bits) { return bits == 1 ? std::vector{Cyan, Black} : Corners; }
-struct Surface : Dib {
+// A bottom-up DIB section in a memory context, of pseudo-random colours of its own (cyan and
+// black at 1 bit); it stores another colour as its first nearest palette colour, or exact.
+struct Surface {
   Surface(int bits, int32_t w, int32_t h, uint32_t seed)
-      : Dib(w, h, static_cast<uint16_t>(bits), bits <= 8 ? ColoursOf(bits) : std::vector<COLORREF>{}),
-        Bits(bits), Width(w), Colours(ColoursOf(bits)) {
+      : Bits(bits), Width(w), Height(h), Stride((w * bits + 31) / 32 * 4),
+        Colours(bits == 1 ? std::vector{Cyan, Black} : Corners) {
+    // The 40-byte header (ten words) and the palette's blue, green, red quads.
+    const size_t entries = bits <= 8 ? Colours.size() : 0;
+    std::vector<uint32_t> info(10 + entries);
+    BITMAPINFOHEADER header{40, w, h, 1, uint16_t(bits), BI_RGB, 0, 0, 0, uint32_t(entries), 0};
+    std::memcpy(info.data(), &header, sizeof header);
+    for (size_t i = 0; i < entries; ++i) {
+      info[10 + i] = (Colours[i] & 0xFF) << 16 | (Colours[i] & 0xFF00) | (Colours[i] >> 16 & 0xFF);
+    }
+    Dc = CreateCompatibleDC(nullptr);
+    void* p = nullptr;
+    Bitmap = CreateDIBSection(Dc, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &p);
+    Data = static_cast<uint8_t*>(p);
+    Previous = SelectObject(Dc, Bitmap);
     for (int32_t i = 0; i < w * h; ++i) {
       seed = seed * 1103515245 + 12345;
       Pixels.push_back(static_cast<uint32_t>(seed >> 16) % Colours.size());
       Poke(Row(i / w), i % w, bits, bits <= 8 ? Pixels[i] : Pack(Colours[Pixels[i]], bits));
     }
   }
+  ~Surface() {
+    SelectObject(Dc, Previous);
+    DeleteObject(Bitmap);
+    DeleteDC(Dc);
+  }
+  // Row y counted from the top of the picture.
+  uint8_t* Row(int32_t y) const { return Data + static_cast<ptrdiff_t>(Height - 1 - y) * Stride; }
   COLORREF At(int32_t x, int32_t y) const { return Colours[Pixels[y * Width + x]]; }
   COLORREF Get(int32_t x, int32_t y) const {
     uint32_t v = Peek(Row(y), x, Bits);
@@ -103,9 +85,13 @@ struct Surface : Dib {
   }
 
   int Bits;
-  int32_t Width;
+  int32_t Width, Height, Stride;
   std::vector<COLORREF> Colours;
   std::vector<uint32_t> Pixels;  // index into Colours
+  HDC Dc;
+  HBITMAP Bitmap;
+  HGDIOBJ Previous;
+  uint8_t* Data;
 };
 
 const std::pair<DWORD, COLORREF (*)(COLORREF d, COLORREF s)> Rops[] = {
@@ -116,9 +102,8 @@ const std::pair<DWORD, COLORREF (*)(COLORREF d, COLORREF s)> Rops[] = {
 
 class Blit : public GdiTest {};
 
-// Every operation between DIB sections of every pair of depths, the copy crossing the left and
-// top edges of both, the destination's bottom edge, and the source's right edge or (AND, AND
-// NOT) the destination's.
+// The copy crosses the left and top edges of both, the destination's bottom edge, and the
+// source's right edge or (AND, AND NOT) the destination's.
 TEST_F(Blit, EveryOperationBetweenEveryPairOfDepthsClipped) {
   constexpr int32_t W = 13, H = 3;  // odd widths cross nibble, byte and padding boundaries
   for (int from : {1, 4, 8, 16, 24, 32}) {
@@ -158,7 +143,7 @@ TEST_F(Objects, NewAndWindowContexts) {
     EXPECT_TRUE(BitBlt(c.Dc, 1, 1, 2, 1, dc, 0, 0, SRCCOPY));
   }
   EXPECT_EQ(c.Picture({{White, '.'}, {RGB(1, 2, 3), '0'}, {RGB(4, 5, 6), '1'}}), "0..\n.01\n");
-  Dib dib(4, 3, 24);
+  Surface dib(24, 4, 3, 1);
   EXPECT_EQ(SelectObject(dc, dib.Bitmap), nullptr) << "in one context at a time";
   EXPECT_TRUE(DeleteDC(dc) && !DeleteObject(dib.Bitmap)) << "selected bitmaps stay";
   // A child window's context draws into the child alone (the viewer's drawing tests show
@@ -188,7 +173,7 @@ TEST_F(Objects, BadHandlesAndArgumentsFailWithoutDrawing) {
               0);
   }
   EXPECT_FALSE(DeleteDC(c.Dc)) << "window contexts go back with ReleaseDC";
-  Dib dib(4, 4, 24);
+  Surface dib(24, 4, 4, 1);
   EXPECT_TRUE(SelectObject(c.Dc, gone) == nullptr && SelectObject(c.Dc, nullptr) == nullptr &&
               SelectObject(c.Dc, reinterpret_cast<HGDIOBJ>(c.Dc)) == nullptr);
   EXPECT_FALSE(DeleteObject(gone) || DeleteObject(nullptr));

@@ -1,8 +1,5 @@
-// The drawing surface: the attributes' platform conversion, and its operations read back from
-// window pixels: icons of every palette depth against a model of their own pixels with and
-// without a transparent colour, the text box and its measure, and the surface's own platform
-// objects. (Shapes: with the overlay objects in OverlayTest; a surface without a view: the
-// viewer's drawing tests.)
+// The drawing surface read back from window pixels. (Shapes: OverlayTest; a surface without
+// a view: the viewer's drawing tests.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,7 +21,6 @@ constexpr COLORREF Red = RGB(255, 0, 0), Blue = RGB(0, 0, 255), Green = RGB(0, 2
                    Black = RGB(0, 0, 0), White = RGB(255, 255, 255);
 
 TEST(DrawingAttributes, ColourFontHeightAndFaceConversions) {
-  EXPECT_EQ(PackColor(0x12, 0x34, 0x56), 0x563412u);
   EXPECT_EQ(PackColor(300, 256, -1), 0xFF002Cu) << "only the low byte of each part is drawn";
   const double nan = std::numeric_limits<double>::quiet_NaN();
   struct Row { double size; int32_t dpi, height; } rows[] = {
@@ -43,9 +39,8 @@ TEST(DrawingAttributes, ColourFontHeightAndFaceConversions) {
   EXPECT_TRUE(std::all_of(std::begin(field), std::end(field), [](WCHAR c) { return c == 0; }));
 }
 
-// Icon pictures: index 0 is the key colour; a two-colour picture has indices 0 and 1. With
-// black in the palette the key pixels are blackened in the picture itself, without it in a
-// 24-bit copy.
+// Icon pictures: index 0 is the key colour. Without black in the palette the key pixels are
+// blackened in a 24-bit copy instead of the picture itself.
 int IconIndex(int32_t depth, int32_t x, int32_t y) {
   const int index = (x + 2 * y) % 3;
   return depth == 1 ? index != 0 : index;
@@ -107,21 +102,14 @@ TEST(DrawSurfaceBitmaps, PalettePictureWithoutEntriesDrawsBlackWithoutReadingIts
   ASSERT_TRUE(picture->Create({40, 4, 1, 1, 8, 0, 0, 0, 0, 0, 0}));
   const uint8_t indices[4] = {0, 7, 7, 7};  // read as a palette, entry 0 would be (7, 7, 0)
   std::copy(indices, indices + 4, picture->Pixels());
-  for (bool asView : {false, true}) {
-    Canvas canvas;
-    canvas.Draw([&](DrawSurface& s) {
-      if (asView) s.SetBitmap(picture.Get());
-      else s.DrawBitmap(*picture, Point(3, 4));
-    });
-    canvas.Show();
-    const Point at = asView ? Point(0, 0) : Point(3, 4);
-    for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(canvas.Pixel(at.X + x, at.Y), Black) << asView << x;
-  }
+  Canvas canvas;  // the view takes the same path into the platform
+  canvas.Draw([&](DrawSurface& s) { s.DrawBitmap(*picture, Point(3, 4)); });
+  canvas.Show();
+  for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(canvas.Pixel(3 + x, 4), Black) << x;
 }
 
-// A text drawn without a box onto a white area, at the rectangle shrunk by pen width + 2, must
-// give exactly the pixels of the same text in an opaque white box: the box moves the text in by
-// that much and changes nothing else about it.
+// An opaque white box moves its text in by pen width + 2 and changes nothing else about it:
+// the same pixels as the text drawn without a box onto white, in the rectangle shrunk that much.
 TEST(DrawSurfaceText, OpaqueBoxMovesTheTextInByPenWidthPlusTwo) {
   Ref<TextFont> font = MakeRef<TextFont>();
   Ref<Text> text = MakeRef<Text>("Wq");
@@ -179,7 +167,6 @@ TEST(DrawSurfaceLifetime, PresentCopiesFromTheOriginIntoTheClipAndOneSectionLive
     canvas.Surface->SetBitmap(view.Get());
     EXPECT_EQ(platform::CountGdiObjects().Total(), one);
     canvas.Surface->SetBitmap(nullptr);
-    EXPECT_FALSE(canvas.Surface->HasBitmap());
   }
   EXPECT_EQ(platform::CountGdiObjects().Total(), before) << "the surface left objects behind";
 }

@@ -1,7 +1,5 @@
-// A drawing surface over a window, with a patterned view bitmap whose every pixel is known, so
-// tests can tell which pixels a drawing call changed. Every drawing call made through Draw is
-// checked to give back all the platform objects it made. Pens and brushes of a colour, and a
-// map whose view pixels are exact positions.
+// A drawing surface over a window with a view whose every pixel is known, so tests see which
+// pixels a drawing call changed; and a map whose view pixels are exact positions.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,12 +23,10 @@ class Canvas : public testsupport::WindowCanvas {
  public:
   static constexpr int32_t Width = 80, Height = 60;
 
-  // withView false: the surface has a target but no rendered view yet.
-  explicit Canvas(bool withView = true) : WindowCanvas(Width, Height), Surface(MakeRef<DrawSurface>()) {
+  Canvas() : WindowCanvas(Width, Height), Surface(MakeRef<DrawSurface>()) {
     Surface->SetTarget(Dc);
     Surface->SetClip(MakeRef<Rect>(0, 0, Width, Height).Get());
     Surface->SetOrigin(MakeRef<Point>(0, 0).Get());
-    if (!withView) return;
     Ref<Bitmap> view = MakeRef<Bitmap>();
     view->Create(Width, Height, 24);
     for (int32_t i = 0; i < Width * Height; ++i) {
@@ -71,9 +67,8 @@ inline Ref<Position> At(int32_t x, int32_t y) {
   return p;
 }
 
-// A map on which view pixel (x, y) is At(x, y), the position (x / 1024, y / 1024) in radians:
-// one calibration pair at pixel (1024, 1024), so every conversion is exact in binary. Its view
-// starts at view pixel (0, 0).
+// A map on which view pixel (x, y) is At(x, y), from view pixel (0, 0): one calibration pair
+// at pixel (1024, 1024), so every conversion is exact in binary.
 inline Ref<Map> PixelMap() {
   Ref<Map> map = MakeRef<Map>();
   Point pixel(1024, 1024);

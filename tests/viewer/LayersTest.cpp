@@ -1,7 +1,5 @@
-// Layers, and the object lists they are made of, against a small model of named, ordered
-// lists: a random run of every operation that changes layers or their objects, some objects
-// sharing an ID, with order, active layer, lookups, walks, the changed flags and every
-// object's references compared after each step.
+// Layers and their object lists against a small model of named, ordered lists, compared after
+// every step of a random run (some objects sharing an ID).
 #include <gtest/gtest.h>
 
 #include <algorithm>
