@@ -9,8 +9,8 @@
 
 #include "PictureFiles.h"
 #include "support/GpsMessages.h"
+#include "support/SameView.h"
 #include "support/ToolRunner.h"
-#include "velmira/platform.h"
 
 namespace {
 
@@ -82,24 +82,8 @@ TEST(DemoTool, TableRowsAreTheLogsFixesAndThePictureShowsThemWherePosition2Point
   ASSERT_TRUE(demo.Width == 800 && demo.Height == 600 && width == 800 && height == 600) << width << " x " << height;
   EXPECT_TRUE(rotation != 0.0 && zoom != 1.0);
 
-  LibraryView view(VELMIRA_SAMPLE_DIR "/sample.vml", "");
-  ASSERT_EQ(Error_ErrNum(Viewer_GetErrHandle(view.Viewer)), 0);
-  VmPosition* centre = Position_New();
-  Position_SetLatitudeDecDeg(centre, &lat);
-  Position_SetLongitudeDecDeg(centre, &lon);
-  Viewer_SetRotation(view.Viewer, &rotation);
-  Viewer_SetZoom(view.Viewer, &zoom);
-  Viewer_SetPosition(view.Viewer, centre);
-  Position_Delete(centre);
-  HWND window = VmWindow_New(nullptr, 0, 0, width, height);
-  VmWindow_SetForeground(window);
-  Viewer_OnDraw(view.Viewer, 0, 0, width, height, 1);  // gives the viewer its window size
-  auto windowPixel = [&](const LogFix& f) {
-    int32_t x = 0, y = 0;
-    EXPECT_TRUE(view.Pixel(f.Lat, f.Lon, x, y)) << f.Time;
-    return std::pair{x - Viewer_GetLeft(view.Viewer), y - Viewer_GetTop(view.Viewer)};
-  };
-
+  testsupport::SameView view(VELMIRA_SAMPLE_DIR "/sample.vml", "", zoom, rotation, {lat, lon}, width, height);
+  auto windowPixel = [&](const LogFix& f) { return view.WindowPixel({f.Lat, f.Lon}); };
   const auto first = windowPixel(log.WithAltitude.front()), last = windowPixel(log.WithAltitude.back());
   int iconReach = 0;
   for (const auto& [file, at] : {std::pair{"/start.png", first}, {"/position.png", last}}) {
@@ -134,8 +118,6 @@ TEST(DemoTool, TableRowsAreTheLogsFixesAndThePictureShowsThemWherePosition2Point
   }
   EXPECT_GT(checked, 400);
   EXPECT_EQ(misses, "") << "fixes not on the track";
-  VmWindow_SetForeground(nullptr);
-  VmWindow_Delete(window);
 }
 
 }  // namespace

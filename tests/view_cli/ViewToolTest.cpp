@@ -11,16 +11,16 @@
 #include "support/GpsMessages.h"
 #include "support/MapFiles.h"
 #include "support/PngPicture.h"
+#include "support/SameView.h"
 #include "support/ToolRunner.h"
-#include "support/WindowCanvas.h"
-#include "view/Viewer.h"
 
 namespace velmira {
 namespace {
 
 using velmira::test::RunTool;
 using velmira::test::ToolResult;
-using LatLon = std::pair<double, double>;  // degrees
+using testsupport::LatLon;
+using testsupport::SameView;
 
 const std::string SampleLibrary = VELMIRA_SAMPLE_DIR "/sample.vml";
 const std::string SampleLog = VELMIRA_SOURCE_DIR "/examples/drive.nmea";
@@ -63,47 +63,11 @@ std::string After(const std::string& line, const std::string& key) {
   return at == std::string::npos ? "" : line.substr(at + key.size());
 }
 
-// The view the program shows, made again in this process: same library, map, zoom, rotation,
-// centre and map area, drawn with no objects on it.
-class SameView {
- public:
-  SameView(const std::string& library, const std::string& map, double zoom, double rotation, LatLon centre,
-           int width, int height)
-      : Window(width, height) {
-    View->Open(MakeRef<Text>(library.c_str()).Get());
-    View->ActiveMapData(Text(map.c_str()));
-    View->SetZoom(zoom);
-    View->SetRotation(rotation);
-    View->SetCentre(Place(centre).Get());
-    VmWindow_SetForeground(Window.Window);
-    View->OnDraw(0, 0, width, height, true);
-  }
-  // The view a control report describes.
-  SameView(const std::string& library, const std::string& report, int width, int height)
-      : SameView(library, After(report, "| map "), std::stod(After(report, "| zoom ")), std::stod(After(report, "| rotation ")),
-                 {std::stod(After(report, "centre ")), std::stod(After(After(report, "centre "), " "))}, width, height) {}
-  static Ref<Position> Place(LatLon p) {
-    Ref<Position> place = MakeRef<Position>();
-    place->SetLatitudeDecDeg(p.first);
-    place->SetLongitudeDecDeg(p.second);
-    return place;
-  }
-  // The window pixel where the library puts a place, and the place at a window pixel.
-  std::pair<int, int> WindowPixel(LatLon place) {
-    Ref<Point> p = View->Position2Point(Place(place).Get());
-    return {p->X - View->GetLeft(), p->Y - View->GetTop()};
-  }
-  LatLon PlaceAt(int x, int y) {
-    Ref<Position> place = View->Point2Position(MakeRef<Point>(View->GetLeft() + x, View->GetTop() + y).Get());
-    return {place->GetLatitudeDecDeg(), place->GetLongitudeDecDeg()};
-  }
-  // Whether the picture shows this view's own pixel at (x, y).
-  bool Plain(const Picture& p, int x, int y) const {
-    return Window.Pixel(x, y) == platform::RGB(p.At(x, y).R, p.At(x, y).G, p.At(x, y).B);
-  }
-  testsupport::WindowCanvas Window;
-  Ref<Viewer> View = MakeRef<Viewer>();
-};
+// The view a control report describes.
+SameView ReportedView(const std::string& library, const std::string& report, int width, int height) {
+  return SameView(library, After(report, "| map "), std::stod(After(report, "| zoom ")), std::stod(After(report, "| rotation ")),
+                  {std::stod(After(report, "centre ")), std::stod(After(After(report, "centre "), " "))}, width, height);
+}
 
 // The fixes of a log as the library decodes them.
 std::vector<LatLon> Fixes(const std::string& path) {
@@ -213,8 +177,8 @@ TEST_F(ViewTool, ScriptedKeysAndMouseZoomTurnPanFollowCycleMapsSaveAndQuit) {
   // starts to where it ends. Both from the views the reports describe.
   const int rows = MapRows(saved);
   auto carried = [&](size_t from, int x1, int y1, int x2, int y2) {
-    const LatLon place = SameView(library, reports[from], 640, rows).PlaceAt(x1, y1);
-    const auto [x, y] = SameView(library, reports[from + 1], 640, rows).WindowPixel(place);
+    const LatLon place = ReportedView(library, reports[from], 640, rows).PlaceAt(x1, y1);
+    const auto [x, y] = ReportedView(library, reports[from + 1], 640, rows).WindowPixel(place);
     EXPECT_NEAR(x, x2, 1) << steps[from + 1].first;
     EXPECT_NEAR(y, y2, 1) << steps[from + 1].first;
   };
