@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace velmira {
 namespace {
@@ -52,6 +53,35 @@ int CountCommas(const char* text, int length) {
 constexpr int CommandStart = 3;   // after "$" and the two-letter talker
 constexpr int CommandLength = 3;
 
+// The parsing thread splits and releases a field block for nearly every sentence. Blocks of
+// GSV and RMC sentences are larger than the allocator's per-thread cache takes, so each would
+// go through its shared lock, which a receiver freeing messages on another thread also takes.
+// The thread keeps its largest released block for the next sentence instead.
+struct SpareBlock {
+  void* Block = nullptr;
+  size_t Bytes = 0;
+  ~SpareBlock() { ::operator delete(std::exchange(Block, nullptr)); }  // a later GiveBack keeps its block
+};
+thread_local SpareBlock Spare;
+
+void* TakeBlock(size_t bytes, size_t& got) {
+  if (Spare.Block != nullptr && Spare.Bytes >= bytes) {
+    got = Spare.Bytes;
+    return std::exchange(Spare.Block, nullptr);
+  }
+  got = bytes;
+  return ::operator new(bytes, std::nothrow);
+}
+
+void GiveBack(void* block, size_t bytes) {
+  if (Spare.Block != nullptr && Spare.Bytes >= bytes) {
+    ::operator delete(block);
+    return;
+  }
+  ::operator delete(Spare.Block);
+  Spare = {block, bytes};
+}
+
 }  // namespace
 
 NmeaSentence::NmeaSentence(Ref<Text> text) : Sentence(std::move(text)) {}
@@ -61,7 +91,7 @@ NmeaSentence::~NmeaSentence() { ReleaseFields(); }
 void NmeaSentence::ReleaseFields() {
   if (FieldArray != nullptr) {
     for (int i = 0; i < FieldCount; ++i) FieldArray[i].~Text();
-    ::operator delete(FieldArray);
+    GiveBack(FieldArray, FieldBlockBytes);
     FieldArray = nullptr;
   }
   FieldsBuilt = false;
@@ -124,7 +154,7 @@ void NmeaSentence::SplitFields() {
   FieldsBuilt = true;
   int count = GetFieldCount();
   if (count == 0) return;
-  void* block = ::operator new(sizeof(Text) * static_cast<size_t>(count), std::nothrow);
+  void* block = TakeBlock(sizeof(Text) * static_cast<size_t>(count), FieldBlockBytes);
   if (block == nullptr) return;  // no fields rather than a crash
   FieldArray = static_cast<Text*>(block);
 

@@ -54,6 +54,7 @@ class NmeaSentence : public RefObject {
   // FieldCount Text objects built in place in one block: a sentence has up to ~40 fields
   // and is split millions of times a second, so one allocation serves them all.
   Text* FieldArray = nullptr;
+  size_t FieldBlockBytes = 0;  // the block's size, which may exceed the fields'
 };
 
 }  // namespace velmira
