@@ -60,7 +60,8 @@ constexpr int CommandLength = 3;
 struct SpareBlock {
   void* Block = nullptr;
   size_t Bytes = 0;
-  ~SpareBlock() { ::operator delete(std::exchange(Block, nullptr)); }  // a later GiveBack keeps its block
+  // Emptied, so a sentence released later on this thread keeps its block instead.
+  ~SpareBlock() { ::operator delete(std::exchange(Block, nullptr)); }
 };
 thread_local SpareBlock Spare;
 
