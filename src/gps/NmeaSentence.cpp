@@ -80,7 +80,8 @@ void GiveBack(void* block, size_t bytes) {
     return;
   }
   ::operator delete(Spare.Block);
-  Spare = {block, bytes};
+  Spare.Block = block;
+  Spare.Bytes = bytes;
 }
 
 }  // namespace
