@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "MapLibWriter.h"
+#include "frame/Rect.h"
 #include "frame/Text.h"
 #include "maps/Bitmap.h"
 #include "maps/ChunkReader.h"
 #include "maps/File.h"
-#include "view/Rect.h"
 
 namespace {
 

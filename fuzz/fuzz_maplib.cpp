@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "maps/MapLib.h"
+#include "view/MapLib.h"
 #include "view/Viewer.h"
 
 namespace {

@@ -9,10 +9,10 @@
 
 #include <unistd.h>
 
+#include "frame/Rect.h"
 #include "frame/Text.h"
 #include "maps/Bitmap.h"
 #include "maps/File.h"
-#include "view/Rect.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "api/Export.h"
-#include "maps/MapLib.h"
+#include "view/MapLib.h"
 
 using velmira::Map;
 using velmira::MapLib;

@@ -1,7 +1,7 @@
 #include <new>
 
 #include "api/Export.h"
-#include "view/Point.h"
+#include "frame/Point.h"
 
 using velmira::Point;
 using velmira::api::Unwrap;

@@ -10,14 +10,14 @@
 
 #include <cstdint>
 
+#include "frame/Point.h"
+#include "frame/Rect.h"
 #include "frame/RefObject.h"
 #include "frame/Text.h"
 #include "geo/Position.h"
 #include "maps/Bitmap.h"
 #include "maps/File.h"
 #include "maps/MapRecord.h"
-#include "view/Point.h"
-#include "view/Rect.h"
 
 namespace velmira {
 

@@ -4,11 +4,11 @@
 // left to right, each tile's rows bottom first with no padding between them.
 #include <cstring>
 
+#include "frame/Rect.h"
 #include "maps/Bitmap.h"
 #include "maps/ChunkReader.h"
 #include "maps/File.h"
 #include "maps/Inflater.h"
-#include "view/Rect.h"
 
 namespace velmira {
 namespace {

@@ -10,14 +10,14 @@
 
 #include <cstdint>
 
+#include "frame/Point.h"
+#include "frame/Rect.h"
 #include "frame/RefObject.h"
 #include "frame/Text.h"
 #include "maps/Bitmap.h"
 #include "platform/Gdi.h"
 #include "view/Brush.h"
 #include "view/Pen.h"
-#include "view/Point.h"
-#include "view/Rect.h"
 #include "view/TextFont.h"
 
 namespace velmira {

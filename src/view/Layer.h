@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
+#include "frame/ObjectList.h"
 #include "frame/RefObject.h"
 #include "frame/Text.h"
-#include "view/ObjectList.h"
 
 namespace velmira {
 

@@ -11,10 +11,10 @@
 
 #include <cstdint>
 
+#include "frame/ObjectList.h"
 #include "frame/RefObject.h"
 #include "frame/Text.h"
 #include "view/Layer.h"
-#include "view/ObjectList.h"
 
 namespace velmira {
 

@@ -7,13 +7,13 @@
 
 #include <cstdint>
 
+#include "frame/Point.h"
+#include "frame/Rect.h"
 #include "frame/RefObject.h"
 #include "geo/Position.h"
 #include "maps/Map.h"
 #include "view/Brush.h"
 #include "view/Pen.h"
-#include "view/Point.h"
-#include "view/Rect.h"
 
 namespace velmira {
 

@@ -14,10 +14,10 @@
 #include "frame/RefObject.h"
 #include "frame/Text.h"
 #include "maps/Map.h"
-#include "maps/MapLib.h"
 #include "view/DrawSurface.h"
 #include "view/Icon.h"
 #include "view/Layers.h"
+#include "view/MapLib.h"
 #include "view/MapObject.h"
 
 namespace velmira {

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "MapLibWriter.h"
+#include "frame/Rect.h"
 #include "frame/Text.h"
 #include "maps/Bitmap.h"
 #include "maps/ChunkReader.h"
 #include "maps/File.h"
 #include "maps/Map.h"
 #include "support/MapFiles.h"
-#include "view/Rect.h"
 
 namespace velmira {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "frame/Point.h"
 #include "view/Layers.h"
-#include "view/Point.h"
 
 namespace velmira {
 namespace {

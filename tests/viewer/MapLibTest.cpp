@@ -2,8 +2,8 @@
 // against a small model of the chunk loop (files cut short are its part).
 #include <gtest/gtest.h>
 
-#include "maps/MapLib.h"
 #include "support/MapFiles.h"
+#include "view/MapLib.h"
 
 namespace velmira {
 namespace {

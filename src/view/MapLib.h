@@ -10,12 +10,12 @@
 
 #include <cstdint>
 
+#include "frame/ObjectList.h"
 #include "frame/RefObject.h"
 #include "frame/Text.h"
 #include "maps/File.h"
 #include "maps/Map.h"
 #include "view/Icon.h"
-#include "view/ObjectList.h"
 
 namespace velmira {
 

@@ -1,4 +1,4 @@
-#include "view/Rect.h"
+#include "frame/Rect.h"
 
 #include <algorithm>
 #include <limits>

@@ -3,7 +3,7 @@
 // position at or past the end of the file ends the loop (a chunk whose size runs past the end
 // leaves the position there), and a chunk header that cannot be read whole (fewer than 8
 // bytes left) ends it with the file's read error.
-#include "maps/MapLib.h"
+#include "view/MapLib.h"
 
 #include "maps/ChunkReader.h"
 

@@ -1,4 +1,4 @@
-#include "view/ObjectList.h"
+#include "frame/ObjectList.h"
 
 #include <new>
 
