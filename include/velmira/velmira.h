@@ -813,7 +813,8 @@ VELMIRA_API VmLayer* Viewer_ActiveLayer(VmViewer* h, const WCHAR* name);
  * name makes the library's map of that name current, adding a new empty one (a white picture)
  * when there is none (and giving the viewer an empty library first if it has none). "_active"
  * and "_main" with no maps fail with 10015 "No maps loaded or created". A new current map
- * places every object and the viewer again from their positions. */
+ * places every object and the viewer again from their positions; the map it replaces drops
+ * its decoded tiles and rendered picture. */
 VELMIRA_API VmMap* Viewer_ActiveMapData(VmViewer* h, const WCHAR* name);
 
 /* The position shown at the window's centre (the Position itself, one more reference), or
@@ -859,8 +860,8 @@ VELMIRA_API VmPosition* Viewer_Point2Position(VmViewer* h, VmPoint* point);
 /* A new icon copied from the library's icon of that name, added at the end of the active
  * layer with the current map (one reference for the caller, who may delete it: the layer keeps
  * its own). Icons of one library icon share its picture. Null before the viewer has a
- * library, and null with 10003 "Icon not found". The icon has no position until
- * Icon_SetPosition. */
+ * library, and null with 10003 "Icon not found", or with 10012 "Out of memory" for a picture
+ * wider or higher than 4096 pixels. The icon has no position until Icon_SetPosition. */
 VELMIRA_API VmIcon* Viewer_NewIcon(VmViewer* h, const WCHAR* name);
 /* New objects with their defaults, added at the end of the active layer with the current map,
  * one reference for the caller; null before the viewer has a library. */
@@ -964,6 +965,18 @@ VELMIRA_API void Map_SetScale(VmMap* h, VmPosition* position1, VmPoint* point1,
  * Viewer_Open or made empty by name. Maps read from a file keep it open for as long as they
  * live, also after the library is closed. Indexes are 1-based; names compare byte by byte
  * (low 8 bits of each unit) and an empty name never matches.
+ *
+ * Limits (none that real data meets):
+ * - Lookups by name (MapLib_GetMapByName, MapLib_NewMap, Viewer_ActiveMapData,
+ *   Viewer_NewIcon) take constant time through an index built as the file is read, whatever
+ *   the number of entries; the index costs about 130 bytes per map and per icon.
+ * - An icon picture wider or higher than 4096 pixels is refused by Viewer_NewIcon with 10012
+ *   "Out of memory", found from its header before anything is allocated.
+ * - Only the viewer's current map keeps decoded tiles and a rendered picture: about the
+ *   window's tiles at zoom 1, at most 1 GiB per picture at the smallest zoom (0.1), and the
+ *   map that stops being current drops its own. A map without a picture in view renders white
+ *   at the view's tile size, whatever tile size its record gives (larger than 256 counts as
+ *   256). Decoded icon pictures (48 MiB at most each) live while an icon made from them does.
  */
 
 /* Drops the caller's reference; the viewer keeps its own. Null does nothing. */

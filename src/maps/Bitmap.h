@@ -37,6 +37,10 @@ class Bitmap final : public RefObject {
   // No single bitmap may take more than this; larger ones fail as "Out of memory" instead of
   // handing the allocator (or the kernel's out-of-memory killer) an absurd request.
   static constexpr uint64_t MaxBlockBytes = uint64_t{1} << 30;
+  // A whole picture (an icon) wider or higher than this is refused as "Out of memory" too:
+  // real icons are a few dozen pixels, and a header of a few bytes must not cost every
+  // render of its copies hundreds of megabytes. 4096 x 4096 at 24 bits is 48 MiB.
+  static constexpr int32_t MaxPictureSide = 4096;
 
   Bitmap() = default;
   ~Bitmap() override;
@@ -70,7 +74,8 @@ class Bitmap final : public RefObject {
   // A chunk of another kind where a header, palette or data chunk belongs, a header chunk
   // shorter than 40 bytes, a palette chunk shorter than the palette, a size below 1, a depth
   // other than 1, 4, 8, 16, 24 or more than 256 colours: 10013 "Unknown file format". A
-  // picture above the block limit: 10012 "Out of memory". File errors stay in the file's
+  // picture above the block limit or wider or higher than MaxPictureSide: 10012 "Out of
+  // memory", found from the header before anything is allocated. File errors stay in the file's
   // record. Pixels whose compressed data is missing or corrupt are 0xFF, as is the whole
   // bitmap after an error that comes once it exists.
   void ReadPicture(File& file);

@@ -98,6 +98,10 @@ class Map final : public RefObject {
   // no rotation, otherwise (and where the view misses the picture) 24-bit. Null on failure,
   // with the map's error record saying why. Same view, zoom and rotation: the same bitmap.
   Bitmap* Render(const Rect& view);
+  // Drops the view cache (decoded tiles and rendered picture); the next Render decodes again.
+  // The viewer drops the cache of a map that stops being current, so a library of many maps
+  // holds the tiles of one view at a time.
+  void DropCache();
 
  private:
   void ReadRecord(File& file);
@@ -116,7 +120,6 @@ class Map final : public RefObject {
   // rectangle, the view last rendered and that loaded rectangle. Rectangles are the map's own
   // copies, so a caller that reuses its Rect cannot change them.
   Bitmap* WhiteView(const Rect& view);
-  void DropCache();
   Ref<Bitmap> Rendered;
   Ref<Bitmap> Region;
   Ref<Rect> LastView;

@@ -71,10 +71,11 @@ Rect* Map::NeededTiles(const Rect& view) const {
 }
 
 Bitmap* Map::WhiteView(const Rect& view) {
-  // The tile size comes from the record: any int16 pair, so the product is checked here and
-  // the bitmap refuses sizes below 1 and blocks above its limit.
-  const int64_t width = int64_t{Rec.TileWidth} * view.Width;
-  const int64_t height = int64_t{Rec.TileHeight} * view.Height;
+  // The tile size comes from the record: any int16 pair. Design choice: the view bounds the
+  // picture, not the record, so a side above the real tile size counts as the tile size (a
+  // hostile record cannot make a white view of a gigabyte); the bitmap refuses sizes below 1.
+  const int64_t width = int64_t{std::min<int16_t>(Rec.TileWidth, TileSize)} * view.Width;
+  const int64_t height = int64_t{std::min<int16_t>(Rec.TileHeight, TileSize)} * view.Height;
   if (width > INT32_MAX || height > INT32_MAX) {
     Err.Set(errors::OutOfMemory);
     return nullptr;

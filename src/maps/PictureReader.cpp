@@ -63,6 +63,11 @@ bool ReadHead(Bitmap& bitmap, File& file, ChunkReader& reader, const Rect* tiles
     err.Set(errors::UnknownFileFormat);
     return false;
   }
+  if (tiles == nullptr &&
+      (header.Width > Bitmap::MaxPictureSide || header.Height > Bitmap::MaxPictureSide)) {
+    err.Set(errors::OutOfMemory);
+    return false;
+  }
   if (!bitmap.Create(header)) return false;
 
   reader.ReadHeader(file, &tag, &size);

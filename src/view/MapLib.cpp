@@ -25,11 +25,19 @@ void MapLib::Close() {
   LibFile.Reset();
   Maps.Reset();
   Icons.Reset();
+  MapNames.Clear();
+  IconNames.Clear();
 }
 
-ObjectList& MapLib::MapList() {
+bool MapLib::AppendMap(Map& map) {
   if (!Maps) Maps = MakeRef<ObjectList>();
-  return *Maps;
+  Ref<Text> name = Ref<Text>::Adopt(map.GetName());
+  if (!MapNames.Add(*name, &map)) {
+    Err.Set(errors::OutOfMemory);
+    return false;
+  }
+  Maps->Insert(&map, -1);
+  return true;
 }
 
 bool MapLib::Open(Text& name) {
@@ -37,6 +45,8 @@ bool MapLib::Open(Text& name) {
   LibFile = MakeRef<File>();
   Maps = MakeRef<ObjectList>();
   Icons = MakeRef<ObjectList>();
+  MapNames.Clear();
+  IconNames.Clear();
   Ref<File> file = LibFile;
   file->Open(name, File::ReadMode);
   if (file->GetError().Failed()) {
@@ -120,8 +130,7 @@ bool MapLib::LoadMap(File& file) {
   map->Load(&file);
   Err.CopyFrom(map->GetError());
   if (Err.Failed()) return false;
-  MapList().Insert(map.Get(), -1);
-  return true;
+  return AppendMap(*map);
 }
 
 bool MapLib::LoadIcon(File& file) {
@@ -130,6 +139,10 @@ bool MapLib::LoadIcon(File& file) {
   Err.CopyFrom(icon->GetError());
   if (Err.Failed()) return false;
   if (!Icons) Icons = MakeRef<ObjectList>();
+  if (!IconNames.Add(icon->GetName(), icon.Get())) {
+    Err.Set(errors::OutOfMemory);
+    return false;
+  }
   Icons->Insert(icon.Get(), -1);
   return true;
 }
@@ -141,7 +154,7 @@ Ref<Map> MapLib::NewMap(Text& name) {
     return {};
   }
   auto map = MakeRef<Map>(&name);
-  MapList().Insert(map.Get(), -1);
+  if (!AppendMap(*map)) return {};
   return map;
 }
 
@@ -154,14 +167,7 @@ Ref<Map> MapLib::GetMapByIndex(int32_t index) {
 
 Ref<Map> MapLib::GetMapByName(const Text& name) {
   Err.Clear();
-  if (!Maps) return {};
-  for (int32_t i = 1; i <= Maps->Count(); ++i) {
-    Ref<Map> map = RefAs<Map>(Maps->Find(Maps->IdAt(i)));
-    if (!map) continue;
-    Ref<Text> mapName = Ref<Text>::Adopt(map->GetName());
-    if (mapName && mapName->Equals(&name)) return map;
-  }
-  return {};
+  return Ref<Map>::Retain(MapNames.Find(name));
 }
 
 Ref<Icon> MapLib::GetIconByIndex(int32_t index) {
@@ -172,16 +178,25 @@ Ref<Icon> MapLib::GetIconByIndex(int32_t index) {
 
 Ref<Icon> MapLib::FindIcon(const Text& name) {
   Err.Clear();
-  for (int32_t i = 1; i <= GetIconCount(); ++i) {
-    Ref<Icon> icon = GetIconByIndex(i);
-    if (icon && icon->GetName().Equals(&name)) return icon;
-  }
-  return {};
+  return Ref<Icon>::Retain(IconNames.Find(name));
 }
 
-void MapLib::RemoveMap(const Map* map) {
+void MapLib::RemoveMap(Map* map) {
   Err.Clear();
-  if (map != nullptr && Maps) Maps->Remove(map->GetID());
+  if (map == nullptr || !Maps) return;
+  // The map's name is taken first: the list's reference may be the last one.
+  Ref<Text> name = Ref<Text>::Adopt(map->GetName());
+  if (!Maps->Remove(map->GetID())) return;
+  if (MapNames.Remove(*name, map)) ReindexName(*name);
+}
+
+void MapLib::ReindexName(const Text& name) {
+  // Only for names that several maps share, which real libraries do not have; a walk then.
+  for (Ref<RefObject> entry = Maps->First(); entry; entry = Maps->Next()) {
+    auto* other = static_cast<Map*>(entry.Get());
+    Ref<Text> otherName = Ref<Text>::Adopt(other->GetName());
+    if (otherName->Equals(&name)) return MapNames.Replace(name, other);
+  }
 }
 
 }  // namespace velmira

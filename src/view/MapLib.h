@@ -16,6 +16,7 @@
 #include "maps/File.h"
 #include "maps/Map.h"
 #include "view/Icon.h"
+#include "view/NameIndex.h"
 
 namespace velmira {
 
@@ -41,13 +42,13 @@ class MapLib final : public RefObject {
   Ref<Map> NewMap(Text& name);
   // The map at 1-based position index, or none (no error) outside 1..count.
   Ref<Map> GetMapByIndex(int32_t index);
-  // The first map with that name, or none.
+  // The first map with that name, or none. Constant time: an index by name follows the list.
   Ref<Map> GetMapByName(const Text& name);
   int32_t GetMapCount() const { return Maps ? Maps->Count() : 0; }
   // Removes the entry with the map's ID; absent maps and null do nothing.
-  void RemoveMap(const Map* map);
+  void RemoveMap(Map* map);
 
-  // The first icon template with that name, or none.
+  // The first icon template with that name, or none, in constant time as maps are.
   Ref<Icon> FindIcon(const Text& name);
   // The icon template at 1-based position index, or none.
   Ref<Icon> GetIconByIndex(int32_t index);
@@ -58,11 +59,16 @@ class MapLib final : public RefObject {
   bool ReadChunks(File& file);
   bool LoadMap(File& file);
   bool LoadIcon(File& file);
-  ObjectList& MapList();
+  // Appends to the list and the index; false with 10012 when out of memory.
+  bool AppendMap(Map& map);
+  // After the first map of a name left the list: the next one of that name becomes its answer.
+  void ReindexName(const Text& name);
 
   Ref<File> LibFile;
   Ref<ObjectList> Maps;
   Ref<ObjectList> Icons;
+  NameIndex<Map> MapNames;
+  NameIndex<Icon> IconNames;
 };
 
 }  // namespace velmira

@@ -113,6 +113,7 @@ Ref<Map> Viewer::ActiveMapData(const Text& name) {
 }
 
 void Viewer::UseMap(Map* map) {
+  if (Map* previous = GetMap(); previous != nullptr && previous != map) previous->DropCache();
   SetMap(map);
   for (Ref<RefObject> o = LayerSet->LastObject(); o; o = LayerSet->PrevObject()) {
     static_cast<MapObject*>(o.Get())->SetMap(map);
@@ -241,6 +242,12 @@ Ref<Icon> Viewer::NewIcon(const Text& name) {
     return {};
   }
   auto icon = MakeRef<Icon>(*source);
+  // Design choice: an icon whose picture is too large to hold (see Bitmap::MaxPictureSide) is
+  // refused, not placed without its picture.
+  if (icon->GetError().Code == errors::Memory) {
+    Err.CopyFrom(icon->GetError());
+    return {};
+  }
   LayerSet->AddObject(icon.Get());
   icon->SetMap(GetMap());
   return icon;

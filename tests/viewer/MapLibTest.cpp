@@ -1,9 +1,11 @@
 // Reading map library files: damaged and hostile files, and every truncation of a good file
-// against a small model of the chunk loop (files cut short are its part).
+// against a small model of the chunk loop (files cut short are its part); lookups by name in
+// libraries of many entries against a walk over the list.
 #include <gtest/gtest.h>
 
 #include "support/MapFiles.h"
 #include "view/MapLib.h"
+#include "view/Viewer.h"
 
 namespace velmira {
 namespace {
@@ -25,6 +27,8 @@ uint32_t PixelOf(Map& map, int32_t x, int32_t y) {
   return p ? uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 : 0;
 }
 
+std::string NameOf(Map* map) { return Ref<Text>::Adopt(map->GetName())->Chars(); }
+
 // The names of the maps, then those of the icons after a slash.
 std::vector<std::string> Names(MapLib& lib) {
   std::vector<std::string> names;
@@ -37,6 +41,10 @@ TEST(MapLibOpen, DamagedAndHostileFiles) {
   const Bytes m1 = MapChunks(SmallMap("m1", 300, 200), 1);
   const Bytes m2 = MapChunks(SmallMap("m2", 40, 30), 2);
   const Bytes pin = IconChunks("pin", 5, 5, true), flag = IconChunks("flag", 3, 4, false);
+  maplib::MapFields hugeFields = SmallMap("huge", INT32_MAX, INT32_MAX);
+  hugeFields.TileWidth = hugeFields.TileHeight = 32767;
+  const auto hugeRecord = maplib::MakeMapRecord(hugeFields);
+  const Bytes huge = Chunk("MAPH", maplib::MapRecordSize, Bytes(hugeRecord.begin(), hugeRecord.end()));
   Bytes record(maplib::MapRecordSize, 0);
   record[0] = 1;  // version 1.0
   struct Row { const char* name; Bytes file; int16_t code; std::vector<std::string> maps; } rows[] = {
@@ -52,6 +60,7 @@ TEST(MapLibOpen, DamagedAndHostileFiles) {
       {"map chunk too small for its record", Join({Header(), m1, Chunk("MAPH", 0), m2}), errors::FileFormat, {"m1"}},
       {"chunk size at the end of the size range", Join({Header(), m1, Chunk("JUNK", 0x7FFFFFFF, {1, 2})}), 0, {"m1"}},
       {"map chunk size past the end of the file", Join({Header(), Chunk("MAPH", 0x7FFFFFF0, record)}), 0, {""}},
+      {"map record of 2^31 - 1 pixels a side and 32767-pixel tiles", Join({Header(), huge, m2}), 0, {"huge", "m2"}},
   };
   TempFiles files;
   for (const Row& row : rows) {
@@ -113,6 +122,110 @@ TEST(MapLibOpen, ClosingTheLibraryClosesTheMapsItHeld) {
   Ref<Map> map = lib->GetMapByIndex(1);
   lib.Reset();
   EXPECT_EQ(PixelOf(*map, 299, 199), 0xFFFFFFu);
+}
+
+
+// A map or icon chunk holding the record alone, as a hostile file of many entries would.
+Bytes RecordOnly(bool map, const std::string& name) {
+  maplib::MapFields fields = SmallMap(name, 256, 256);
+  if (map) {
+    const auto record = maplib::MakeMapRecord(fields);
+    return Chunk("MAPH", static_cast<int32_t>(record.size()), Bytes(record.begin(), record.end()));
+  }
+  const auto record = maplib::MakeIconRecord({name, "", 8, 8});
+  return Chunk("ICOH", static_cast<int32_t>(record.size()), Bytes(record.begin(), record.end()));
+}
+
+// Lookups by name after every step of a table, against the list walked from its start: the
+// first entry of that name, none for an empty name. Names repeat, so a lookup that found a
+// later duplicate, or that kept answering with a removed map, shows.
+TEST(MapLibLookups, ManyEntriesAnswerAsAWalkOverTheListWould) {
+  constexpr int Entries = 5000;
+  auto nameOf = [](int i) { return i % 997 == 0 ? std::string() : "n" + std::to_string(i % (Entries / 2)); };
+  Bytes file = Header();
+  for (int i = 0; i < Entries; ++i) {
+    for (bool map : {true, false}) {
+      const Bytes chunk = RecordOnly(map, nameOf(i));
+      file.insert(file.end(), chunk.begin(), chunk.end());
+    }
+  }
+  TempFiles files;
+  Ref<MapLib> lib = OpenLibrary(files.Write(file));
+  ASSERT_EQ(lib->GetError().Code, 0);
+  std::vector<Ref<Map>> maps;  // the model: the list in order
+  while (Ref<Map> map = lib->GetMapByIndex(static_cast<int32_t>(maps.size()) + 1)) maps.push_back(map);
+  ASSERT_EQ(maps.size(), size_t{Entries});
+  auto walk = [&](const std::string& name) -> Map* {
+    auto at = std::find_if(maps.begin(), maps.end(), [&](const Ref<Map>& m) { return !name.empty() && NameOf(m.Get()) == name; });
+    return at == maps.end() ? nullptr : at->Get();
+  };
+  auto firstIcon = [&](const std::string& name) -> Ref<Icon> {
+    for (int i = 0; i < Entries; ++i) {
+      if (!name.empty() && nameOf(i) == name) return lib->GetIconByIndex(i + 1);
+    }
+    return {};
+  };
+  enum Op { Find, Remove, Add };
+  const struct { Op op; std::string name; int16_t code; } steps[] = {
+      {Find, "n1", 0}, {Find, "n2499", 0}, {Find, "n2500", 0}, {Find, "", 0}, {Find, "n0", 0},
+      {Remove, "n1", 0}, {Find, "n1", 0},  // the second map of the name answers now
+      {Remove, "n1", 0}, {Find, "n1", 0},  // none left
+      {Add, "n1", 0}, {Find, "n1", 0},     // the new map at the end
+      {Add, "n2", errors::InvalidArgument}, {Add, "", 0}, {Find, "", 0}, {Remove, "n5", 0}, {Find, "n5", 0}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(std::to_string(&step - steps) + " " + step.name);
+    const Text name(step.name.c_str());
+    if (step.op == Remove) {
+      Map* first = walk(step.name);
+      ASSERT_NE(first, nullptr);
+      lib->RemoveMap(first);
+      maps.erase(std::find_if(maps.begin(), maps.end(), [&](const Ref<Map>& m) { return m.Get() == first; }));
+    } else if (step.op == Add) {
+      Ref<Map> added = lib->NewMap(*MakeRef<Text>(step.name.c_str()));
+      if (added) maps.push_back(added);
+      EXPECT_EQ(bool(added), step.code == 0);
+    } else {
+      EXPECT_EQ(lib->GetMapByName(name).Get(), walk(step.name));
+      EXPECT_EQ(lib->FindIcon(name).Get(), firstIcon(step.name).Get());
+    }
+    EXPECT_EQ(lib->GetError().Code, step.code);
+    EXPECT_EQ(lib->GetMapCount(), static_cast<int32_t>(maps.size()));
+  }
+}
+
+// Icons are refused past 4096 pixels a side, from the picture's header alone: a file of a few
+// bytes may claim a picture of hundreds of megabytes. A refused icon is not placed.
+TEST(MapLibLookups, IconsPastTheSizeLimitAreRefused) {
+  const auto record = maplib::MakeIconRecord({"claims", "", 16000, 16000});
+  Bytes info(40, 0);
+  for (auto [at, value] : {std::pair{0, 40}, {4, 16000}, {8, 16000}, {12, 1 | 24 << 16}}) {
+    for (int i = 0; i < 4; ++i) info[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  }
+  const Bytes claims = Join({Chunk("ICOH", 66, Bytes(record.begin(), record.end())), Chunk("PICH", 40, info), Chunk("PICP", 0),
+                             Chunk("PICD", 8, {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01})});
+  const struct { const char* name; int32_t width, height; int16_t code; } rows[] = {
+      {"wide", 4096, 2, 0}, {"wider", 4097, 2, errors::Memory}, {"high", 2, 4096, 0},
+      {"higher", 2, 4097, errors::Memory}, {"claims", 16000, 16000, errors::Memory}};
+  Bytes file = Join({Header(), MapChunks(SmallMap("m", 10, 10), 1), claims});
+  for (const auto& row : rows) {
+    if (row.width < 16000) file = Join({file, IconChunks(row.name, row.width, row.height, false)});
+  }
+  TempFiles files;
+  auto viewer = MakeRef<Viewer>();
+  viewer->Open(MakeRef<Text>(files.Write(file).c_str()).Get());
+  ASSERT_EQ(viewer->GetError().Code, 0);
+  int32_t placed = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Ref<Icon> icon = viewer->NewIcon(Text(row.name));
+    EXPECT_EQ(viewer->GetError().Code, row.code);
+    ASSERT_EQ(bool(icon), row.code == 0);
+    if (!icon) continue;
+    ++placed;
+    EXPECT_EQ(icon->GetImage()->Width(), row.width);
+    EXPECT_EQ(icon->GetImage()->Height(), row.height);
+  }
+  EXPECT_TRUE(viewer->GetByIndex(placed) && !viewer->GetByIndex(placed + 1)) << "refused icons are not in the layer";
 }
 
 }  // namespace
