@@ -87,8 +87,14 @@ bool Label::SetBrush(Brush* brush) {
   return taken;
 }
 
+Label::MeasuredWith Label::Inputs() const {
+  return {!BrushRef().IsTransparent(), PenRef().GetWidth(), Font.Get(),
+          Font ? Font->GetRevision() : 0};
+}
+
 void Label::Measure() {
   if (!MeasuringSurface) return;
+  Measured = Inputs();
   if (RequestedWidth != 0 && RequestedHeight != 0) {
     SetWidth(RequestedWidth);
     SetHeight(RequestedHeight);
@@ -117,6 +123,8 @@ void Label::Measure() {
 void Label::Draw(DrawSurface& surface) {
   if (!MeasuringSurface) {
     MeasuringSurface = Ref<DrawSurface>::Retain(&surface);
+    Measure();
+  } else if (Inputs() != Measured) {
     Measure();
   }
   Ref<Point> p = SurfacePoint(GetLeft(), GetTop());

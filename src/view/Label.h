@@ -1,6 +1,7 @@
 // Text in an optional box. The box is drawn only while the brush is opaque (a new label's
 // brush is white but transparent). The label's size comes from measuring its text on a
-// drawing surface, the first one it is drawn on; until then it is 0 x 0.
+// drawing surface, the first one it is drawn on; until then it is 0 x 0. Pen, brush and font
+// are shared: a change made through another handle is measured at the next drawing.
 #pragma once
 
 #include <cstdint>
@@ -41,10 +42,22 @@ class Label final : public MapObject {
   bool SetPen(Pen* pen);
   bool SetBrush(Brush* brush);
 
-  // On the first drawing the surface becomes the measuring surface.
+  // On the first drawing the surface becomes the measuring surface; a later drawing measures
+  // again when the shared pen, brush or font changed the size since the last measuring.
   void Draw(DrawSurface& surface) override;
 
  private:
+  // What a measurement read from the shared attributes: the opaque box, the outline width and
+  // the font with its revision.
+  struct MeasuredWith {
+    bool Boxed = false;
+    int16_t PenWidth = 0;
+    const TextFont* Font = nullptr;
+    uint32_t FontRevision = 0;
+    bool operator==(const MeasuredWith&) const = default;
+  };
+  MeasuredWith Inputs() const;
+
   // The box size from the measured text, border and requested size; nothing without a
   // measuring surface.
   void Measure();
@@ -56,6 +69,7 @@ class Label final : public MapObject {
   int32_t RequestedHeight = 0;
   Ref<TextFont> Font = MakeRef<TextFont>();
   Ref<DrawSurface> MeasuringSurface;
+  MeasuredWith Measured;
 };
 
 }  // namespace velmira

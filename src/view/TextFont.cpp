@@ -21,7 +21,10 @@ int64_t TruncatedPoints(double size) {
 
 TextFont::TextFont() : Face(MakeRef<Text>("Times")), Color(MakeRef<Pen>()) {}
 
-void TextFont::SetFace(const WCHAR* face) { Face = MakeRef<Text>(face); }
+void TextFont::SetFace(const WCHAR* face) {
+  Face = MakeRef<Text>(face);
+  ++Revision;
+}
 
 void TextFont::SetColor(Pen* pen) {
   Color = pen != nullptr ? Ref<Pen>::Retain(pen) : MakeRef<Pen>();

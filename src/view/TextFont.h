@@ -19,11 +19,24 @@ class TextFont final : public RefObject {
   TextFont();
 
   double GetSize() const { return Size; }
-  void SetSize(double points) { Size = points; }  // unchecked: conversion copes with any value
+  // Unchecked: conversion copes with any value.
+  void SetSize(double points) {
+    Size = points;
+    ++Revision;
+  }
   uint8_t GetBold() const { return Bold; }
-  void SetBold(uint8_t bold) { Bold = bold; }
+  void SetBold(uint8_t bold) {
+    Bold = bold;
+    ++Revision;
+  }
   uint8_t GetItalic() const { return Italic; }
-  void SetItalic(uint8_t italic) { Italic = italic; }
+  void SetItalic(uint8_t italic) {
+    Italic = italic;
+    ++Revision;
+  }
+  // Counts the changes of face, size, weight and slant, which change the size of a text: a
+  // label sharing the font compares it with the count it was measured at.
+  uint32_t GetRevision() const { return Revision; }
 
   // The face, one byte per character (never null).
   const Text& GetFace() const { return *Face; }
@@ -54,6 +67,7 @@ class TextFont final : public RefObject {
   Ref<Pen> Color;
   uint8_t Italic = 0;
   uint8_t Bold = 0;
+  uint32_t Revision = 0;
 };
 
 }  // namespace velmira

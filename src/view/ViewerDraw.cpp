@@ -49,9 +49,13 @@ bool Viewer::UpdateView() {
   Map* map = GetMap();
   if (!LayerSet || map == nullptr) return false;
   if (!RedrawAll) {
+    Ref<Rect> shown = ViewArea();
     for (Ref<RefObject> o = LayerSet->FirstVisibleObject(); o; o = LayerSet->NextVisibleObject()) {
-      const auto* object = static_cast<const MapObject*>(o.Get());
-      if (object->Changed() && object->Overlaps(*this)) {
+      auto* object = static_cast<MapObject*>(o.Get());
+      // Only an object that the render draws, and so clears, may ask for one: the box test
+      // counts a column and a row past the window, the tile test not, so an object just past
+      // the window on a tile edge would otherwise render everything at every update.
+      if (object->Changed() && object->Overlaps(*this) && shown && object->IsVisibleIn(*shown)) {
         RedrawAll = true;
         break;
       }

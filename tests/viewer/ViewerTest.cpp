@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "geo/Position.h"
 #include "support/MapFiles.h"
 #include "support/WindowCanvas.h"
+#include "view/Label.h"
 #include "view/Rectangle.h"
 #include "view/Viewer.h"
 
@@ -162,7 +164,9 @@ TEST(ViewerObjects, HitTestsWalkDownTheStackOfEnabledLayers) {
 
 
 // One reference predicts every picture at zoom 1: window pixel (sx, sy) shows map pixel
-// (GetLeft + sx, GetTop + sy) or white, under the enabled layers' boxes in layer order.
+// (GetLeft + sx, GetTop + sy) or white, under the enabled layers' boxes in layer order, then
+// the labels' boxes (a layer of their own, on top). Where a label's text lies the reference
+// does not say which pixels are ink, only where the ink must begin and end for its alignment.
 constexpr int MapSeed = 3;
 constexpr int32_t MapWidth = 600, MapHeight = 500;  // 3 x 2 tiles, the lower row part-filled
 
@@ -170,7 +174,20 @@ COLORREF FromRgb(uint32_t rgb) { return platform::RGB(rgb >> 16 & 0xFF, rgb >> 8
 
 // A box of one colour (0xRRGGBB) from view pixel (x0, y0) to (x1, y1), both included.
 struct Item { const char* Layer; int32_t X0, Y0, X1, Y1; uint32_t Colour; };
-struct Scene { const char* Name; int32_t CentreX, CentreY, OffsetX, OffsetY; std::vector<Item> Items; std::string Disabled; };
+// A label whose box's top-left corner is at view pixel (X0, Y0), Width x Height pixels
+// (requested; a Height of 0 is measured, and the box stays transparent), pen and brush in
+// Colour, its text in Ink, aligned in the box by Align (0 centre, 1 left, 2 right).
+struct TextItem { int32_t X0, Y0, Width, Height; uint32_t Colour, Ink; int32_t Align; const char16_t* Text; };
+// After, when given, changes the viewer and the scene after the first drawing; the next
+// drawing with update must show the changed scene.
+struct Scene {
+  const char* Name; int32_t CentreX, CentreY, OffsetX, OffsetY; std::vector<Item> Items; std::string Disabled;
+  std::vector<TextItem> Labels = {};
+  std::function<void(Viewer&, Scene&)> After = {};
+};
+
+constexpr COLORREF AnyPixel = 0xFFFFFFFF;  // never a pixel: RGB leaves the top byte 0
+constexpr int32_t LabelInset = 1 + 2;      // the text's distance from the box: pen width + 2
 
 class ViewerDraw : public ::testing::Test {
  protected:
@@ -197,6 +214,23 @@ class ViewerDraw : public ::testing::Test {
       fill->Transparent = 0;
     }
     if (!scene.Disabled.empty()) viewer->GetLayers()->FindLayer(Text(scene.Disabled.c_str()))->SetEnabled(0);
+    if (!scene.Labels.empty()) viewer->ActiveLayer(Text("labels"));
+    for (const TextItem& t : scene.Labels) {
+      Ref<Label> label = As<Label>(viewer->NewObject(MapObject::LabelType));
+      label->SetAlignX(MapObject::AlignLeftEdge);
+      label->SetAlignY(MapObject::AlignTopEdge);
+      label->SetPosition(PositionAt(t.X0, t.Y0).Get());
+      label->SetText(reinterpret_cast<const WCHAR*>(t.Text));
+      label->SetTextHAlign(t.Align);
+      label->SetRequestedWidth(t.Width);
+      label->SetRequestedHeight(t.Height);
+      Ref<Pen> pen = label->GetPen(), ink = label->GetTextFont()->GetColor();
+      Ref<Brush> fill = label->GetBrush();
+      pen->Red = fill->Red = static_cast<int16_t>(t.Colour >> 16), ink->Red = static_cast<int16_t>(t.Ink >> 16);
+      pen->Green = fill->Green = static_cast<int16_t>(t.Colour >> 8 & 0xFF), ink->Green = static_cast<int16_t>(t.Ink >> 8 & 0xFF);
+      pen->Blue = fill->Blue = static_cast<int16_t>(t.Colour & 0xFF), ink->Blue = static_cast<int16_t>(t.Ink & 0xFF);
+      fill->Transparent = t.Height == 0;
+    }
     return viewer;
   }
 
@@ -226,14 +260,44 @@ class ViewerDraw : public ::testing::Test {
         }
       }
     }
+    for (const TextItem& t : scene.Labels) {
+      for (int32_t y = t.Y0; y < t.Y0 + t.Height; ++y) {
+        for (int32_t x = t.X0; x < t.X0 + t.Width; ++x) {
+          const bool text = x >= t.X0 + LabelInset && x < t.X0 + t.Width - LabelInset && y >= t.Y0 + LabelInset &&
+                            y < t.Y0 + t.Height - LabelInset;
+          put(x, y, text && t.Ink != t.Colour ? 0xFFFFFFFF : t.Colour);
+        }
+      }
+    }
+    for (COLORREF& pixel : c) pixel = pixel == FromRgb(0xFFFFFFFF) ? AnyPixel : pixel;
     return c;
+  }
+
+  // The columns of a label's text area (view pixels) that hold ink, against its alignment: the
+  // ink touches the side it is aligned to (up to 2 pixels of the glyphs' own bearing) and keeps
+  // away from the other, or is centred to within 2 pixels.
+  void ExpectAlignedText(const TextItem& t, const Viewer& viewer, const std::string& what) {
+    const int32_t first = t.X0 + LabelInset, last = t.X0 + t.Width - LabelInset - 1;
+    int32_t left = INT32_MAX, right = INT32_MIN;
+    for (int32_t y = t.Y0 + LabelInset; y < t.Y0 + t.Height - LabelInset; ++y) {
+      for (int32_t x = first; x <= last; ++x) {
+        if (testsupport::PixelOf(Child, x - viewer.GetLeft(), y - viewer.GetTop()) == FromRgb(t.Colour)) continue;
+        left = std::min(left, x), right = std::max(right, x);
+      }
+    }
+    ASSERT_LE(left, right) << what << ": no ink";
+    const int32_t before = left - first, after = last - right;
+    const bool aligned = t.Align == 1   ? before <= 2 && after > 10
+                         : t.Align == 2 ? after <= 2 && before > 10
+                                        : std::abs(before - after) <= 2;
+    EXPECT_TRUE(aligned) << what << ": ink " << before << " and " << after << " pixels short of the text area's sides";
   }
 
   // Compares the child window with the prediction; on a difference says where and saves it.
   void ExpectWindow(const std::vector<COLORREF>& want, const std::string& what) {
     int wrong = 0, first = -1;
     for (int32_t i = 0; i < Width * Height; ++i) {
-      if (testsupport::PixelOf(Child, i % Width, i / Width) != want[i] && wrong++ == 0) first = i;
+      if (want[i] != AnyPixel && testsupport::PixelOf(Child, i % Width, i / Width) != want[i] && wrong++ == 0) first = i;
     }
     if (wrong == 0) return;
     const std::string png = ::testing::TempDir() + "viewer_" + std::to_string(first) + ".png";
@@ -254,11 +318,40 @@ TEST_F(ViewerDraw, ScenesMatchTheReference) {
       {"boxes in layer order, later layers on top", 200, 200, 0, 0,
        {{"upper", 150, 150, 190, 170, 0x20C040}, {"_main", 100, 120, 180, 160, 0xC02040}, {"_main", 170, 100, 230, 140, 0x2040C0}}, ""},
       {"a box across tile edges", 256, 256, 0, 0, {{"_main", 250, 250, 262, 262, 0x102030}}, ""},
+      // The window's last column is 511 and its last row 511; the boxes begin one past them, so
+      // the box test finds them on the window but they are on tiles the render leaves out.
+      {"boxes one past the window's last column and row, on tile edges", 352, 392, 0, 0,
+       {{"_main", 512, 300, 530, 320, 0x405060}, {"_main", 300, 512, 320, 530, 0x605040}}, ""},
+      {"label text centred in a box wider than the text", 150, 100, 0, 0, {}, "", {{60, 60, 140, 40, 0xE0D090, 0, 0, u"Hi"}}},
+      {"label text to the left", 150, 100, 0, 0, {}, "", {{60, 60, 140, 40, 0xE0D090, 0, 1, u"Hi"}}},
+      {"label text to the right", 150, 100, 0, 0, {}, "", {{60, 60, 140, 40, 0xE0D090, 0, 2, u"Hi"}}},
+      // Measured first without a box, outside the window (on its tiles); then the shared brush
+      // turns opaque and the label moves in: the box is measured again, text height + 2 x pen
+      // width + 4 pixels high, and its text (in the box's colour) stays unseen.
+      {"a label's shared brush made opaque behind its back", 150, 100, 0, 0, {}, "",
+       {{400, 40, 60, 0, 0x3060A0, 0x3060A0, 0, u"Hi"}},
+       [](Viewer& viewer, Scene& scene) {
+         Ref<Label> label = As<Label>(viewer.GetByIndex(1));
+         label->GetBrush()->Transparent = 0;
+         TextItem& t = scene.Labels[0];
+         t.Height = label->GetHeight() + 2 * label->GetPen()->GetWidth() + 4;
+         t.X0 = 100, t.Y0 = 60;
+         label->SetPosition(PositionAt(t.X0, t.Y0).Get());
+       }},
   };
-  for (const Scene& scene : scenes) {
+  for (Scene scene : scenes) {
     Ref<Viewer> viewer = Build(scene);
-    Draw(*viewer, true);
-    ExpectWindow(Expected(scene, *viewer), scene.Name);
+    for (bool again : {false, true}) {
+      if (again && !scene.After) break;
+      if (again) scene.After(*viewer, scene);
+      const std::string name = std::string(scene.Name) + (again ? ", changed" : "");
+      Draw(*viewer, true);
+      ExpectWindow(Expected(scene, *viewer), name);
+      for (const TextItem& t : scene.Labels) {
+        if (t.Height != 0 && t.Ink != t.Colour) ExpectAlignedText(t, *viewer, name);
+      }
+      EXPECT_FALSE(viewer->UpdateView()) << name << ": a drawing leaves nothing to render";
+    }
   }
   // Before any map: a white area in a black frame.
   std::vector<COLORREF> framed(size_t(Width) * Height, testsupport::WhitePixel);
