@@ -117,38 +117,26 @@ TEST(MapLibOpen, ClosingTheLibraryClosesTheMapsItHeld) {
   EXPECT_EQ(PixelOf(*map, 299, 199), 0xFFFFFFu);
 }
 
-// A library of more than 4 GiB, made sparse: chunks the reader passes over have their data left
-// as holes, so nothing near 4 GiB is written. The first map's picture starts at 2^33 - 1, a
-// position whose low half is all ones (the platform's failure value when read alone).
+// A library of more than 4 GiB, made sparse: the data of chunks the reader passes over are
+// holes, so nothing near 4 GiB is written. The map's picture starts at 2^33 - 1, a position
+// whose low half is all ones (the platform's failure value when read alone).
 TEST(MapLibOpen, PicturesBeyondFourGiBAreFoundAndDrawn) {
-  constexpr int64_t PictureAt = (int64_t{1} << 33) - 1;
-  constexpr int32_t Largest = 0x7FFFFFF8;
-  const int64_t mapChunkAt = PictureAt - 8 - static_cast<int64_t>(maplib::MapRecordSize);
+  const int64_t mapChunkAt = (int64_t{1} << 33) - 1 - 8 - static_cast<int64_t>(maplib::MapRecordSize);
   TempFiles files;
   const std::string path = files.Write(Header());
-  {
-    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
-    out.seekp(0, std::ios::end);
-    for (int64_t at = 12; at < mapChunkAt;) {
-      const auto size = static_cast<int32_t>(std::min<int64_t>(Largest, mapChunkAt - at - 8));
-      const Bytes head = Chunk("JUNK", size);
-      out.write(reinterpret_cast<const char*>(head.data()), 8);
-      out.seekp(size, std::ios::cur);  // a hole
-      at += 8 + int64_t{size};
-    }
-    const Bytes rest = Join({MapChunks(SmallMap("far", 300, 260), 1), IconChunks("pin", 5, 5, true),
-                             Chunk("JUNK", Largest), MapChunks(SmallMap("farther", 40, 30), 2)});
-    ASSERT_EQ(static_cast<int64_t>(out.tellp()), mapChunkAt);
-    out.write(reinterpret_cast<const char*>(rest.data()), static_cast<std::streamsize>(rest.size()));
-    ASSERT_TRUE(out.good());
+  std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out | std::ios::ate);
+  for (int64_t at = 12; at < mapChunkAt;) {
+    const auto size = static_cast<int32_t>(std::min<int64_t>(0x7FFFFFF8, mapChunkAt - at - 8));
+    out.write(reinterpret_cast<const char*>(Chunk("JUNK", size).data()), 8).seekp(size, std::ios::cur);
+    at += 8 + int64_t{size};
   }
+  const Bytes rest = Join({MapChunks(SmallMap("far", 300, 260), 1), IconChunks("pin", 5, 5, true)});
+  ASSERT_EQ(static_cast<int64_t>(out.tellp()), mapChunkAt);
+  ASSERT_TRUE(out.write(reinterpret_cast<const char*>(rest.data()), static_cast<std::streamsize>(rest.size())).flush().good());
   Ref<MapLib> lib = OpenLibrary(path);
-  ASSERT_FALSE(lib->GetError().Failed()) << lib->GetError().Message;
-  // The last map chunk is cut by the end of the file: the loop stops before it.
-  ASSERT_EQ(Names(*lib), (std::vector<std::string>{"far", "/pin"}));
-  Ref<Map> far = lib->GetMapByIndex(1);
+  ASSERT_EQ(Names(*lib), (std::vector<std::string>{"far", "/pin"})) << lib->GetError().Message;
   for (auto [x, y] : {std::pair{0, 0}, {299, 259}, {256, 3}, {17, 257}}) {
-    EXPECT_EQ(PixelOf(*far, x, y), MapColour(1, x, y)) << x << "," << y;
+    EXPECT_EQ(PixelOf(*lib->GetMapByIndex(1), x, y), MapColour(1, x, y)) << x << "," << y;
   }
   Bitmap* image = lib->FindIcon(*MakeRef<Text>("pin"))->GetImage();
   ASSERT_NE(image, nullptr);
