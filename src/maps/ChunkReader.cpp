@@ -27,11 +27,13 @@ bool ChunkReader::ReadHeader(File& file, uint32_t* tag, int32_t* size) {
 bool ChunkReader::PeekHeader(File& file, uint32_t* tag, int32_t* size) {
   // Back to where the header began rather than 8 bytes back, so a header cut short by the end
   // of the file cannot send the position before it.
-  const uint32_t start = file.Tell();
+  const int64_t start = file.Tell();
   if (!ReadHeader(file, tag, size)) return false;
-  const uint32_t end = file.Tell();
-  const bool known = start != File::SeekFailed && end != File::SeekFailed && end >= start;
-  file.Seek(known ? -static_cast<int32_t>(end - start) : -HeaderSize, File::FromCurrent);
+  if (start != File::SeekFailed) {
+    file.Seek(start, File::FromStart);
+  } else {
+    file.Seek(-HeaderSize, File::FromCurrent);
+  }
   return true;
 }
 

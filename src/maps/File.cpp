@@ -8,10 +8,16 @@
 namespace velmira {
 namespace {
 
-// Positions are unsigned 32-bit; the high half (0) lets those above 2 GiB go back unchanged.
-void MoveTo(platform::HANDLE handle, uint32_t position) {
-  int32_t high = 0;
-  platform::SetFilePointer(handle, static_cast<int32_t>(position), &high, platform::FILE_BEGIN);
+// The platform's move takes and gives the position in two 32-bit halves; a result whose low
+// half is 0xFFFFFFFF is a failure only when the last error says so.
+int64_t MoveBy(platform::HANDLE handle, int64_t distance, platform::DWORD method) {
+  int32_t high = static_cast<int32_t>(distance >> 32);
+  const platform::DWORD low = platform::SetFilePointer(
+      handle, static_cast<int32_t>(static_cast<uint32_t>(distance)), &high, method);
+  if (low == platform::INVALID_SET_FILE_POINTER && platform::GetLastError() != 0) {
+    return File::SeekFailed;
+  }
+  return static_cast<int64_t>(uint64_t{static_cast<uint32_t>(high)} << 32 | low);
 }
 
 }  // namespace
@@ -75,37 +81,37 @@ int32_t File::Write(const void* buffer, int32_t count) {
   return static_cast<int32_t>(done);
 }
 
-uint32_t File::Seek(int32_t offset, int16_t origin) {
+int64_t File::Seek(int64_t offset, int16_t origin) {
   Err.Clear();
   if (origin != FromStart && origin != FromCurrent) {
     Err.Set(errors::FileAccess);
     return SeekFailed;
   }
-  uint32_t at = platform::SetFilePointer(
-      Handle, offset, nullptr, origin == FromStart ? platform::FILE_BEGIN : platform::FILE_CURRENT);
+  const int64_t at =
+      MoveBy(Handle, offset, origin == FromStart ? platform::FILE_BEGIN : platform::FILE_CURRENT);
   if (at == SeekFailed) Err.Set(errors::FileAccess);
   return at;
 }
 
-uint32_t File::Tell() {
+int64_t File::Tell() {
   Err.Clear();
-  uint32_t at = platform::SetFilePointer(Handle, 0, nullptr, platform::FILE_CURRENT);
+  const int64_t at = MoveBy(Handle, 0, platform::FILE_CURRENT);
   if (at == SeekFailed) Err.Set(errors::FileAccess);
   return at;
 }
 
 bool File::AtEnd() {
-  uint32_t here = platform::SetFilePointer(Handle, 0, nullptr, platform::FILE_CURRENT);
-  uint32_t end = platform::SetFilePointer(Handle, 0, nullptr, platform::FILE_END);
-  MoveTo(Handle, here);
+  const int64_t here = MoveBy(Handle, 0, platform::FILE_CURRENT);
+  const int64_t end = MoveBy(Handle, 0, platform::FILE_END);
+  MoveBy(Handle, here, platform::FILE_BEGIN);
   return here == end;
 }
 
-uint32_t File::BytesLeft() {
-  uint32_t here = platform::SetFilePointer(Handle, 0, nullptr, platform::FILE_CURRENT);
-  uint32_t end = platform::SetFilePointer(Handle, 0, nullptr, platform::FILE_END);
-  MoveTo(Handle, here);
-  return here == SeekFailed || end == SeekFailed || end < here ? 0 : end - here;
+uint64_t File::BytesLeft() {
+  const int64_t here = MoveBy(Handle, 0, platform::FILE_CURRENT);
+  const int64_t end = MoveBy(Handle, 0, platform::FILE_END);
+  MoveBy(Handle, here, platform::FILE_BEGIN);
+  return here < 0 || end < here ? 0 : static_cast<uint64_t>(end - here);
 }
 
 }  // namespace velmira

@@ -19,7 +19,7 @@ class File final : public RefObject {
   // Seek origins.
   static constexpr int16_t FromStart = 0;
   static constexpr int16_t FromCurrent = 1;
-  static constexpr uint32_t SeekFailed = 0xFFFFFFFFu;
+  static constexpr int64_t SeekFailed = -1;
 
   File() = default;
   ~File() override;
@@ -35,14 +35,15 @@ class File final : public RefObject {
   int32_t Read(void* buffer, int32_t count);
   int32_t Write(const void* buffer, int32_t count);
   // New position, origin FromStart or FromCurrent; another origin or a failed move is error
-  // 10010 and SeekFailed (which is -1 as a signed value), the position unchanged.
-  uint32_t Seek(int32_t offset, int16_t origin);
-  uint32_t Tell();
+  // 10010 and SeekFailed, the position unchanged. Positions are 64-bit: a library may hold
+  // more than 4 GiB of pictures, though each chunk stays below 2 GiB.
+  int64_t Seek(int64_t offset, int16_t origin);
+  int64_t Tell();
   // True when the position is the end of the file; reports nothing.
   bool AtEnd();
   // Bytes from the position to the end of the file (0 when unknown); reports nothing. Lets a
   // reader refuse a chunk size that the file cannot hold before allocating for it.
-  uint32_t BytesLeft();
+  uint64_t BytesLeft();
 
  private:
   platform::HANDLE Handle = nullptr;

@@ -22,8 +22,8 @@ void Inflater::Begin(int32_t size) {
   // (Sizes up to SmallChunk, every real tile among them, skip the check and its three moves.)
   uint32_t held = wanted;
   if (held > SmallChunk) {
-    uint32_t left = Source.BytesLeft();
-    if (held > left) held = left;
+    const uint64_t left = Source.BytesLeft();
+    if (held > left) held = static_cast<uint32_t>(left);
   }
   if (held > 0) {
     Buffer = static_cast<uint8_t*>(std::malloc(held));

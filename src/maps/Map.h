@@ -126,7 +126,7 @@ class Map final : public RefObject {
   Ref<Rect> Loaded;
 
   Ref<File> Source;
-  uint32_t PicturePosition = 0;
+  int64_t PicturePosition = 0;  // 64-bit: a library may pass 4 GiB
 
   float Zoom = 1.0f;
   float Rotation = 0.0f;

@@ -127,7 +127,7 @@ Bitmap* Map::Render(const Rect& view) {
       Rendered.Reset();
       Region = MakeRef<Bitmap>();
       Loaded.Reset();
-      Source->Seek(static_cast<int32_t>(PicturePosition), File::FromStart);
+      Source->Seek(PicturePosition, File::FromStart);
       Region->ReadTiles(*Source, *needed, *all);
       Err.CopyFrom(Region->GetError());
       if (!Err.Failed()) Loaded = std::move(needed);

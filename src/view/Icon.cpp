@@ -76,7 +76,7 @@ Bitmap* Icon::GetImage() {
     Err.Set(errors::MapLibMustBeOpen);
     return nullptr;
   }
-  LibraryFile->Seek(static_cast<int32_t>(PicturePosition), File::FromStart);
+  LibraryFile->Seek(PicturePosition, File::FromStart);
   Ref<Bitmap> picture = MakeRef<Bitmap>();
   picture->ReadPicture(*LibraryFile);
   if (picture->GetError().Failed()) {

@@ -64,7 +64,7 @@ class Icon final : public MapObject {
   void ReadRecord(File& file);
 
   Ref<File> LibraryFile;
-  uint32_t PicturePosition = 0;
+  int64_t PicturePosition = 0;  // 64-bit: a library may pass 4 GiB
   IconRecord Rec;
   Ref<Bitmap> Image;
   Ref<Text> Name = MakeRef<Text>();

@@ -93,8 +93,8 @@ bool MapLib::ReadHeaderChunk(File& file) {
 
 bool MapLib::ReadChunks(File& file) {
   auto reader = MakeRef<ChunkReader>();
-  for (uint32_t left = file.BytesLeft(); left > 0; left = file.BytesLeft()) {
-    if (left < static_cast<uint32_t>(ChunkReader::HeaderSize)) {
+  for (uint64_t left = file.BytesLeft(); left > 0; left = file.BytesLeft()) {
+    if (left < static_cast<uint64_t>(ChunkReader::HeaderSize)) {
       Err.Set(errors::FileAccess);
       return false;
     }
@@ -113,10 +113,10 @@ bool MapLib::ReadChunks(File& file) {
       taken = LoadMap(file);
     } else if (tag == IconTag) {
       taken = LoadIcon(file);
-    } else if (static_cast<uint32_t>(size) > left - ChunkReader::HeaderSize) {
+    } else if (static_cast<uint64_t>(size) > left - ChunkReader::HeaderSize) {
       return true;  // runs past the end: the position would be past it, which ends the loop
     } else {
-      file.Seek(size + ChunkReader::HeaderSize, File::FromCurrent);
+      file.Seek(int64_t{size} + ChunkReader::HeaderSize, File::FromCurrent);
       Err.CopyFrom(file.GetError());
       taken = !Err.Failed();
     }

@@ -147,7 +147,7 @@ TEST_F(MapFileTest, FileAndChunkReadsAndMovesWithTheirErrors) {
   // At the end the tag read fails: the reader takes the error and the position stays.
   file->Seek(static_cast<int32_t>(TwoChunks.size()), File::FromStart);
   EXPECT_FALSE(reader.PeekHeader(*file, &tag, &size));
-  EXPECT_TRUE(reader.GetError().Code == 10010 && file->Tell() == TwoChunks.size());
+  EXPECT_TRUE(reader.GetError().Code == 10010 && file->Tell() == static_cast<int64_t>(TwoChunks.size()));
 }
 
 // Every depth: tile regions read from a map (tile (needed.Left, needed.Top) is the region's

@@ -71,7 +71,7 @@ TEST(MapLibTool, EveryKindOfPngBecomesAFileThatReadsBackPixelForPixelWithItsCali
       EXPECT_EQ(Differences(ReadPng(folder + "out.png"), k, x, y), "");
     }
     const ToolResult info = RunTool("maplib info " + file);
-    ASSERT_EQ(info.Lines.size(), 4u) << info.Errors;  // a summary, the map in three lines
+    ASSERT_EQ(info.Lines.size(), 6u) << info.Errors;  // a summary, the map in five lines
     EXPECT_EQ(info.Lines[1].rfind("map \"m\": " + std::to_string(k.Width) + " x " + std::to_string(k.Height) + " pixels, ", 0), 0u)
         << info.Lines[1];
   }
@@ -115,7 +115,7 @@ TEST(MapLibTool, EveryRefusalOfBuildAndRenderLeavesNoFileBehind) {
       {"missing map library", "render " + folder + "none.vml" + out, 1},
       {"not a map library", "render " + text + out, 1},
       {"unknown map", "render " + lib + " --map nope" + out, 1},
-      {"position the map cannot place", "render " + lib + " --lat 0 --lon 0" + out, 1},
+      {"position the map cannot place", "render " + lib + " --map dk --lat 0 --lon 0" + out, 1},
       {"icon not in the library", "render " + lib + " --icon nope" + out, 1},
       {"unwritable output", "render " + lib + " -o " + folder + "no/out.png", 1},
       {"zoom beyond 10", "render " + lib + " --zoom 20" + out, 2},

@@ -3,6 +3,8 @@
 // libraries of many entries against a walk over the list.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "support/MapFiles.h"
 #include "view/MapLib.h"
 #include "view/Viewer.h"
@@ -226,6 +228,32 @@ TEST(MapLibLookups, IconsPastTheSizeLimitAreRefused) {
     EXPECT_EQ(icon->GetImage()->Height(), row.height);
   }
   EXPECT_TRUE(viewer->GetByIndex(placed) && !viewer->GetByIndex(placed + 1)) << "refused icons are not in the layer";
+}
+
+// A library of more than 4 GiB, made sparse: the data of chunks the reader passes over are
+// holes, so nothing near 4 GiB is written. The map's picture starts at 2^33 - 1, a position
+// whose low half is all ones (the platform's failure value when read alone).
+TEST(MapLibOpen, PicturesBeyondFourGiBAreFoundAndDrawn) {
+  const int64_t mapChunkAt = (int64_t{1} << 33) - 1 - 8 - static_cast<int64_t>(maplib::MapRecordSize);
+  TempFiles files;
+  const std::string path = files.Write(Header());
+  std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out | std::ios::ate);
+  for (int64_t at = 12; at < mapChunkAt;) {
+    const auto size = static_cast<int32_t>(std::min<int64_t>(0x7FFFFFF8, mapChunkAt - at - 8));
+    out.write(reinterpret_cast<const char*>(Chunk("JUNK", size).data()), 8).seekp(size, std::ios::cur);
+    at += 8 + int64_t{size};
+  }
+  const Bytes rest = Join({MapChunks(SmallMap("far", 300, 260), 1), IconChunks("pin", 5, 5, true)});
+  ASSERT_EQ(static_cast<int64_t>(out.tellp()), mapChunkAt);
+  ASSERT_TRUE(out.write(reinterpret_cast<const char*>(rest.data()), static_cast<std::streamsize>(rest.size())).flush().good());
+  Ref<MapLib> lib = OpenLibrary(path);
+  ASSERT_EQ(Names(*lib), (std::vector<std::string>{"far", "/pin"})) << lib->GetError().Message;
+  for (auto [x, y] : {std::pair{0, 0}, {299, 259}, {256, 3}, {17, 257}}) {
+    EXPECT_EQ(PixelOf(*lib->GetMapByIndex(1), x, y), MapColour(1, x, y)) << x << "," << y;
+  }
+  Bitmap* image = lib->FindIcon(*MakeRef<Text>("pin"))->GetImage();
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->Row(4)[3], IconIndex(3, 0));
 }
 
 }  // namespace

@@ -277,7 +277,7 @@ std::string WriteMap(maplib::MapLibWriter& writer, VmMapLib* lib, const Item& it
 
 std::string WriteIcon(maplib::MapLibWriter& writer, const Item& item) {
   PngInput png;
-  if (!png.Open(item.Picture)) return png.Error();
+  if (!png.Open(item.Picture, PngInput::PaletteAlpha::Key)) return png.Error();
   if (png.Width() > MaxIconSide || png.Height() > MaxIconSide) {
     return "icon '" + item.Name + "': pictures of icons are at most 4096 x 4096 pixels";
   }
@@ -293,6 +293,10 @@ std::string WriteIcon(maplib::MapLibWriter& writer, const Item& item) {
     format.WithTransparency = true;
     format.Transparent = 1;
     format.TransparentIndex = item.Transparent;
+  } else if (png.TransparentIndex() >= 0) {  // the PNG's own transparent entry
+    format.WithTransparency = true;
+    format.Transparent = 1;
+    format.TransparentIndex = static_cast<uint32_t>(png.TransparentIndex());
   }
   const size_t pitch = png.RowBytes();
   std::vector<uint8_t> rows(pitch * static_cast<size_t>(png.Height()));

@@ -1,13 +1,15 @@
 // velmira maplib: the build and info subcommands. info opens the file in a viewer as an
-// application would and lists its maps from the library; the exports give no list of icons,
-// so their names come from the file's icon chunks (the format of MapLibWriter.h) and each is
-// confirmed by making it through the viewer.
+// application would and lists its maps from the library, each with the WGS 84 corners and
+// ground resolution that the library's own conversions give (MapChoice.h); the exports give
+// no list of icons, so their names come from the file's icon chunks (the format of
+// MapLibWriter.h) and each is confirmed by making it through the viewer.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
+#include "MapChoice.h"
 #include "MapLibWriter.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
@@ -69,6 +71,23 @@ void PrintMap(VmMap* map) {
               GetDouble(r + 90));
 }
 
+// The outer corners of the picture in WGS 84 and the metres one pixel covers on the ground.
+void PrintArea(const MapArea& area) {
+  if (!area.Placed) {
+    const char* why = area.Name.empty() ? "not shown (another map has its name)"
+                                        : "unknown (the library cannot place them)";
+    std::printf("  corners: %s\n  ground resolution: %s\n", why, why);
+    return;
+  }
+  std::printf("  corners (latitude, longitude on WGS 84):");
+  const char* corner[4] = {"top-left", "top-right", "bottom-right", "bottom-left"};
+  for (int i = 0; i < 4; ++i) {
+    std::printf("%s %s %.7f, %.7f", i == 0 ? "" : ";", corner[i], area.Lat[i], area.Lon[i]);
+  }
+  std::printf("\n  ground resolution: %.4g m per pixel (%.4g across, %.4g down)\n",
+              area.MetresPerPixel(), area.Across, area.Down);
+}
+
 // Makes the icon through the viewer for its size; false when the library refuses it.
 bool PrintIcon(VmViewer* viewer, const std::string& name) {
   VmIcon* icon = Viewer_NewIcon(viewer, Widen(name).c_str());
@@ -98,9 +117,12 @@ int RunInfo(const Args& args) {
   const std::vector<std::string> icons = IconNames(path);
   std::printf("%s: %d map%s, %zu icon%s\n", path.c_str(), maps, maps == 1 ? "" : "s", icons.size(),
               icons.size() == 1 ? "" : "s");
+  MapChoice areas;
+  const std::string why = areas.Open(path);
   for (int32_t i = 1; i <= maps; ++i) {
     Handle<VmMap> map(MapLib_GetMapByIndex(lib.get(), i), Map_Delete);
     PrintMap(map.get());
+    if (why.empty() && static_cast<size_t>(i) <= areas.Maps().size()) PrintArea(areas.Maps()[i - 1]);
   }
   bool ok = true;
   for (const std::string& name : icons) ok = PrintIcon(viewer.get(), name) && ok;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include <sys/types.h>
 #include <zlib.h>
 
 namespace maplib {
@@ -11,6 +12,7 @@ namespace {
 
 constexpr size_t HeaderSize = 40;
 constexpr size_t CopyChunk = 1 << 16;
+static_assert(sizeof(off_t) >= 8, "a map's tiles may pass 4 GiB");
 
 void Put16(uint8_t* at, uint16_t v) {
   at[0] = static_cast<uint8_t>(v);
@@ -198,7 +200,7 @@ bool MapLibWriter::CompressBand() {
       return Fail("cannot compress a tile");
     }
     const size_t size = Compressed.size() - z.avail_out;
-    const long at = std::ftell(Spool);
+    const off_t at = ftello(Spool);  // 64-bit: the tiles of one map may pass 4 GiB
     if (at < 0 || std::fwrite(Compressed.data(), 1, size, Spool) != size) {
       deflateEnd(&z);
       return Fail("cannot write the temporary file");
@@ -224,7 +226,7 @@ bool MapLibWriter::EndMap() {
       Put32(head, Tag("PICD"));
       Put32(head + 4, tile.Size);
       if (!Put(head, sizeof head)) return false;
-      if (std::fseek(Spool, static_cast<long>(tile.Offset), SEEK_SET) != 0) {
+      if (fseeko(Spool, static_cast<off_t>(tile.Offset), SEEK_SET) != 0) {
         return Fail("cannot read the temporary file");
       }
       for (uint32_t left = tile.Size; left > 0;) {

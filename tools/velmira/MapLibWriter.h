@@ -16,6 +16,8 @@
 //   row; a tile is 256 rows of 256 x bitsPerPixel / 8 bytes, its bottom row first. The
 //   picture's top edge is the top edge of the top tile row; tiles are padded with 0xFF bytes
 //   beyond the picture's right edge and below its bottom edge.
+// No chunk holds a file position: the reader finds each picture by walking the chunks, so a
+// file may grow past 4 GiB while every chunk size stays 32-bit.
 //
 // Icon record (66 bytes, little-endian); the map record begins with the same 66 bytes:
 //   0  uint16  major version (1)        2  uint16  minor version (0)

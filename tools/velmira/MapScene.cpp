@@ -137,6 +137,9 @@ std::string MapScene::Open(const std::string& library, const std::string& mapNam
       Map_Delete);
   if (!map) return "cannot show the map: " + LibraryError(Viewer_GetErrHandle(Viewer.get()));
   CentreOnPicture();
+  Pinned = !mapName.empty();
+  // Without the choice (which could not happen after the viewer read the file) the map stays.
+  if (!Pinned && !Choice.Open(library).empty()) Pinned = true;
 
   // Drawing order: the track, then the position marker on top of it.
   Own(Viewer_ActiveLayer(Viewer.get(), u"track"), Layer_Delete);
@@ -252,20 +255,41 @@ MapScene::Drawn MapScene::Draw() {
 
 // Fixes -------------------------------------------------------------------------------------
 
-void MapScene::OnFix(Handle<VmPosition> position) {
+bool MapScene::OnFix(Handle<VmPosition> position) {
   if (LastFix) {
     double lat = 0, lon = 0, lastLat = 0, lastLon = 0;
     Position_GetLatitudeRads(position.get(), &lat);
     Position_GetLongitudeRads(position.get(), &lon);
     Position_GetLatitudeRads(LastFix.get(), &lastLat);
     Position_GetLongitudeRads(LastFix.get(), &lastLon);
-    if (lat == lastLat && lon == lastLon) return;  // the same epoch from another sentence
+    if (lat == lastLat && lon == lastLon) return false;  // the same epoch from another sentence
     AddTrack(position.get());
   }
+  const bool changed = Follow && ChooseMapFor(position.get());
   PlaceMarker(position.get());
   if (Follow) Viewer_SetPosition(Viewer.get(), position.get());
   LastFix = std::move(position);
   MapDirty = true;
+  return changed;
+}
+
+bool MapScene::ChooseMapFor(VmPosition* fix) {
+  double lat = 0, lon = 0;
+  if (Pinned || !Wgs84Degrees(fix, lat, lon)) return false;
+  const std::string current = MapName();
+  if (ChosenByHand && Choice.Covers(current, lat, lon)) return false;
+  ChosenByHand = false;
+  const std::string best = Choice.Finest(lat, lon, current);
+  if (best.empty() || best == current) return false;
+  ShowMap(best);
+  return true;
+}
+
+void MapScene::ShowMap(const std::string& name) {
+  Own(Viewer_ActiveMapData(Viewer.get(), Widen(name).c_str()), Map_Delete);
+  // Zoom and rotation live in each map; the view keeps its own across maps.
+  SetZoom(ZoomFactor);
+  SetRotation(Degrees);
 }
 
 void MapScene::AddTrack(VmPosition* position) {
@@ -404,6 +428,7 @@ void MapScene::DragTo(int x, int y) {
 void MapScene::SetFollow(bool follow) {
   Follow = follow;
   if (Follow && LastFix) {
+    ChooseMapFor(LastFix.get());
     Viewer_SetPosition(Viewer.get(), LastFix.get());
     MapDirty = true;
   }
@@ -425,10 +450,8 @@ std::string MapScene::NextMap() {
   }
   Handle<VmMap> map(MapLib_GetMapByIndex(lib.get(), next), Map_Delete);
   const std::string name = TakeText(Map_GetName(map.get(), nullptr));
-  Own(Viewer_ActiveMapData(Viewer.get(), Widen(name).c_str()), Map_Delete);
-  // Zoom and rotation live in each map; the view keeps its own across maps.
-  SetZoom(ZoomFactor);
-  SetRotation(Degrees);
+  ShowMap(name);
+  ChosenByHand = true;
   return name;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "MapChoice.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
 
@@ -22,13 +23,15 @@ class MapScene {
   ~MapScene();
 
   // Opens the map library, shows `mapName` (the first map when empty) centred on its picture
-  // and prepares the marker; the problem for the user, else empty.
+  // and prepares the marker; the problem for the user, else empty. A named map stays; without
+  // one the view picks the map for each fix while following (ChooseMapFor).
   std::string Open(const std::string& library, const std::string& mapName);
   // Lays the library windows out for a desktop window of width x height pixels.
   void Resize(int width, int height);
 
-  // A new fix: extends the track, moves the marker and, when following, the view.
-  void OnFix(Handle<VmPosition> position);
+  // A new fix: extends the track, moves the marker and, when following, the view. Returns
+  // whether following it changed the map shown.
+  bool OnFix(Handle<VmPosition> position);
   // The map's grid, zone and coordinates of `position` as text; UTM for a map without a grid.
   // The position is converted in place.
   std::string GridText(VmPosition* position);
@@ -41,7 +44,8 @@ class MapScene {
   void StartDrag(int x, int y);
   void DragTo(int x, int y);
   void SetFollow(bool follow);
-  // Shows the library's next map after the current one (wrapping); its name.
+  // Shows the library's next map after the current one (wrapping); its name. A map picked so
+  // stays while it holds the fix; then the choice by fix takes over again.
   std::string NextMap();
 
   bool Following() const { return Follow; }
@@ -78,6 +82,10 @@ class MapScene {
   void ApplyView();
   void CentreOnPicture();
   void Settle();
+  // Shows the map holding the fix with the finest ground resolution when that is not the
+  // current one (the current one wins ties); whether the map changed.
+  bool ChooseMapFor(VmPosition* fix);
+  void ShowMap(const std::string& name);
   // The view pixel shown at window pixel (x, y) of the map area, and back.
   VmPosition* PositionAt(int32_t x, int32_t y);
 
@@ -95,6 +103,9 @@ class MapScene {
   int Width = 0, MapRows = 0, StatusRows = 0;
   double ZoomFactor = 1, Degrees = 0;
   bool Follow = true;
+  MapChoice Choice;
+  bool Pinned = false;       // a map named when opening: no choice by fix
+  bool ChosenByHand = false;  // `m` picked the current map
   bool MapDirty = true, StatusDirty = true;
   std::string StatusText;
   std::string LastProblem;

@@ -48,8 +48,9 @@ bool PngInput::Fail(const std::string& message) {
 
 size_t PngInput::RowBytes() const { return (static_cast<size_t>(PictureWidth) * Depth + 7) / 8; }
 
-bool PngInput::Open(const std::string& path) {
+bool PngInput::Open(const std::string& path, PaletteAlpha alpha) {
   Path = path;
+  Alpha = alpha;
   File = std::fopen(path.c_str(), "rb");
   if (File == nullptr) return Fail(std::string("cannot open: ") + std::strerror(errno));
   png_byte signature[SignatureBytes];
@@ -86,17 +87,11 @@ bool PngInput::Setup() {
     if (png_get_valid(png, info, PNG_INFO_tRNS)) {
       png_get_tRNS(png, info, &alpha, &alphaCount, nullptr);
     }
-    PngColours = count;
-    Depth = count <= 2 ? 1 : count <= 16 ? 4 : 8;
-    Colours.assign((size_t{1} << Depth) * 4, 0xFF);
+    std::vector<uint8_t> rgb;
     for (int i = 0; i < count; ++i) {
-      const unsigned a = i < alphaCount ? alpha[i] : 255;
-      uint8_t* entry = &Colours[4 * static_cast<size_t>(i)];
-      entry[0] = OverWhite(entries[i].blue, a);
-      entry[1] = OverWhite(entries[i].green, a);
-      entry[2] = OverWhite(entries[i].red, a);
+      rgb.insert(rgb.end(), {entries[i].red, entries[i].green, entries[i].blue});
     }
-    for (size_t i = 3; i < Colours.size(); i += 4) Colours[i] = 0;
+    TakePalette(rgb, alpha, alphaCount);
     png_set_packing(png);  // one index per byte
     decodedPixelBytes = 1;
   } else {
@@ -121,6 +116,51 @@ bool PngInput::Setup() {
     }
   }
   return true;
+}
+
+void PngInput::TakePalette(const std::vector<uint8_t>& rgb, const uint8_t* alpha,
+                           int alphaCount) {
+  PngColours = static_cast<int>(rgb.size() / 3);
+  Depth = PngColours <= 2 ? 1 : PngColours <= 16 ? 4 : 8;
+  Colours.assign((size_t{1} << Depth) * 4, 0xFF);
+  for (int i = 0; i < 256; ++i) Fold[i] = static_cast<uint8_t>(i);
+  for (int i = 0; i < PngColours; ++i) {
+    const unsigned a = i < alphaCount ? alpha[i] : 255;
+    const uint8_t* in = &rgb[3 * static_cast<size_t>(i)];
+    uint8_t* entry = &Colours[4 * static_cast<size_t>(i)];
+    const bool exact = Alpha == PaletteAlpha::Key;
+    entry[0] = exact ? in[2] : OverWhite(in[2], a);
+    entry[1] = exact ? in[1] : OverWhite(in[1], a);
+    entry[2] = exact ? in[0] : OverWhite(in[0], a);
+    if (!exact || a != 0) continue;
+    if (KeyIndex < 0) KeyIndex = i;
+    Fold[i] = static_cast<uint8_t>(KeyIndex);
+  }
+  for (size_t i = 3; i < Colours.size(); i += 4) Colours[i] = 0;
+  if (KeyIndex >= 0) KeepKeyApart();
+}
+
+// The icon is drawn transparent wherever a pixel has the key's colour, so an opaque entry of
+// that colour (a black outline around a black-keyed picture, say) would vanish with it. The
+// key then takes the first colour, from magenta on, that no opaque entry has.
+void PngInput::KeepKeyApart() {
+  auto colourOf = [&](int i) {
+    const uint8_t* e = &Colours[4 * static_cast<size_t>(i)];
+    return uint32_t{e[2]} << 16 | uint32_t{e[1]} << 8 | e[0];
+  };
+  auto taken = [&](uint32_t colour) {
+    for (int i = 0; i < PngColours; ++i) {
+      if (Fold[i] != KeyIndex && colourOf(i) == colour) return true;
+    }
+    return false;
+  };
+  if (!taken(colourOf(KeyIndex))) return;
+  uint32_t colour = 0xFF00FF;
+  for (uint32_t k = 1; taken(colour); ++k) colour = 0xFF00FF ^ k;  // at most 256 tries
+  uint8_t* key = &Colours[4 * static_cast<size_t>(KeyIndex)];
+  key[0] = static_cast<uint8_t>(colour);
+  key[1] = static_cast<uint8_t>(colour >> 8);
+  key[2] = static_cast<uint8_t>(colour >> 16);
 }
 
 bool PngInput::ReadRows(uint8_t* out, size_t pitch, int32_t count) {
@@ -162,11 +202,11 @@ bool PngInput::ConvertRow(const uint8_t* in, uint8_t* out) {
   }
   std::memset(out, 0xFF, RowBytes());  // bits after the last pixel stay set
   for (size_t x = 0; x < width; ++x) {
-    const unsigned index = in[x];
-    if (index >= static_cast<unsigned>(PngColours)) {
-      return Fail("pixel index " + std::to_string(index) + " outside the palette of " +
+    if (in[x] >= static_cast<unsigned>(PngColours)) {
+      return Fail("pixel index " + std::to_string(in[x]) + " outside the palette of " +
                   std::to_string(PngColours) + " colours");
     }
+    const unsigned index = Fold[in[x]];
     if (Depth == 8) {
       out[x] = static_cast<uint8_t>(index);
     } else if (Depth == 4) {

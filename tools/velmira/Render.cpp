@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "MapChoice.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
 
@@ -196,11 +197,17 @@ std::string Centre(VmViewer* viewer, VmMap* map, Handle<VmPosition>& centre) {
   return {};
 }
 
-// Selects the asked map, by default the library's first.
+// Selects the asked map; without one, the map holding the asked position with the finest
+// ground resolution, else the library's first.
 std::string SelectMap(VmViewer* viewer, const RenderOptions& o, Handle<VmMap>& map) {
   Handle<VmMapLib> lib(Viewer_GetMapLib(viewer), MapLib_Delete);
   if (MapLib_GetMapCount(lib.get()) == 0) return o.Library + " holds no maps";
-  if (o.Map.empty()) {
+  MapChoice choice;
+  const std::string finest =
+      o.Map.empty() && o.HasLat && choice.Open(o.Library).empty() ? choice.Finest(o.Lat, o.Lon) : "";
+  if (!finest.empty()) {
+    map.reset(Viewer_ActiveMapData(viewer, Widen(finest).c_str()));
+  } else if (o.Map.empty()) {
     map.reset(Viewer_ActiveMapData(viewer, u"_main"));
   } else {
     // Viewer_ActiveMapData would make a new empty map of an unknown name: look it up first.

@@ -314,7 +314,7 @@ void ViewRun::OnGps(uintptr_t kind, void* object) {
       Handle<VmPosition> copy(GpsFix_GetPosition(fix), Position_Delete);
       Status.SetFix(fix, copy.get());
       Status.Grid = Scene.GridText(copy.get());
-      Scene.OnFix(std::move(shown));
+      if (Scene.OnFix(std::move(shown))) Report("map " + Scene.MapName() + " holds the fix");
       LastFixAt = ReceiverClock();
       break;
     }
