@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "LibraryCrs.h"
 
@@ -34,22 +35,34 @@ GDALResampleAlg AlgorithmOf(const std::string& name, bool palette) {
   return palette ? GRA_NearestNeighbour : GRA_Bilinear;
 }
 
-// The index outside pixels take in a palette raster: a new white entry when there is room.
-int WhiteIndex(GDALColorTableH table) {
+// The index outside pixels take in a palette raster: a white entry, else a new one when there
+// is room, else an entry no pixel uses made white (GeoTIFF palettes are always full, mostly of
+// unused black), else the entry nearest to white.
+int WhiteIndex(GDALRasterBandH band, GDALColorTableH table) {
   const int count = GDALGetColorEntryCount(table);
-  if (count < PaletteSize) {
-    const GDALColorEntry white{255, 255, 255, 255};
-    GDALSetColorEntry(table, count, &white);
-    return count;
-  }
-  int best = 0, bestDistance = 4 * 255 * 255;
+  const GDALColorEntry white{255, 255, 255, 255};
+  int nearest = 0, nearestDistance = 4 * 255 * 255;
   for (int i = 0; i < count; ++i) {
     GDALColorEntry c{};
     GDALGetColorEntryAsRGB(table, i, &c);
     const int d = (255 - c.c1) * (255 - c.c1) + (255 - c.c2) * (255 - c.c2) + (255 - c.c3) * (255 - c.c3);
-    if (d < bestDistance) best = i, bestDistance = d;
+    if (d == 0 && c.c4 == 255) return i;
+    if (d < nearestDistance) nearest = i, nearestDistance = d;
   }
-  return best;
+  if (count < PaletteSize) {
+    GDALSetColorEntry(table, count, &white);
+    return count;
+  }
+  std::vector<GUIntBig> used(PaletteSize);
+  if (GDALGetRasterHistogramEx(band, -0.5, PaletteSize - 0.5, PaletteSize, used.data(), FALSE, FALSE,
+                               GDALDummyProgress, nullptr) == CE_None) {
+    for (int i = PaletteSize - 1; i >= 0; --i) {
+      if (used[i] != 0) continue;
+      GDALSetColorEntry(table, i, &white);
+      return i;
+    }
+  }
+  return nearest;
 }
 
 }  // namespace
@@ -102,7 +115,7 @@ GDALDatasetH RasterWarp::Make(GDALDatasetH source, const WarpRequest& request, b
   options->eResampleAlg = algorithm;
   GDALRasterBandH first = GDALGetRasterBand(source, 1);
   GDALColorTableH table = palette ? GDALCloneColorTable(GDALGetRasterColorTable(first)) : nullptr;
-  const int white = palette ? WhiteIndex(table)
+  const int white = palette ? WhiteIndex(first, table)
                             : GDALGetRasterDataType(first) == GDT_UInt16 ? 65535 : 255;
   options->papszWarpOptions =
       CSLSetNameValue(options->papszWarpOptions, "INIT_DEST", std::to_string(white).c_str());
