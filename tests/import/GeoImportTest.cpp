@@ -7,7 +7,9 @@
 // column and row).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
+#include <functional>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,16 +36,29 @@ std::string NewFolder(const std::string& name) {
   return folder;
 }
 
-// The source picture as raw bytes with an ENVI header GDAL reads: red = column mod 256, green
-// = row mod 256, blue = column / 256 + 16 x (row / 256).
-void WriteSource(const std::string& folder) {
-  std::ofstream raw(folder + "base.raw", std::ios::binary);
+testsupport::Rgb Code(int x, int y) {
+  return {uint8_t(x & 255), uint8_t(y & 255), uint8_t((x >> 8) | (y >> 8) << 4)};
+}
+
+// A raw picture with an ENVI header GDAL reads, of `bands` bytes per pixel from `pixel`.
+template <class Pixel>
+void WriteRaw(const std::string& path, int bands, Pixel pixel) {
+  std::ofstream raw(path + ".raw", std::ios::binary);
   for (int y = 0; y < Height; ++y) {
-    for (int x = 0; x < Width; ++x) raw << char(x & 255) << char(y & 255) << char((x >> 8) | (y >> 8) << 4);
+    for (int x = 0; x < Width; ++x) raw.write(reinterpret_cast<const char*>(pixel(x, y).data()), bands);
   }
-  std::ofstream(folder + "base.hdr") << "ENVI\nsamples = " << Width << "\nlines = " << Height
-                                     << "\nbands = 3\nheader offset = 0\nfile type = ENVI Standard\n"
-                                        "data type = 1\ninterleave = bip\nbyte order = 0\n";
+  std::ofstream(path + ".hdr") << "ENVI\nsamples = " << Width << "\nlines = " << Height << "\nbands = " << bands
+                               << "\nheader offset = 0\nfile type = ENVI Standard\n"
+                                  "data type = 1\ninterleave = bip\nbyte order = 0\n";
+}
+
+// The source picture: red = column mod 256, green = row mod 256, blue = column / 256 + 16 x
+// (row / 256).
+void WriteSource(const std::string& folder) {
+  WriteRaw(folder + "base", 3, [](int x, int y) {
+    const testsupport::Rgb c = Code(x, y);
+    return std::array<uint8_t, 3>{c.R, c.G, c.B};
+  });
 }
 
 // An OziExplorer calibration of ozi.png: WGS 84 latitude/longitude at the four corners.
@@ -237,6 +252,84 @@ TEST(GeoImport, BadRastersAreRefusedNamingTheFileWithoutOutput) {
     for (const auto& e : std::filesystem::directory_iterator(folder)) {
       EXPECT_EQ(e.path().filename().string().rfind("out.vml", 0), std::string::npos) << e.path();
     }
+    std::filesystem::remove_all(folder);
+  }
+}
+
+// What each kind of raster is stored as: its depth and the colour of every pixel, from the
+// conversion rules (alpha over white, 16-bit samples scaled, grey to all colours, nodata white).
+uint8_t OverWhite(int c, int a) { return uint8_t((c * a + 255 * (255 - a) + 127) / 255); }
+testsupport::Rgb Entry(int i) { return {uint8_t(i * 37 & 255), uint8_t(255 - i), uint8_t(i * 5 & 255)}; }
+
+// A palette of `colours` entries over indices (x + y) mod colours, as a VRT on a raw picture.
+std::string PaletteRaster(const std::string& folder, int colours) {
+  WriteRaw(folder + "index", 1, [colours](int x, int y) { return std::array<uint8_t, 1>{uint8_t((x + y) % colours)}; });
+  std::ofstream vrt(folder + "in.vrt");
+  vrt << "<VRTDataset rasterXSize='" << Width << "' rasterYSize='" << Height << "'><SRS>EPSG:32632</SRS>"
+      << "<GeoTransform>480000, 10, 0, 5550000, 0, -10</GeoTransform><VRTRasterBand dataType='Byte' band='1'>"
+      << "<ColorInterp>Palette</ColorInterp><ColorTable>";
+  for (int i = 0; i < colours; ++i) {
+    const testsupport::Rgb c = Entry(i);
+    vrt << "<Entry c1='" << int(c.R) << "' c2='" << int(c.G) << "' c3='" << int(c.B) << "' c4='255'/>";
+  }
+  vrt << "</ColorTable><SimpleSource><SourceFilename relativeToVRT='1'>index.raw</SourceFilename>"
+      << "<SourceBand>1</SourceBand></SimpleSource></VRTRasterBand></VRTDataset>";
+  return "true";
+}
+
+TEST(GeoImport, EveryKindOfRasterIsStoredInTheColoursOfItsRules) {
+  using testsupport::Rgb;
+  const std::string georef = " -a_srs EPSG:32632 -a_ullr 480000 5550000 486000 5546000 base.raw in.tif";
+  const struct {
+    const char* Name;
+    std::string Make;  // empty: a palette of Colours entries
+    int Colours, Bits;
+    std::function<Rgb(int, int)> Expected;
+  } kinds[] = {
+      {"RGB", "gdal_translate" + georef, 0, 24, Code},
+      {"grey", "gdal_translate -b 2" + georef, 0, 24, [](int x, int y) { const uint8_t g = Code(x, y).G; return Rgb{g, g, g}; }},
+      {"grey, 16 bits", "gdal_translate -b 2 -ot UInt16 -scale 0 255 0 65535" + georef, 0, 24,
+       [](int x, int y) { const uint8_t g = Code(x, y).G; return Rgb{g, g, g}; }},
+      {"RGBA", "gdal_translate -b 1 -b 2 -b 3 -b 2 -colorinterp_4 alpha" + georef, 0, 24, [](int x, int y) {
+         const Rgb c = Code(x, y);
+         return Rgb{OverWhite(c.R, c.G), OverWhite(c.G, c.G), OverWhite(c.B, c.G)};
+       }},
+      {"RGB with nodata 0", "gdal_translate -a_nodata 0" + georef, 0, 24,
+       [](int x, int y) { return x == 0 && y == 0 ? testsupport::White : Code(x, y); }},
+      {"palette of 2", "", 2, 1, [](int x, int y) { return Entry((x + y) % 2); }},
+      {"palette of 16", "", 16, 4, [](int x, int y) { return Entry((x + y) % 16); }},
+      {"palette of 256", "", 256, 8, [](int x, int y) { return Entry((x + y) % 256); }},
+  };
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.Name);
+    const std::string folder = NewFolder("kind"), file = folder + "out.vml";
+    WriteSource(folder);
+    const std::string input = k.Make.empty() ? (PaletteRaster(folder, k.Colours), "in.vrt") : "in.tif";
+    ASSERT_TRUE(k.Make.empty() || Shell(folder, k.Make)) << k.Make;
+    ASSERT_EQ(RunTool("maplib build -o " + file + " --map m " + folder + input).Status, 0);
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(bytes.size(), 176u);
+    EXPECT_EQ(bytes[12 + 8 + 134 + 8 + 14], k.Bits) << "the depth in the picture header after the map record";
+    // The centre of pixel (300, 200) on the centre pixel of a view as large as the map: view
+    // pixels are map pixels.
+    const std::vector<Xy> centre = GdalTransform(folder, "-t_srs EPSG:4326 " + folder + input, {{300.5, 200.5}});
+    ASSERT_EQ(centre.size(), 1u);
+    char where[128];
+    std::snprintf(where, sizeof where, " --lat %.10f --lon %.10f --size %dx%d -o ", centre[0].second,
+                  centre[0].first, Width, Height);
+    ASSERT_EQ(RunTool("render " + file + where + folder + "view.png").Status, 0);
+    const testsupport::Picture view = testsupport::ReadPng(folder + "view.png");
+    ASSERT_EQ(view.Pixels.size(), size_t(Width) * Height);
+    int wrong = 0;
+    for (int y = 0; y < Height; ++y) {
+      for (int x = 0; x < Width; ++x) {
+        if (view.At(x, y) != k.Expected(x, y) && wrong++ < 3) {
+          ADD_FAILURE() << "pixel " << x << "," << y << " is " << view.At(x, y) << ", not " << k.Expected(x, y);
+        }
+      }
+    }
+    EXPECT_EQ(wrong, 0);
     std::filesystem::remove_all(folder);
   }
 }

@@ -180,17 +180,23 @@ void GdalInput::ComposeColours(uint8_t* out, size_t pitch, int32_t count) const 
   const size_t plane = width * count;
   const size_t colours = Bands.size() - (HasAlpha ? 1 : 0);
   const uint8_t* alpha = HasAlpha ? &Samples[colours * plane] : nullptr;
+  // Grey is copied to all three colours.
+  const uint8_t* red = Samples.data();
+  const uint8_t* green = colours == 3 ? red + plane : red;
+  const uint8_t* blue = colours == 3 ? red + 2 * plane : red;
+  const bool opaque = alpha == nullptr && Blank.empty();
   for (int32_t r = 0; r < count; ++r) {
     uint8_t* to = out + r * pitch;
-    for (size_t x = 0; x < width; ++x) {
-      const size_t i = r * width + x;
-      uint8_t rgb[3];
-      for (size_t c = 0; c < 3; ++c) rgb[c] = Samples[std::min(c, colours - 1) * plane + i];
-      const bool blank = !Blank.empty() && Blank[i] != 0;
-      const int a = blank ? 0 : alpha != nullptr ? alpha[i] : 255;
-      to[3 * x] = OverWhite(rgb[2], a);
-      to[3 * x + 1] = OverWhite(rgb[1], a);
-      to[3 * x + 2] = OverWhite(rgb[0], a);
+    const size_t row = r * width;
+    if (opaque) {  // the common case, without the arithmetic of alpha
+      for (size_t x = 0, i = row; x < width; ++x, ++i, to += 3) to[0] = blue[i], to[1] = green[i], to[2] = red[i];
+      continue;
+    }
+    for (size_t x = 0, i = row; x < width; ++x, ++i, to += 3) {
+      const int a = !Blank.empty() && Blank[i] != 0 ? 0 : alpha != nullptr ? alpha[i] : 255;
+      to[0] = OverWhite(blue[i], a);
+      to[1] = OverWhite(green[i], a);
+      to[2] = OverWhite(red[i], a);
     }
   }
 }
