@@ -37,6 +37,8 @@ CONVERT_POINTS = 1_000_000
 NMEA_SENTENCES = 200_000
 GBENCH_MIN_TIME = "0.3"
 TILE_BYTES = 8 * 4 * 256 * 256 * 3  # bench_raster's tile picture
+IMPORT_SIDE = 16384          # the RGB GeoTIFF built beside gdal_translate
+IMPORT_MEMORY_SIDE = 32768   # the GeoTIFF whose build's peak memory is measured
 
 # --------------------------------------------------------------------------------------------
 # What the table shows: one row per comparison.
@@ -113,6 +115,10 @@ def rows():
                      f"viewer/FullRender/{size}", f"viewer/BareRender/{size}", "time", 1.3, "ms"))
     r.append(Row("Peak RSS, 1920x1080 views of a 65,536^2 map", "memory/peak", None, "ceiling", 64,
                  "MiB"))
+    r.append(Row("maplib build of a 16,384^2 RGB GeoTIFF vs gdal_translate tiled DEFLATE",
+                 "import/velmira", "import/gdal_translate", "time", 1.2, "s"))
+    r.append(Row("Peak RSS, maplib build of a 32,768^2 RGB GeoTIFF", "import-memory/peak", None,
+                 "ceiling", 256, "MiB"))
     return r
 
 
@@ -173,6 +179,47 @@ class Runner:
         subprocess.run([sys.executable, str(SOURCE / "examples" / "generate_nmea.py"),
                         "--sentences", str(NMEA_SENTENCES), "--seed", "11", "--out", str(self.log)],
                        check=True)
+        self.import_tif = self.geotiff(IMPORT_SIDE, "import.tif", ["-co", "TILED=YES"])
+
+    def geotiff(self, side, name, options):
+        """An RGB GeoTIFF in UTM 32N: random 512^2 pixels enlarged bilinearly, so that it is
+        smooth like a scan yet compresses no better than one."""
+        seed = self.work / "seed.raw"
+        if not seed.exists():
+            rng = random.Random(5)
+            seed.write_bytes(bytes(rng.getrandbits(8) for _ in range(512 * 512 * 3)))
+            (self.work / "seed.hdr").write_text(
+                "ENVI\nsamples = 512\nlines = 512\nbands = 3\nheader offset = 0\n"
+                "file type = ENVI Standard\ndata type = 1\ninterleave = bip\nbyte order = 0\n")
+        path = self.work / name
+        subprocess.run(["gdal_translate", "-q", "-outsize", str(side), str(side), "-r", "bilinear",
+                        "-a_srs", "EPSG:32632", "-a_ullr", "400000", str(5600000 + side), str(400000 + side),
+                        "5600000", "-co", "BIGTIFF=IF_SAFER"] + options + [str(seed), str(path)], check=True)
+        return path
+
+    def import_round(self):
+        out_vml, out_tif = self.work / "import.vml", self.work / "import.tif"
+        ours = [str(self.velmira), "maplib", "build", "-q", "-o", str(out_vml), "--map", "big",
+                str(self.import_tif)]
+        peer = ["gdal_translate", "-q", "-of", "GTiff", "-co", "TILED=YES", "-co", "COMPRESS=DEFLATE",
+                str(self.import_tif), str(out_tif)]
+        self.add("import", {"velmira": self.child_cpu(ours, os.devnull)})
+        self.add("import", {"gdal_translate": self.child_cpu(peer, os.devnull)})
+        out_vml.unlink()
+        out_tif.unlink()
+
+    def import_memory(self):
+        """Peak resident memory of one build, measured in a child of its own."""
+        huge = self.geotiff(IMPORT_MEMORY_SIDE, "huge.tif", ["-co", "TILED=YES", "-co", "COMPRESS=DEFLATE"])
+        out = self.work / "huge.vml"
+        measure = ("import resource, subprocess, sys; subprocess.run(sys.argv[1:], check=True); "
+                   "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)")
+        kib = subprocess.run([sys.executable, "-c", measure, str(self.velmira), "maplib", "build", "-q",
+                              "-o", str(out), "--map", "huge", str(huge)],
+                             check=True, capture_output=True, text=True).stdout
+        self.add("import-memory", {"peak": int(kib) / 1024})
+        out.unlink()
+        huge.unlink()
 
     def round(self, first):
         b = self.build / "bench"
@@ -218,6 +265,7 @@ class Runner:
         self.add("gdi", millis({n: v for n, v in gdi.items() if n != "Labels"}))
         self.add("gdi", {"Labels": gdi["Labels"]["rate"]})
         self.add("viewer", millis(self.gbench("bench_viewer")))
+        self.import_round()
 
     def memory(self):
         text = subprocess.run([str(self.build / "bench" / "bench_map_render_memory")], check=True,
@@ -226,6 +274,7 @@ class Runner:
         if not peaks:
             sys.exit("bench_map_render_memory printed no peak:\n" + text)
         self.add("memory", {"peak": max(peaks)})
+        self.import_memory()
 
 
 # --------------------------------------------------------------------------------------------
@@ -292,7 +341,7 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
-    for tool in ("cs2cs", "gpsdecode"):
+    for tool in ("cs2cs", "gpsdecode", "gdal_translate"):
         if shutil.which(tool) is None:
             sys.exit(f"{tool} not found: install the packages of packages.txt")
 

@@ -107,7 +107,7 @@ TEST(MapLibTool, EveryRefusalOfBuildAndRenderLeavesNoFileBehind) {
       {"name used twice, after a map was written", build + "--map m " + good + calib + " --map m " + good + calib, 1},
       {"transparent index of an RGB picture", build + "--icon i " + good + " --transparent 0", 1},
       {"transparent index beyond the palette", build + "--icon i " + palette + " --transparent 3", 1},
-      {"no calibration", build + "--map m " + good, 2},
+      {"no calibration and no georeferencing", build + "--map m " + good, 1},
       {"zone without grid", build + "--map m " + good + " --zone 32" + calib, 2},
       {"four calibration points", build + "--map m " + good + " --calib '1,1,1,1;2,2,2,2;3,3,3,3;4,4,4,4'", 2},
       {"name of 16 characters", build + "--map abcdefghijklmnop " + good + calib, 2},

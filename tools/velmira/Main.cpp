@@ -45,18 +45,32 @@ constexpr const char* ConvertUsage =
     "  source has a grid; blank lines and lines starting with # are copied through\n";
 
 constexpr const char* MapLibUsage =
-    "usage: velmira maplib build -o FILE ITEM...\n"
+    "usage: velmira maplib build -o FILE [-q] [RASTER OPTIONS] ITEM...\n"
     "       velmira maplib info FILE\n"
-    "  build writes a map library file from PNG pictures; each ITEM is one of\n"
-    "    --map NAME PICTURE.png [--datum D | --grid G [--zone Z]] --calib CALIBRATION\n"
-    "        a map named NAME (at most 15 characters) whose coordinates are on datum D\n"
-    "        (default 1, WGS 84) or on grid G, zone Z (found from the first point when not\n"
-    "        given). CALIBRATION is one to three points LAT,LON,X,Y separated by ';':\n"
-    "        WGS 84 degrees at pixel X,Y of the picture (origin at its top-left corner)\n"
+    "  build writes a map library file; each ITEM is one of\n"
+    "    --map NAME RASTER [RASTER OPTIONS]\n"
+    "        a map named NAME (at most 15 characters) from any raster GDAL opens (GeoTIFF,\n"
+    "        an image with a world file, an OziExplorer .map, BSB/KAP, MBTiles, ...),\n"
+    "        calibrated from its own georeferencing: exactly when its CRS is one the library\n"
+    "        has; control points are fitted (residuals on standard error); anything else is\n"
+    "        warped into a grid of the library (UTM on WGS 84 in the zone of its centre)\n"
+    "    --maps-from FOLDER [RASTER OPTIONS]\n"
+    "        one map per raster of the folder, named after its file\n"
+    "    --map NAME PICTURE [--datum D | --grid G [--zone Z]] --calib CALIBRATION\n"
+    "        a map calibrated by hand, whose coordinates are on datum D (default 1, WGS 84)\n"
+    "        or on grid G, zone Z (found from the first point when not given); CALIBRATION\n"
+    "        is one to three points LAT,LON,X,Y separated by ';': WGS 84 degrees at pixel\n"
+    "        X,Y of the picture (origin at its top-left corner); it overrides the raster's own\n"
     "    --icon NAME PICTURE.png [--transparent INDEX]\n"
     "        an icon; INDEX is the palette index drawn transparent\n"
-    "  PNG pictures: palette ones keep their palette (1, 4 or 8 bits per pixel); all others\n"
-    "  become 24-bit RGB, with alpha composited over white\n"
+    "  RASTER OPTIONS (before the first ITEM they apply to every map):\n"
+    "    --no-warp           refuse rasters that would have to be warped\n"
+    "    --to-grid G [--zone Z]  warp into grid G, zone Z unless the raster is in it already\n"
+    "    --resampling M      near, bilinear, cubic, cubicspline, lanczos, average or mode\n"
+    "                        (default: near for palette rasters, bilinear otherwise)\n"
+    "  -q: no progress on standard error (shown for builds longer than a second)\n"
+    "  pictures: palette ones keep their palette (1, 4 or 8 bits per pixel); all others\n"
+    "  become 24-bit RGB, with alpha composited over white; nodata pixels become white\n"
     "  info lists the maps (name, size, datum or grid and zone, calibration) and the icons\n";
 
 constexpr const char* RenderUsage =
@@ -124,7 +138,7 @@ const std::vector<Command>& Commands() {
        RunNmea},
       {"convert", "convert points between datums and grids (stdin to stdout)", ConvertUsage,
        RunConvert},
-      {"maplib", "build a map library file from PNG pictures, or list one", MapLibUsage,
+      {"maplib", "build a map library file from rasters, or list one", MapLibUsage,
        RunMapLib},
       {"render", "draw a view of a map library map into a PNG picture", RenderUsage, RunRender},
       {"view", "show a live map window following a receiver or replaying a log", ViewUsage,

@@ -1,8 +1,13 @@
-// velmira maplib build: writes a map library file from PNG pictures. Calibrations go through
-// the library's own Map_SetScale, so each map record holds exactly what the library computes
-// from the given points; pictures stream through the map library writer a band of 256 rows
-// at a time, so pictures larger than memory work. Nothing is left behind on failure: the file
-// is written under a temporary name beside the target and renamed at the end.
+// velmira maplib build: writes a map library file from PNG pictures with calibration points,
+// or from any raster GDAL opens, calibrated from its own georeferencing (warped into a grid of
+// the library when it cannot be taken as it stands). Calibrations go through the library's own
+// Map_SetScale, so each map record holds exactly what the library computes from the given
+// points; pictures stream through the map library writer a band of 256 rows at a time, so
+// pictures larger than memory work. Nothing is left behind on failure: the file is written
+// under a temporary name beside the target and renamed at the end.
+#include <cpl_error.h>
+#include <cpl_string.h>
+#include <gdal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,12 +17,17 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "BuildProgress.h"
 #include "Commands.h"
+#include "GdalInput.h"
+#include "GeoCalibration.h"
 #include "MapLibWriter.h"
 #include "PngInput.h"
+#include "RasterWarp.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
 
@@ -46,11 +56,17 @@ struct Item {
   std::vector<CalibrationPair> Calibration;
   bool HasTransparent = false;
   uint32_t Transparent = 0;
+  // Rasters with georeferencing of their own.
+  std::string Folder;  // --maps-from: one map per raster of the folder, named after its file
+  bool NoWarp = false;
+  WarpRequest Warp;
 };
 
 struct BuildOptions {
   std::string Output;
   std::vector<Item> Items;
+  Item Defaults;  // what the options before the first item set for every map
+  bool Quiet = false;
 };
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -90,38 +106,57 @@ bool ParseId(const std::string& text, int16_t& id) {
 
 // Returns "" when the arguments make a build, else what is wrong with them.
 std::string ParseBuild(const Args& args, BuildOptions& o) {
-  static const std::vector<std::string> known = {"-o",     "--map",  "--icon",  "--datum",
-                                                 "--grid", "--zone", "--calib", "--transparent"};
+  static const std::vector<std::string> known = {
+      "-o",    "--map",  "--icon",    "--datum",      "--grid",       "--zone",   "--calib",
+      "--transparent", "-q", "--no-warp", "--resampling", "--to-grid", "--maps-from"};
   for (size_t i = 0; i < args.size();) {
     const std::string& a = args[i];
     if (!IsOption(a)) return "unexpected '" + a + "'";
     if (std::find(known.begin(), known.end(), a) == known.end())
       return "unknown option '" + a + "'";
-    const size_t values = a == "--map" || a == "--icon" ? 2 : 1;
-    if (i + values >= args.size()) return a + " needs " + (values == 2 ? "two values" : "a value");
-    const std::string& v = args[i + 1];
+    const size_t values = a == "--map" || a == "--icon" ? 2 : a == "-q" || a == "--no-warp" ? 0 : 1;
+    if (i + values >= args.size() && values > 0) {
+      return a + " needs " + (values == 2 ? "two values" : "a value");
+    }
+    const std::string& v = values > 0 ? args[i + 1] : a;
     Item* last = o.Items.empty() ? nullptr : &o.Items.back();
     Item* map = last != nullptr && last->IsMap ? last : nullptr;
     Item* icon = last != nullptr && !last->IsMap ? last : nullptr;
+    // Options of georeferenced rasters follow their map, or come before every item.
+    Item* raster = map != nullptr ? map : last == nullptr ? &o.Defaults : nullptr;
     if (a == "-o" && o.Output.empty()) {
       o.Output = v;
-    } else if (a == "--map" || a == "--icon") {
-      if (v.empty() || v.size() > MaxNameLength) return a + " name must have 1 to 15 characters";
-      Item item;
-      item.IsMap = a == "--map";
-      item.Name = v;
-      item.Picture = args[i + 2];
+    } else if (a == "-q") {
+      o.Quiet = true;
+    } else if (a == "--map" || a == "--icon" || a == "--maps-from") {
+      if (a != "--maps-from" && (v.empty() || v.size() > MaxNameLength)) {
+        return a + " name must have 1 to 15 characters";
+      }
+      Item item = o.Defaults;
+      item.IsMap = a != "--icon";
+      (a == "--maps-from" ? item.Folder : item.Name) = v;
+      if (a != "--maps-from") item.Picture = args[i + 2];
       o.Items.push_back(item);
-    } else if (a == "--datum" && map != nullptr && !map->HasDatum && !map->HasGrid) {
+    } else if (a == "--no-warp" && raster != nullptr && !raster->NoWarp) {
+      raster->NoWarp = true;
+    } else if (a == "--resampling" && raster != nullptr && raster->Warp.Resampling.empty()) {
+      if (!KnownResampling(v)) return "unknown --resampling '" + v + "'";
+      raster->Warp.Resampling = v;
+    } else if (a == "--to-grid" && raster != nullptr && raster->Warp.Grid == 0 && !raster->HasGrid) {
+      if (!ParseId(v, raster->Warp.Grid) || raster->Warp.Grid <= 0) return "bad --to-grid '" + v + "'";
+    } else if (a == "--zone" && raster != nullptr && raster->Warp.Grid != 0 && raster->Warp.Zone == 0) {
+      if (!ParseId(v, raster->Warp.Zone) || raster->Warp.Zone <= 0) return "bad --zone '" + v + "'";
+    } else if (a == "--datum" && map != nullptr && !map->HasDatum && !map->HasGrid && map->Folder.empty()) {
       if (!ParseId(v, map->Datum)) return "bad --datum '" + v + "'";
       map->HasDatum = true;
-    } else if (a == "--grid" && map != nullptr && !map->HasDatum && !map->HasGrid) {
+    } else if (a == "--grid" && map != nullptr && !map->HasDatum && !map->HasGrid &&
+               map->Warp.Grid == 0 && map->Folder.empty()) {
       if (!ParseId(v, map->Grid)) return "bad --grid '" + v + "'";
       map->HasGrid = true;
     } else if (a == "--zone" && map != nullptr && map->HasGrid && !map->HasZone) {
       if (!ParseId(v, map->Zone)) return "bad --zone '" + v + "'";
       map->HasZone = true;
-    } else if (a == "--calib" && map != nullptr && map->Calibration.empty()) {
+    } else if (a == "--calib" && map != nullptr && map->Calibration.empty() && map->Folder.empty()) {
       if (!ParseCalibration(v, map->Calibration)) return "bad --calib '" + v + "'";
     } else if (a == "--transparent" && icon != nullptr && !icon->HasTransparent) {
       long index = 0;
@@ -134,10 +169,12 @@ std::string ParseBuild(const Args& args, BuildOptions& o) {
     i += values + 1;
   }
   if (o.Output.empty()) return "-o FILE is needed";
-  if (o.Items.empty()) return "nothing to build: give --map or --icon";
+  if (o.Items.empty()) return "nothing to build: give --map, --maps-from or --icon";
   for (size_t i = 0; i < o.Items.size(); ++i) {
     const Item& item = o.Items[i];
-    if (item.IsMap && item.Calibration.empty()) return "map '" + item.Name + "' needs --calib";
+    if (item.IsMap && item.Calibration.empty() && (item.HasDatum || item.HasGrid)) {
+      return "map '" + item.Name + "': --datum and --grid go with --calib";
+    }
     for (size_t j = 0; j < i; ++j) {
       if (!item.IsMap && !o.Items[j].IsMap && o.Items[j].Name == item.Name) {
         return "two icons named '" + item.Name + "'";
@@ -218,32 +255,145 @@ void Put32(uint8_t* at, int32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i));
 }
 
-// The map's record as the library computes it from the calibration, with the picture's size.
-std::string Calibrate(VmMapLib* lib, const Item& item, int32_t width, int32_t height,
-                      std::array<uint8_t, maplib::MapRecordSize>& record) {
-  Handle<VmMap> map(MapLib_NewMap(lib, Widen(item.Name).c_str()), Map_Delete);
-  if (!map) return "map '" + item.Name + "': " + LibraryError(MapLib_GetErrHandle(lib));
-  Handle<VmPosition> positions[MaxPairs] = {
+constexpr size_t RecordGrid = 68, RecordZone = 70, RecordZoneSize = 12;
+constexpr int16_t StatePlane27 = 30, StatePlane83 = 31;
+
+// Up to three calibration pairs for Map_SetScale.
+struct Pairs {
+  Handle<VmPosition> Positions[MaxPairs] = {
       {nullptr, Position_Delete}, {nullptr, Position_Delete}, {nullptr, Position_Delete}};
-  Handle<VmPoint> points[MaxPairs] = {
+  Handle<VmPoint> Points[MaxPairs] = {
       {nullptr, Point_Delete}, {nullptr, Point_Delete}, {nullptr, Point_Delete}};
+  int16_t Zone = 0;  // the zone asked for, kept for the State Plane grids
+  void SetPoint(size_t k, int32_t x, int32_t y) {
+    Points[k].reset(Point_New());
+    Point_SetX(Points[k].get(), x);
+    Point_SetY(Points[k].get(), y);
+  }
+};
+
+// The pairs given with --calib.
+std::string HandPairs(const Item& item, Pairs& pairs) {
   for (size_t k = 0; k < item.Calibration.size(); ++k) {
-    if (std::string why = MakePosition(item, item.Calibration[k], k, positions[k]); !why.empty()) {
+    if (std::string why = MakePosition(item, item.Calibration[k], k, pairs.Positions[k]); !why.empty()) {
       return "map '" + item.Name + "': " + why;
     }
-    points[k].reset(Point_New());
-    Point_SetX(points[k].get(), item.Calibration[k].X);
-    Point_SetY(points[k].get(), item.Calibration[k].Y);
+    pairs.SetPoint(k, item.Calibration[k].X, item.Calibration[k].Y);
   }
-  Map_SetScale(map.get(), positions[0].get(), points[0].get(), positions[1].get(), points[1].get(),
-               positions[2].get(), points[2].get());
+  pairs.Zone = item.HasGrid && item.HasZone ? item.Zone : 0;
+  return {};
+}
+
+// The map's record as the library computes it from the calibration, with the picture's size.
+std::string Calibrate(VmMapLib* lib, const std::string& name, Pairs& pairs, int32_t width,
+                      int32_t height, std::array<uint8_t, maplib::MapRecordSize>& record) {
+  Handle<VmMap> map(MapLib_NewMap(lib, Widen(name).c_str()), Map_Delete);
+  if (!map) return "map '" + name + "': " + LibraryError(MapLib_GetErrHandle(lib));
+  Map_SetScale(map.get(), pairs.Positions[0].get(), pairs.Points[0].get(), pairs.Positions[1].get(),
+               pairs.Points[1].get(), pairs.Positions[2].get(), pairs.Points[2].get());
   if (std::string why = LibraryError(Map_GetErrHandle(map.get())); !why.empty()) {
-    return "map '" + item.Name + "': calibration refused: " + why;
+    return "map '" + name + "': calibration refused: " + why;
   }
   VmMap_GetRecord(map.get(), record.data());
   Put32(&record[58], width);
   Put32(&record[62], height);
+  // A State Plane zone has no zone text; the record keeps its code instead, which the
+  // library reads back as the map's zone number when it loads the map.
+  const int16_t grid = static_cast<int16_t>(record[RecordGrid] | record[RecordGrid + 1] << 8);
+  if ((grid == StatePlane27 || grid == StatePlane83) && record[RecordZone] == 0 && pairs.Zone > 0) {
+    std::snprintf(reinterpret_cast<char*>(&record[RecordZone]), RecordZoneSize, "%d", pairs.Zone);
+  }
   return {};
+}
+
+void Note(const std::string& text) { std::fprintf(stderr, "velmira %s: %s\n", Name, text.c_str()); }
+
+// The pairs from the raster's own georeferencing; warps the raster first when the library
+// cannot take it as it stands.
+std::string GeoPairs(const Item& item, GdalInput& in, Pairs& pairs) {
+  GeoCalibration geo;
+  std::string why = geo.FromDataset(in.Dataset());
+  for (const std::string& line : geo.Notes()) Note(item.Picture + ": " + line);
+  const WarpRequest& asked = item.Warp;
+  const bool elsewhere = why.empty() && asked.Grid != 0 &&
+                         (geo.Frame().Grid != asked.Grid || geo.Frame().Zone != asked.Zone);
+  if (!why.empty() && !geo.NeedsWarp()) return item.Picture + ": " + why;
+  if (!why.empty() || elsewhere) {
+    if (elsewhere) why = "it is in " + geo.Frame().Describe() + ", not in the grid asked";
+    if (item.NoWarp) return item.Picture + ": " + why + "; not warped (--no-warp)";
+    if (in.IsPalette() && !asked.Resampling.empty() && asked.Resampling != "near" &&
+        asked.Resampling != "mode") {
+      return item.Picture + ": palette rasters warp with near or mode resampling only";
+    }
+    RasterWarp warp;
+    GDALDatasetH warped = warp.Make(in.Source(), asked, in.IsPalette());
+    if (warped == nullptr) return item.Picture + ": " + why + "; " + warp.Error();
+    if (!in.UseWarped(warped, "warp it")) return in.Error();
+    Note(item.Picture + ": " + why + "; warped into " + warp.Done());
+    if (std::string again = geo.FromDataset(in.Dataset()); !again.empty()) {
+      return item.Picture + ": after warping: " + again;
+    }
+  }
+  for (size_t k = 0; k < MaxPairs; ++k) {
+    pairs.Positions[k].reset(LibraryCrs::NewPosition(geo.Frame(), geo.World()[k]));
+    pairs.SetPoint(k, geo.Pixels()[k][0], geo.Pixels()[k][1]);
+  }
+  pairs.Zone = geo.Frame().Zone;
+  return {};
+}
+
+// Streams the picture through the writer a band of tile rows at a time.
+template <class Input>
+std::string WritePicture(maplib::MapLibWriter& writer, Input& in, const Item& item, bool quiet,
+                         const std::array<uint8_t, maplib::MapRecordSize>& record) {
+  maplib::PictureFormat format;
+  format.Width = in.Width();
+  format.Height = in.Height();
+  format.BitsPerPixel = in.BitsPerPixel();
+  format.Palette = in.Palette();
+  if (!writer.BeginMap(record, format)) return writer.ErrorText();
+  const size_t pitch = in.RowBytes();
+  std::vector<uint8_t> band(pitch * maplib::TileSize);
+  BuildProgress progress(quiet, "map '" + item.Name + "'");
+  for (int32_t done = 0; done < in.Height();) {
+    const int32_t count = std::min(in.Height() - done, maplib::TileSize);
+    if (!in.ReadRows(band.data(), pitch, count)) return in.Error();
+    if (!writer.AddRows(band.data(), pitch, count)) return writer.ErrorText();
+    done += count;
+    progress.Update(done, in.Height());
+  }
+  if (!in.Finish()) return in.Error();
+  return writer.EndMap() ? std::string() : writer.ErrorText();
+}
+
+bool IsPng(const std::string& path) {
+  static constexpr unsigned char Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  unsigned char head[8] = {};
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  const bool png = f != nullptr && std::fread(head, 1, 8, f) == 8 && std::memcmp(head, Signature, 8) == 0;
+  if (f != nullptr) std::fclose(f);
+  return png;
+}
+
+std::string WriteMap(maplib::MapLibWriter& writer, VmMapLib* lib, const Item& item, bool quiet) {
+  std::array<uint8_t, maplib::MapRecordSize> record{};
+  Pairs pairs;
+  // PNG pictures with calibration points keep their own reader and its conversion rules.
+  if (!item.Calibration.empty() && IsPng(item.Picture)) {
+    PngInput png;
+    if (!png.Open(item.Picture)) return png.Error();
+    if (std::string why = HandPairs(item, pairs); !why.empty()) return why;
+    if (std::string why = Calibrate(lib, item.Name, pairs, png.Width(), png.Height(), record);
+        !why.empty()) {
+      return why;
+    }
+    return WritePicture(writer, png, item, quiet, record);
+  }
+  GdalInput in;
+  if (!in.Open(item.Picture)) return in.Error();
+  std::string why = item.Calibration.empty() ? GeoPairs(item, in, pairs) : HandPairs(item, pairs);
+  if (why.empty()) why = Calibrate(lib, item.Name, pairs, in.Width(), in.Height(), record);
+  return why.empty() ? WritePicture(writer, in, item, quiet, record) : why;
 }
 
 maplib::PictureFormat FormatOf(const PngInput& png) {
@@ -253,26 +403,6 @@ maplib::PictureFormat FormatOf(const PngInput& png) {
   f.BitsPerPixel = png.BitsPerPixel();
   f.Palette = png.Palette();
   return f;
-}
-
-std::string WriteMap(maplib::MapLibWriter& writer, VmMapLib* lib, const Item& item) {
-  PngInput png;
-  if (!png.Open(item.Picture)) return png.Error();
-  std::array<uint8_t, maplib::MapRecordSize> record{};
-  if (std::string why = Calibrate(lib, item, png.Width(), png.Height(), record); !why.empty()) {
-    return why;
-  }
-  if (!writer.BeginMap(record, FormatOf(png))) return writer.ErrorText();
-  const size_t pitch = png.RowBytes();
-  std::vector<uint8_t> band(pitch * maplib::TileSize);
-  for (int32_t done = 0; done < png.Height();) {
-    const int32_t count = std::min(png.Height() - done, maplib::TileSize);
-    if (!png.ReadRows(band.data(), pitch, count)) return png.Error();
-    if (!writer.AddRows(band.data(), pitch, count)) return writer.ErrorText();
-    done += count;
-  }
-  if (!png.Finish()) return png.Error();
-  return writer.EndMap() ? std::string() : writer.ErrorText();
 }
 
 std::string WriteIcon(maplib::MapLibWriter& writer, const Item& item) {
@@ -310,11 +440,58 @@ int Fail(const std::string& why) {
   return 1;
 }
 
+// The rasters of a folder, in name order: files GDAL opens, less those that belong to another
+// raster of the folder (world files, the picture of an OziExplorer .map, overviews).
+std::string ExpandFolder(const Item& folder, std::vector<Item>& maps) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  std::vector<fs::path> files;
+  for (const fs::directory_entry& e : fs::directory_iterator(folder.Folder, error)) {
+    if (e.is_regular_file() && e.path().filename().string()[0] != '.') files.push_back(e.path());
+  }
+  if (error) return "cannot read the folder " + folder.Folder + ": " + error.message();
+  std::sort(files.begin(), files.end());
+  std::vector<fs::path> rasters, parts;
+  GDALAllRegister();
+  for (const fs::path& file : files) {
+    GDALDatasetH ds = GDALOpenEx(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (ds == nullptr) continue;
+    char** list = GDALGetFileList(ds);
+    for (char** at = list; at != nullptr && *at != nullptr; ++at) {
+      if (fs::path(*at) != file) parts.push_back(fs::weakly_canonical(*at, error));
+    }
+    CSLDestroy(list);
+    GDALClose(ds);
+    rasters.push_back(file);
+  }
+  for (const fs::path& file : rasters) {
+    if (std::find(parts.begin(), parts.end(), fs::weakly_canonical(file, error)) != parts.end()) continue;
+    Item map = folder;
+    map.Folder.clear();
+    map.Picture = file.string();
+    map.Name = file.stem().string().substr(0, MaxNameLength);
+    maps.push_back(map);
+  }
+  if (maps.empty()) return "no raster GDAL can open in the folder " + folder.Folder;
+  return {};
+}
+
 }  // namespace
 
 int RunMapLibBuild(const Args& args) {
   BuildOptions o;
   if (std::string why = ParseBuild(args, o); !why.empty()) return BadUsage(Name, why);
+  // GDAL's own complaints reach the user inside our messages, which name the file.
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  std::vector<Item> items;
+  for (const Item& item : o.Items) {
+    if (item.Folder.empty()) {
+      items.push_back(item);
+    } else if (std::string why = ExpandFolder(item, items); !why.empty()) {
+      return Fail(why);
+    }
+  }
+  o.Items = items;
   PendingFile output(o.Output);
   if (std::string why = output.Make(); !why.empty()) return Fail(why);
   maplib::MapLibWriter writer;
@@ -324,7 +501,7 @@ int RunMapLibBuild(const Args& args) {
   Handle<VmMapLib> lib(Viewer_GetMapLib(viewer.get()), MapLib_Delete);
   for (const Item& item : o.Items) {
     const std::string why =
-        item.IsMap ? WriteMap(writer, lib.get(), item) : WriteIcon(writer, item);
+        item.IsMap ? WriteMap(writer, lib.get(), item, o.Quiet) : WriteIcon(writer, item);
     if (!why.empty()) return Fail(why);
   }
   if (!writer.Close()) return Fail(writer.ErrorText());
