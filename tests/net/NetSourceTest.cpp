@@ -23,7 +23,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +35,7 @@
 #include "gps/SerialReader.h"
 #include "support/GpsMessages.h"
 #include "support/ReceiverSimulator.h"
+#include "support/ToolRunner.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
 
@@ -181,6 +184,7 @@ std::string FixOf(const std::string& sentence) {
   }
   const std::string kind = f[0].substr(3);
   const size_t at = kind == "GGA" ? 2 : kind == "RMC" ? 3 : 1;
+  if (f.size() < at + 4 || f[at].size() < 3 || f[at + 2].size() < 4) return "fix none";
   auto degrees = [](const std::string& text, const std::string& side, int degreeDigits) {
     const double d = std::stod(text.substr(0, degreeDigits)) + std::stod(text.substr(degreeDigits)) / 60;
     return side == "S" || side == "W" ? -d : d;
@@ -480,6 +484,62 @@ TEST(NetSource, UrlsAndStates) {
   VmNmeaParser_CloseSource(p.Parser);
   p.Parse(Line("GPGLL,4916.45,N,12311.12,W,225444,A,A"));
   EXPECT_EQ(p.Error(), "0");
+}
+
+}  // namespace
+
+namespace {
+
+// velmira nmea --source on a gpsd and on a TCP server: it stops after --count objects, the first
+// of which is the link's state, and each fix sits where a sentence of the feed says.
+TEST(NetSource, NmeaProgramReadsGpsdAndTcpSources) {
+  const std::vector<std::string> logSentences = CheckedSentences(VELMIRA_SOURCE_DIR "/examples/drive.nmea");
+  for (const std::string kind : {"gpsd", "tcp"}) {
+    if (kind == "gpsd" && !std::filesystem::exists(Gpsd)) continue;
+    std::unique_ptr<GpsdOnTerminal> gpsd;
+    std::unique_ptr<Server> server;
+    std::vector<std::string> feed = logSentences;
+    if (kind == "gpsd") {
+      gpsd = std::make_unique<GpsdOnTerminal>();
+    } else {
+      server = std::make_unique<Server>(FreePort());
+      feed.clear();
+      for (int i = 0; i < 2000; ++i) feed.push_back(Numbered(i));
+    }
+    const uint16_t port = gpsd ? gpsd->Port : server->Port;
+    std::atomic<bool> done{false};
+    std::thread feeder([&] {  // the feed again and again until the program has what it wants
+      if (server && !server->Accept()) return;
+      for (size_t i = 0; !done; i = (i + 1) % feed.size()) {
+        if (gpsd) gpsd->Write(feed[i] + "\r\n");
+        if (server && !server->Send(feed[i] + "\r\n")) return;
+        if (i % 16 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    });
+    const velmira::test::ToolResult r =
+        velmira::test::RunTool("nmea --source " + kind + "://127.0.0.1:" + std::to_string(port) + " --count 10 --seconds 30");
+    done = true;
+    if (server) server->Stop();
+    feeder.join();
+    ASSERT_EQ(r.Status, 0) << kind << "\n" << r.Errors;
+    ASSERT_EQ(r.Lines.size(), 10u) << kind;
+    EXPECT_EQ(r.Lines[0], "{\"class\":\"COMSTATUS\",\"valid\":true,\"port\":0,\"baud\":0}");
+    EXPECT_NE(r.Errors.find("valid NMEA from " + kind + " 127.0.0.1:" + std::to_string(port)), std::string::npos) << r.Errors;
+    std::set<std::string> places;  // the feed's positions, 7 decimals
+    for (const std::string& s : feed) {
+      if (s.find("GGA,") == 3 || s.find("RMC,") == 3 || s.find("GLL,") == 3) places.insert(FixOf(s).substr(4));
+    }
+    int fixes = 0;
+    for (const std::string& line : r.Lines) {
+      const size_t lat = line.find("\"lat\":"), lon = line.find(",\"lon\":");
+      if (!line.starts_with("{\"class\":\"FIX\"")) continue;
+      char place[64];
+      std::snprintf(place, sizeof place, "%.7f %.7f", std::stod(line.substr(lat + 6)), std::stod(line.substr(lon + 7)));
+      EXPECT_TRUE(places.count(place)) << line;
+      ++fixes;
+    }
+    EXPECT_GT(fixes, 0) << kind;
+  }
 }
 
 }  // namespace
