@@ -23,7 +23,10 @@ class Waitable : public KernelObject {
   DWORD Wait(DWORD ms) override {
     std::unique_lock<std::mutex> lock(Mutex);
     auto ready = [this] { return Signalled; };
-    if (ms == INFINITE) {
+    if (ms == 0) {
+      // A poll: a timed wait of no time still sleeps for the timer's slack (some 50 us).
+      if (!Signalled) return WAIT_TIMEOUT;
+    } else if (ms == INFINITE) {
       Changed.wait(lock, ready);
     } else if (!Changed.wait_for(lock, std::chrono::milliseconds(ms), ready)) {
       return WAIT_TIMEOUT;
