@@ -90,6 +90,9 @@ def rows():
                  "speed", None, "sent/s"))
     r.append(Row("Event mode across threads (peer: same thread)", "parse/BM_ParseEvents/real_time",
                  "parse/BM_ParseEventsSameThread", "floor", 1e6, "sent/s"))
+    r.append(Row("NMEA over loopback TCP vs the same sentences from memory, event mode",
+                 "net/BM_TcpEvents/real_time", "parse/BM_ParseEvents/real_time", "speed", 0.8,
+                 "sent/s"))
     for view in VIEWS:
         r.append(Row(f"RenderView {view} vs pixman box", f"raster/RenderView/{view}",
                      f"raster/PixmanBox4/{view}", "speed", 2.0, "Mpx/s"))
@@ -256,6 +259,7 @@ class Runner:
                               "positions of the log.")
 
         self.add("parse", rates(self.gbench("bench_nmea_parse")))
+        self.add("net", rates(self.gbench("bench_net_source")))
         raster = self.gbench("bench_raster")
         self.add("raster", {n: 1e-6 * int(n.split("/")[1].split("x")[0]) *
                             int(n.split("/")[1].split("x")[1]) / v["seconds"]

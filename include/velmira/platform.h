@@ -124,6 +124,51 @@ VELMIRA_API size_t VmComPort_GetDevice(int16_t port, char* buffer, size_t size);
 
 
 /* ------------------------------------------------------------------------------------------
+ * Network sources.
+ * ---------------------------------------------------------------------------------------- */
+
+/*
+ * Attaches the parser (a VmNmeaParser handle of velmira.h) to a network source instead of a COM
+ * port and starts its reader thread, as NmeaParser_SetPortEnabled(parser, 1) does for a port.
+ * `url` is NUL-terminated ASCII, one of:
+ *   "gpsd://HOST[:PORT][/DEVICE]"  a gpsd daemon (port 2947 by default), asked to relay the NMEA
+ *                                  of its receivers, or of DEVICE only (for example
+ *                                  "gpsd://localhost/dev/ttyUSB0");
+ *   "tcp://HOST:PORT"              a server that streams NMEA lines (port 10110 by custom);
+ *   "udp://[BIND]:PORT"            NMEA datagrams sent to PORT, on the local address BIND or on
+ *                                  every local address ("udp://:10110"); the end of a datagram
+ *                                  ends its last line.
+ * HOST is a name or a numeric address, an IPv6 address in brackets ("tcp://[::1]:10110").
+ * Sentences are framed, checked and delivered exactly as from a COM port (events or polled
+ * records; NmeaParser_Parse and the port settings are refused while the source is open), and
+ * NmeaParser_WriteData sends to a TCP or gpsd connection while it is up.
+ * A server that is not there yet, goes away or cannot be reached is tried again after 0.5 s,
+ * then after twice the last delay, up to 5 s, for as long as the source is open; nothing is
+ * reported for that beyond the port status: a ComStatus (event 9 and NmeaParser_GetComStatus)
+ * with port 0 and rate 0 that is valid from the first good sentence of a link, and becomes not
+ * valid (with the latest records cleared) as soon as the link drops, or after 4 s without a
+ * sentence. Junk never becomes a sentence; a line without an end is bounded by the parser's
+ * 512-byte framing.
+ * Errors, in the parser's record: 10006 "Port must not be enabled!" while a port or a source is
+ * already being read; 10003 "Unknown source URL!" for any other text or null; for a UDP port
+ * that cannot be bound, the platform's error number with "Could not open network source!".
+ * Stream sources connect on the reader thread, so an absent server is no error here.
+ * Call from the application's thread, as the parser's other exports.
+ */
+struct VmNmeaParser;
+VELMIRA_API void VmNmeaParser_OpenSource(struct VmNmeaParser* parser, const char* url);
+
+/*
+ * Stops reading the network source: the reader thread ends (within 4 s; otherwise 10005
+ * "Failed to end serial thread!"), the connection is closed and the latest records cleared,
+ * as NmeaParser_SetPortEnabled(parser, 0) does; the parser may then open a port or a source
+ * again. Stops promptly in every state, a wait before the next connection attempt included.
+ * Does nothing when no source is open (a COM port being read is left alone).
+ */
+VELMIRA_API void VmNmeaParser_CloseSource(struct VmNmeaParser* parser);
+
+
+/* ------------------------------------------------------------------------------------------
  * Map records.
  * ---------------------------------------------------------------------------------------- */
 

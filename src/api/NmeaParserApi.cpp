@@ -101,3 +101,9 @@ extern "C" VmQuality* NmeaParser_GetQuality(VmNmeaParser* h, int32_t timeoutMs) 
 extern "C" VmComStatus* NmeaParser_GetComStatus(VmNmeaParser* h) {
   return Wrap<VmComStatus>(Unwrap<NmeaParser>(h)->GetComStatus());
 }
+
+extern "C" void VmNmeaParser_OpenSource(VmNmeaParser* h, const char* url) {
+  Unwrap<NmeaParser>(h)->OpenSource(url);
+}
+
+extern "C" void VmNmeaParser_CloseSource(VmNmeaParser* h) { Unwrap<NmeaParser>(h)->CloseSource(); }

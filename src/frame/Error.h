@@ -95,6 +95,7 @@ inline constexpr ErrorKind PortMissing{SerialPort, "Comm port does not exist"};
 inline constexpr ErrorKind PortInUse{SerialPort, "Comm port in use!"};
 inline constexpr ErrorKind PortRefusedBaudrate{SerialPort, "Unknown baudrate!"};
 inline constexpr ErrorKind PortUnexpected{SerialPort, "Unexpected com port error."};
+inline constexpr ErrorKind UnknownSource{InvalidArgument, "Unknown source URL!"};
 
 inline constexpr ErrorKind FileAccess{FileIo, "Error opening, reading, writing or seeking file"};
 inline constexpr ErrorKind OutOfMemory{Memory, "Out of memory"};
@@ -105,6 +106,7 @@ inline constexpr ErrorKind NoMaps{MapLibNotOpen, "No maps loaded or created"};
 
 // Messages that travel with a platform last-error number instead of a table code.
 inline constexpr const char* CouldNotOpenPort = "Could not open comm port!";
+inline constexpr const char* CouldNotOpenSource = "Could not open network source!";
 inline constexpr const char* FileOpenFailed = "Error opening, reading, writing or seeking file";
 
 }  // namespace errors

@@ -4,12 +4,12 @@
 
 #include <cstdint>
 
-#include "frame/RefObject.h"
+#include "gps/ByteSource.h"
 #include "platform/Sync.h"
 
 namespace velmira {
 
-class ComPort : public RefObject {
+class ComPort : public ByteSource {
  public:
   // The longest device name: "\\.\COM" and five digits.
   static constexpr int MaxNameLength = 16;
@@ -23,11 +23,11 @@ class ComPort : public RefObject {
   bool Open(int16_t port);
   // Rate, 8N1, no flow control, DTR raised, both buffers purged, reads that return at once.
   // False without an open port.
-  bool Configure(int32_t rate);
+  bool Configure(int32_t rate) override;
   // Bytes read (0 when nothing has arrived or the port is closed).
-  int32_t Read(uint8_t* buffer, int32_t maximum);
+  int32_t Read(uint8_t* buffer, int32_t maximum) override;
   // Bytes written.
-  int32_t Write(const uint8_t* buffer, int32_t count);
+  int32_t Write(const uint8_t* buffer, int32_t count) override;
   void Close() override;
   bool IsOpen() const;
 

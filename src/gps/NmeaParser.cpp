@@ -85,7 +85,7 @@ void NmeaParser::WriteData(const WCHAR* buffer, int16_t count) {
     Err.Set(errors::PortNotEnabled);
     return;
   }
-  if (ComPortNumber == 0 || BaudRate == 0) {
+  if (!SourceOpen && (ComPortNumber == 0 || BaudRate == 0)) {
     Err.Set(errors::AutodetectNotAllowed);
     return;
   }
@@ -106,6 +106,10 @@ void NmeaParser::SetComPort(int16_t port) {
 
 void NmeaParser::SetBaudRate(int32_t rate) {
   Err.Clear();
+  if (SourceOpen) {  // a network source has no rate
+    Err.Set(errors::PortEnabled);
+    return;
+  }
   if (PortEnabled && (ComPortNumber == 0 || BaudRate == 0)) {
     Err.Set(errors::AutodetectNotAllowed);
     return;
@@ -124,6 +128,7 @@ void NmeaParser::SetPortEnabled(bool enabled) {
   if (!enabled) {
     if (!StopThread()) Err.Set(errors::ThreadNotEnded);
     PortEnabled = false;
+    SourceOpen = false;
     return;
   }
   if (ComPortNumber != 0 && BaudRate != 0 && !Reader->Open(ComPortNumber, BaudRate)) {

@@ -62,6 +62,10 @@ class NmeaParser : public RefObject {
   void SetComPort(int16_t port);
   void SetBaudRate(int32_t rate);
   void SetPortEnabled(bool enabled);
+  // Reads a network source (see SourceAddress) instead of the COM port, on the same reader
+  // thread; CloseSource stops it as disabling the port does.
+  void OpenSource(const char* url);
+  void CloseSource();
   void SetGpsDatum(int16_t datum);
   void SetNoEvents(bool noEvents);
 
@@ -121,6 +125,7 @@ class NmeaParser : public RefObject {
   Ref<SentenceBuffer> Buffer;
   std::atomic<int16_t> GpsDatum{MinDatum};  // may change while the reader thread decodes
   bool PortEnabled = false;
+  bool SourceOpen = false;  // the reader reads a network source, not the COM port
   int16_t ComPortNumber = 0;  // 0: detect
   int32_t BaudRate = 4800;    // 0: detect
   int16_t MinimumFixType = 0;  // under the lock

@@ -63,7 +63,7 @@ bool SerialReader::Open(int16_t port, int32_t rate) {
   }
   {
     LockHold hold(GetLock());
-    PortObject = std::move(opened);
+    PortObject = Ref<ByteSource>::Adopt(opened.Detach());
   }
   Port = port;
   BaudRate = rate;
@@ -74,10 +74,25 @@ bool SerialReader::Open(int16_t port, int32_t rate) {
   return true;
 }
 
+void SerialReader::OpenSource(Ref<ByteSource> source) {
+  Err.Clear();
+  Close();
+  {
+    LockHold hold(GetLock());
+    PortObject = std::move(source);
+  }
+  Port = 0;
+  BaudRate = 0;
+  PortBuffer = MakeRef<SentenceBuffer>();
+  SentenceReady = false;
+  LastState = 0;
+  AutoDetected = false;
+}
+
 void SerialReader::Close() {
   Countdown = 0;
   AutoDetected = false;
-  Ref<ComPort> closing;
+  Ref<ByteSource> closing;
   {
     LockHold hold(GetLock());
     closing = std::move(PortObject);
@@ -176,9 +191,18 @@ int16_t SerialReader::ReadStep(platform::HANDLE stopEvent) {
       }
       if (got <= 0) break;
     }
-    if (platform::WaitForSingleObject(stopEvent, CycleMs) == platform::WAIT_OBJECT_0) {
-      Close();
-      return PollStopped;
+    switch (PortObject->WaitCycle(stopEvent, CycleMs)) {
+      case ByteSource::Wake::Stopped:
+        Close();
+        return PollStopped;
+      case ByteSource::Wake::Data:
+        continue;  // the cycle goes on
+      case ByteSource::Wake::Dropped:
+        // A network link that went down is lost at once; it is being brought back.
+        if (Countdown.exchange(0) != 0) return PollLost;
+        continue;
+      case ByteSource::Wake::CycleOver:
+        break;
     }
     if (Countdown != 0 && --Countdown == 0) {
       // An auto-detected receiver may have moved to another port or rate: detect again.
@@ -229,7 +253,7 @@ int16_t SerialReader::Detect(platform::HANDLE stopEvent, int16_t wantedPort) {
   if (!found.Port) return stopped ? PollStopped : PollNothing;
   {
     LockHold hold(GetLock());
-    PortObject = std::move(found.Port);
+    PortObject = Ref<ByteSource>::Adopt(found.Port.Detach());
   }
   PortBuffer = std::move(found.Buffer);
   SentenceReady = true;

@@ -12,6 +12,7 @@
 
 namespace velmira {
 
+class ByteSource;
 class ComPort;
 class NmeaSentence;
 class SentenceBuffer;
@@ -38,6 +39,8 @@ class SerialReader : public RefObject {  // creates its ObjectLock at constructi
 
   // Opens and configures the port; on failure the port's error is copied into Err.
   bool Open(int16_t port, int32_t rate);
+  // Reads from a source that is not a COM port (port and rate 0); it stays until Close.
+  void OpenSource(Ref<ByteSource> source);
   void Close() override;
   // Appends to the write queue; false (without an error) when no port is open.
   bool Queue(const uint8_t* bytes, int32_t count);
@@ -65,7 +68,7 @@ class SerialReader : public RefObject {  // creates its ObjectLock at constructi
   std::atomic<int32_t> BaudRate{0};
   std::atomic<int16_t> Port{0};
   Ref<SentenceBuffer> PortBuffer;  // reader thread only
-  Ref<ComPort> PortObject;
+  Ref<ByteSource> PortObject;
   int16_t LastState = 0;
   std::atomic<int16_t> Countdown{0};
   bool AutoDetected = false;

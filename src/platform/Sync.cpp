@@ -1,6 +1,10 @@
 #include "platform/Sync.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 namespace platform {
@@ -12,37 +16,66 @@ class Waitable : public KernelObject {
  public:
   explicit Waitable(bool manualReset, bool signalled)
       : ManualReset(manualReset), Signalled(signalled) {}
+  ~Waitable() override {
+    if (Fd >= 0) ::close(Fd);
+  }
 
   DWORD Wait(DWORD ms) override {
     std::unique_lock<std::mutex> lock(Mutex);
     auto ready = [this] { return Signalled; };
-    if (ms == INFINITE) {
+    if (ms == 0) {
+      // A poll: a timed wait of no time still sleeps for the timer's slack (some 50 us).
+      if (!Signalled) return WAIT_TIMEOUT;
+    } else if (ms == INFINITE) {
       Changed.wait(lock, ready);
     } else if (!Changed.wait_for(lock, std::chrono::milliseconds(ms), ready)) {
       return WAIT_TIMEOUT;
     }
-    if (!ManualReset) Signalled = false;
+    if (!ManualReset) SetState(false);
     return WAIT_OBJECT_0;
   }
 
   void Signal() {
     {
       std::lock_guard<std::mutex> lock(Mutex);
-      Signalled = true;
+      SetState(true);
     }
     Changed.notify_all();
   }
 
   void Unsignal() {
     std::lock_guard<std::mutex> lock(Mutex);
-    Signalled = false;
+    SetState(false);
+  }
+
+  // Made on first use, so that only the events a socket wait needs carry one.
+  int Descriptor() {
+    std::lock_guard<std::mutex> lock(Mutex);
+    if (Fd < 0) {
+      Fd = ::eventfd(Signalled ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+    }
+    return Fd;
   }
 
  private:
+  // With the mutex held. The descriptor, if any, reads ready exactly while signalled.
+  void SetState(bool signalled) {
+    if (Fd >= 0 && signalled != Signalled) {
+      uint64_t value = 1;
+      if (signalled) {
+        [[maybe_unused]] ssize_t n = ::write(Fd, &value, sizeof value);
+      } else {
+        [[maybe_unused]] ssize_t n = ::read(Fd, &value, sizeof value);
+      }
+    }
+    Signalled = signalled;
+  }
+
   std::mutex Mutex;
   std::condition_variable Changed;
   const bool ManualReset;
   bool Signalled;
+  int Fd = -1;
 };
 
 class Event final : public Waitable {
@@ -108,6 +141,11 @@ bool SetEvent(HANDLE event) {
   return true;
 }
 
+int EventDescriptor(HANDLE event) {
+  auto* e = dynamic_cast<Event*>(IsReal(event) ? event : nullptr);
+  return e != nullptr ? e->Descriptor() : -1;
+}
+
 bool ResetEvent(HANDLE event) {
   auto* e = dynamic_cast<Event*>(IsReal(event) ? event : nullptr);
   if (e == nullptr) return false;
@@ -141,6 +179,11 @@ bool GetExitCodeThread(HANDLE thread, DWORD* exitCode) {
 }
 
 void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+DWORD GetTickCount() {
+  const auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
 
 DWORD GetLastError() { return LastError; }
 void SetLastError(DWORD error) { LastError = error; }

@@ -57,6 +57,9 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD ms);
 HANDLE CreateEventW(bool manualReset, bool initialState);
 bool SetEvent(HANDLE event);
 bool ResetEvent(HANDLE event);
+// A descriptor that polls readable exactly while the event is signalled, so that a wait on
+// a socket can end on the event too; owned by the event. -1 for a handle that is no event.
+int EventDescriptor(HANDLE event);
 
 // Threads. The handle is signalled when the start routine returns.
 using LPTHREAD_START_ROUTINE = DWORD (*)(void* parameter);
@@ -64,6 +67,8 @@ HANDLE CreateThread(LPTHREAD_START_ROUTINE start, void* parameter);
 bool GetExitCodeThread(HANDLE thread, DWORD* exitCode);
 
 void Sleep(DWORD ms);
+// Milliseconds since an arbitrary start, from a clock that never steps; wraps after 49 days.
+DWORD GetTickCount();
 
 // The calling thread's last-error number, as the failing platform call left it.
 DWORD GetLastError();

@@ -22,8 +22,12 @@ const std::string GgaJson =
 const std::string Rmc = "$GPRMC,123519,A,4807.038,S,01131.000,W,022.4,084.4,230394,003.1,W*65";
 
 TEST(NmeaTool, FileAndStandardInputGiveOneJsonLinePerEventInPostingOrder) {
-  const ToolResult file = Nmea(velmira::test::TempFile("two.nmea", Gga + "\r\n" + Rmc + "\r\n"));
+  const std::string path = velmira::test::TempFile("two.nmea", Gga + "\r\n" + Rmc + "\r\n");
+  const ToolResult file = Nmea(path);
   ASSERT_EQ(file.Status, 0) << file.Errors;
+  for (const std::string& source : {path, "file://" + path}) {  // the same file as a source
+    EXPECT_EQ(Nmea("--source " + source).Lines, file.Lines) << source;
+  }
   EXPECT_EQ(file.Lines, (std::vector<std::string>{
                             GgaJson,
                             "{\"class\":\"FIX\",\"type\":2,\"year\":1994,\"month\":3,\"day\":23,\"hour\":12,\"minute\":35,"
@@ -67,7 +71,9 @@ TEST(NmeaTool, GridAndDatumOptionsReachTheFixPosition) {
 TEST(NmeaTool, BadUsageExitsWithTwoAndMissingFileWithOne) {
   for (const char* args : {"", "--port", "--port 2 file.nmea", "--zone 32 -", "--polled 100 -", "--baud 4800 -", "--count -1 -",
                            "--seconds x -", "a.nmea b.nmea", "--grid 99 -", "--datum 28 -", "--port 256", "--port 0 --device /x",
-                           "--port 3 --baud 1234"}) {
+                           "--port 3 --baud 1234", "--source ftp://host/x", "--source serial://ttyS0",
+                           "--source serial:///dev/ttyS0?baud=4801", "--source tcp://host", "--source - --port 2",
+                           "--source udp://:10110 --baud 4800", "--source"}) {
     EXPECT_EQ(Nmea(args).Status, 2) << "'" << args << "'";
   }
   EXPECT_EQ(Nmea("/nonexistent/file.nmea").Status, 1);

@@ -192,6 +192,26 @@ TEST_F(ViewTool, ScriptedKeysAndMouseZoomTurnPanFollowCycleMapsSaveAndQuit) {
   EXPECT_NE(After(reports[8], "centre "), After(reports[9], "centre "));
 }
 
+// The status strip takes as many lines as its text needs at the window's width: the last status
+// of a replay shows as much text at 320 to 1024 pixels as on a window wide enough for two lines
+// (at 640 a third line once fell below the strip). The log comes as a --source path.
+TEST_F(ViewTool, StatusStripShowsAllItsTextAtEveryWidth) {
+  auto statusInk = [](int width) {
+    const ToolResult r = RunTool("view " + SampleLibrary + " --source " + SampleLog + " --speed 1000000 --seconds 1 --size " +
+                                 std::to_string(width) + "x400 --screenshot shot.png");
+    EXPECT_EQ(r.Status, 0) << r.Errors;
+    const Picture shot = ReadPng("shot.png");
+    int ink = 0;  // dark text pixels below the map
+    for (int i = MapRows(shot) * shot.Width; i < shot.Width * shot.Height; ++i) ink += shot.Pixels[i].R < 100 && shot.Pixels[i].G < 100;
+    return ink;
+  };
+  const int whole = statusInk(1600);
+  ASSERT_GT(whole, 300) << "the status strip holds no text";
+  for (int width : {320, 400, 480, 640, 800, 1024}) {
+    EXPECT_NEAR(statusInk(width), whole, whole / 20) << width << " pixels wide";
+  }
+}
+
 TEST_F(ViewTool, FailuresAUserCanActOnAreNamedBeforeAnyWindowAndExitOne) {
   // A receiver that answers but has no fix: quality 0, status V.
   const std::string noFix = velmira::test::TempFile(
@@ -207,6 +227,10 @@ TEST_F(ViewTool, FailuresAUserCanActOnAreNamedBeforeAnyWindowAndExitOne) {
       {SampleLibrary + " --replay " + SampleLog + " --seconds 0", "x11", 1, "SDL_VIDEODRIVER=dummy"},
       {SampleLibrary + " --replay " + SampleLog + " --seconds 0", "", 1, "SDL_VIDEODRIVER=dummy"},
       {SampleLibrary, "dummy", 2, "give one input"},
+      {SampleLibrary + " --source ftp://host/x", "dummy", 2, "unknown kind of source"},
+      {SampleLibrary + " --source tcp://host", "dummy", 1, "Unknown source URL!"},
+      {SampleLibrary + " --replay " + SampleLog + " --baud 4800", "dummy", 2, "--baud is for ports"},
+      {SampleLibrary + " --device /no/such/tty --baud 4801", "dummy", 1, "Unknown baudrate!"},
   };
   for (const Case& c : cases) {
     c.Driver.empty() ? unsetenv("SDL_VIDEODRIVER") : setenv("SDL_VIDEODRIVER", c.Driver.c_str(), 1);  // none: SDL's choice

@@ -23,20 +23,25 @@ constexpr const char* DemoUsage =
     "  --out DIR      the folder for demo.png (default: out)\n";
 
 constexpr const char* NmeaUsage =
-    "usage: velmira nmea [OPTIONS] (FILE | - | --port N | --device PATH)\n"
+    "usage: velmira nmea [OPTIONS] (FILE | - | --port N | --device PATH | --source URL)\n"
     "  decodes NMEA 0183 and prints one JSON object per event on standard output\n"
     "  FILE, -        a log file, or standard input\n"
+    "  --source URL   gpsd://HOST[:PORT][/DEVICE] (gpsd, port 2947 by default), tcp://HOST:PORT,\n"
+    "                 udp://[BIND]:PORT, serial://DEVICE[?baud=RATE] or a file path; network\n"
+    "                 sources are connected again whenever the link drops\n"
     "  --port N       serial port COM<N>; 0 detects the receiver on COM1 to COM8\n"
     "  --device PATH  maps the port (COM1 unless --port names one) to this device\n"
     "  --baud R       rate of the port; without it (or with 0) the rate is detected\n"
-    "  --polled MS    polls the parser every MS milliseconds instead of taking events (ports)\n"
+    "  --polled MS    polls the parser every MS milliseconds instead of taking events (ports\n"
+    "                 and network sources)\n"
     "  --datum D      datum of the receiver's coordinates, 1 to 27 (default 1, WGS 84)\n"
     "  --grid G       adds easting, northing and zone on grid G; --zone Z fixes the zone\n"
     "  --sentences    prints every checksummed sentence too\n"
     "  --count N      stops after N objects\n"
-    "  --seconds S    stops after S seconds; on a port, no valid NMEA by then is an error\n"
+    "  --seconds S    stops after S seconds; on a port or network source, no valid NMEA by\n"
+    "                 then is an error\n"
     "  On a port, standard error tells the device of each COM number, the detection, and when\n"
-    "  valid NMEA is found or lost.\n";
+    "  valid NMEA is found or lost; on a network source, when the link comes and goes.\n";
 
 constexpr const char* ConvertUsage =
     "usage: velmira convert --from SPEC --to SPEC < points\n"
@@ -87,14 +92,18 @@ constexpr const char* RenderUsage =
     "  --track NMEAFILE    draws the fixes of an NMEA log as a line\n";
 
 constexpr const char* ViewUsage =
-    "usage: velmira view MAPLIB (--port N | --device PATH | --replay NMEAFILE [--speed X])\n"
-    "                    [OPTIONS]\n"
+    "usage: velmira view MAPLIB (--port N | --device PATH | --replay NMEAFILE [--speed X] |\n"
+    "                    --source URL) [OPTIONS]\n"
     "  opens a map window that follows the receiver's last fix, draws its track and marks its\n"
     "  position; a status line shows time, position, the map's grid coordinates, speed,\n"
-    "  satellites in view, HDOP and the port\n"
+    "  satellites in view, HDOP and the source\n"
     "  --port N          serial port COM<N>; 0 detects the receiver on COM1 to COM8\n"
     "  --device PATH     maps the port (COM1 unless --port names one) to this device\n"
+    "  --baud R          rate of the port; without it the rate is detected\n"
     "  --replay FILE     replays an NMEA log at the pace of its time stamps\n"
+    "  --source URL      gpsd://HOST[:PORT][/DEVICE], tcp://HOST:PORT, udp://[BIND]:PORT,\n"
+    "                    serial://DEVICE[?baud=RATE] or a log file (replayed); the status line\n"
+    "                    shows the source and whether its link is up\n"
     "  --speed X         replays X times faster than real time (default 1)\n"
     "  --map NAME        the map to show first (default: the library's first)\n"
     "  --datum D         datum of the receiver's coordinates, 1 to 27 (default 1, WGS 84)\n"

@@ -208,20 +208,32 @@ void MapScene::MakeStatusPage() {
   Viewer_OnDraw(StatusViewer.get(), 0, 0, 2, 2, 1);
   VmWindow_SetForeground(nullptr);
   VmWindow_Delete(probe);
-  StatusRows = Label_GetHeight(label) + 2 * StatusPadding;
+  StatusRows = MinStatusRows = Label_GetHeight(label) + 2 * StatusPadding;
   Handle<VmPosition> anchor = NewPosition(0, 0);
   Label_SetPosition(label, anchor.get());
   Label_SetHeight(label, StatusRows);
 }
 
+int MapScene::StatusRowsNeeded() {
+  VmLabel* label = StatusLabel.get();
+  Label_SetWidth(label, Width);
+  Label_SetHeight(label, 0);  // measured: the text wrapped at the width
+  const int rows = std::max(Label_GetHeight(label) + 2 * StatusPadding, MinStatusRows);
+  Label_SetHeight(label, StatusRows);
+  return std::min(rows, static_cast<int>(MaxWindowSide) / 2);
+}
+
 void MapScene::Resize(int width, int height) {
   Width = std::clamp(width, 1, static_cast<int>(MaxWindowSide));
+  WindowRows = height;
+  StatusRows = StatusRowsNeeded();
   MapRows = std::clamp(height - StatusRows, 1, static_cast<int>(MaxWindowSide) - StatusRows);
   VmWindow_Delete(Frame);  // with the status window in it
   Frame = VmWindow_New(nullptr, 0, 0, Width, MapRows + StatusRows);
   StatusWindow = VmWindow_New(Frame, 0, MapRows, Width, StatusRows);
   VmWindow_SetForeground(Frame);
   Label_SetWidth(StatusLabel.get(), Width);
+  Label_SetHeight(StatusLabel.get(), StatusRows);
   // The page's view pixel (0, 0) at the strip's top-left corner.
   Viewer_SetOffsetX(StatusViewer.get(), Width / 2);
   Viewer_SetOffsetY(StatusViewer.get(), StatusRows / 2);
@@ -233,6 +245,7 @@ void MapScene::SetStatus(const std::string& text) {
   StatusText = text;
   Label_SetText(StatusLabel.get(), Widen(text).c_str());
   StatusDirty = true;
+  if (Width > 0 && StatusRowsNeeded() != StatusRows) Resize(Width, WindowRows);
 }
 
 MapScene::Drawn MapScene::Draw() {

@@ -55,7 +55,8 @@ class MapScene {
   // The geographic centre of the view in WGS 84 degrees; false when it has none.
   bool Centre(double& lat, double& lon);
 
-  // Replaces the status strip's text.
+  // Replaces the status strip's text. The strip grows (and the map area shrinks) when the text
+  // wraps into more lines than it has at the window's width, and shrinks back to two lines.
   void SetStatus(const std::string& text);
 
   // Draws what changed since the last call into the library windows.
@@ -77,6 +78,8 @@ class MapScene {
 
  private:
   void MakeStatusPage();
+  // Rows the status text needs at the current width, two lines at least.
+  int StatusRowsNeeded();
   void PlaceMarker(VmPosition* position);
   void AddTrack(VmPosition* position);
   void ApplyView();
@@ -100,7 +103,7 @@ class MapScene {
   std::string IconName;  // the library's first icon marks the position; none: a drawn dot
   HWND Frame = nullptr;
   HWND StatusWindow = nullptr;
-  int Width = 0, MapRows = 0, StatusRows = 0;
+  int Width = 0, WindowRows = 0, MapRows = 0, StatusRows = 0, MinStatusRows = 0;
   double ZoomFactor = 1, Degrees = 0;
   bool Follow = true;
   MapChoice Choice;

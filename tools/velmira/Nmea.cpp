@@ -13,6 +13,7 @@
 
 #include "Commands.h"
 #include "PortReport.h"
+#include "SourceUrl.h"
 #include "velmira/velmira.h"
 
 namespace cli {
@@ -36,6 +37,9 @@ struct Options {
   int Port = 0;
   std::string Device;
   bool UsePort = false;
+  bool SourceGiven = false;
+  SourceUrl Source;
+  bool UseNetwork = false;  // a network source read by the library
   int Baud = -1;  // not given
   int PolledMs = -1;  // event mode
   long Count = -1;
@@ -90,6 +94,13 @@ std::string ParseOptions(const Args& args, Options& o) {
         problem = "--device takes a path";
       }
       o.UsePort = true;
+    } else if (a == "--source") {
+      if (i + 1 < args.size()) {
+        problem = o.Source.Parse(args[++i]);
+      } else {
+        problem = "--source takes a URL or a file path";
+      }
+      o.SourceGiven = true;
     } else if (a == "--baud") {
       if (take(0, INT32_MAX)) o.Baud = static_cast<int>(v);
     } else if (a == "--polled") {
@@ -113,9 +124,21 @@ std::string ParseOptions(const Args& args, Options& o) {
     }
     if (!problem.empty()) return problem;
   }
-  if (o.UsePort == !o.File.empty()) return "give one input: FILE, -, --port N or --device PATH";
+  constexpr const char* OneInput = "give one input: FILE, -, --port N, --device PATH or --source URL";
+  if (o.SourceGiven) {
+    if (o.UsePort || !o.File.empty()) return OneInput;
+    if (o.Source.Type == SourceUrl::Kind::File) o.File = o.Source.Path;
+    if (o.Source.Type == SourceUrl::Kind::Network) o.UseNetwork = true;
+    if (o.Source.Type == SourceUrl::Kind::Serial) {
+      o.Device = o.Source.Path;
+      o.UsePort = true;
+      if (o.Baud < 0) o.Baud = o.Source.Baud;
+    }
+  }
+  if (o.UsePort + o.UseNetwork + !o.File.empty() != 1) return OneInput;
   if (o.Zone != 0 && o.Grid == 0) return "--zone needs --grid";
-  if (!o.UsePort && (o.PolledMs >= 0 || o.Baud >= 0)) return "--baud and --polled are for ports";
+  if (!o.UsePort && o.Baud >= 0) return "--baud is for ports";
+  if (!o.UsePort && !o.UseNetwork && o.PolledMs >= 0) return "--polled is for ports and network sources";
   if (!o.Device.empty() && portGiven && o.Port == 0) return "--device needs a port from 1 to 255";
   if (!portGiven) o.Port = 1;  // --device alone is mapped to COM1
   return {};
@@ -361,7 +384,13 @@ class Run {
     }
     auto* status = static_cast<VmComStatus*>(object);
     const bool valid = ComStatus_GetValidNmea(status) != 0;
-    if (valid && !Valid) {
+    if (Opts.UseNetwork) {
+      if (valid != Valid) {
+        std::fprintf(stderr, valid ? "velmira nmea: valid NMEA from %s\n"
+                                   : "velmira nmea: link to %s lost; connecting again\n",
+                     Opts.Source.Label().c_str());
+      }
+    } else if (valid && !Valid) {
       std::fprintf(stderr, "velmira nmea: valid NMEA on COM%d at %d baud\n",
                    ComStatus_GetComPort(status), static_cast<int>(ComStatus_GetBaudRate(status)));
     } else if (!valid && Valid) {
@@ -521,6 +550,34 @@ int RunPort(Run& run, VmNmeaParser* parser, HWND window) {
   return status;
 }
 
+// A network source: the library connects, and connects again whenever the link drops.
+int RunNetwork(Run& run, VmNmeaParser* parser, HWND window) {
+  const Options& o = run.Opts;
+  if (o.PolledMs >= 0) NmeaParser_SetNoEvents(parser, 1);
+  VmNmeaParser_OpenSource(parser, o.Source.Url.c_str());
+  VmError* err = NmeaParser_GetErrHandle(parser);
+  if (Error_ErrNum(err) == 10003) {
+    return BadUsage("nmea", "'" + o.Source.Url +
+                                "' is no source URL: gpsd://HOST[:PORT][/DEVICE], tcp://HOST:PORT or "
+                                "udp://[BIND]:PORT");
+  }
+  if (Error_ErrNum(err) != 0) {
+    std::fprintf(stderr, "velmira nmea: cannot open %s: %s\n", o.Source.Url.c_str(),
+                 ErrorText(err).c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "velmira nmea: reading %s\n", o.Source.Label().c_str());
+  int status = o.PolledMs >= 0 ? RunPortPolled(run, parser) : RunPortEvents(run, window);
+  VmNmeaParser_CloseSource(parser);
+  run.DrainNow(window);
+  if (status == 0 && !run.SawValid && !run.Done()) {
+    std::fprintf(stderr, "velmira nmea: no valid NMEA from %s within %g s\n",
+                 o.Source.Label().c_str(), o.Seconds);
+    status = 1;
+  }
+  return status;
+}
+
 // The library's refusal of the grid or zone, empty when it knows them; checked before any
 // input is read.
 std::string GridRefusal(const Options& o) {
@@ -553,13 +610,15 @@ int RunNmea(const Args& args) {
   }
   HWND window = VmWindow_New(nullptr, 0, 0, 0, 0);
   NmeaParser_SetCallbackHWND(parser, window);
-  if (!o.UsePort) {
+  if (!o.UsePort && !o.UseNetwork) {
     static char outBuffer[ReadBlock];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
   }
 
   Run run(o);
-  int status = o.UsePort ? RunPort(run, parser, window) : RunText(run, parser, window);
+  int status = o.UseNetwork ? RunNetwork(run, parser, window)
+               : o.UsePort    ? RunPort(run, parser, window)
+                              : RunText(run, parser, window);
 
   NmeaParser_Delete(parser);
   run.DrainNow(window);

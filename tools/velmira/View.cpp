@@ -18,6 +18,7 @@
 #include "MapScene.h"
 #include "NmeaReplay.h"
 #include "PortReport.h"
+#include "SourceUrl.h"
 #include "ViewScript.h"
 #include "ViewStatus.h"
 #include "velmira/platform.h"
@@ -44,8 +45,10 @@ constexpr int MaxWaitMs = 60000;
 constexpr double Never = std::numeric_limits<double>::infinity();
 
 struct ViewOptions {
-  std::string Library, Map, Device, Replay, Screenshot, Script;
-  int Port = 1;
+  std::string Library, Map, Device, Replay, Screenshot, Script, Source;
+  SourceUrl Src;
+  bool Network = false;  // a network source read by the library
+  int Port = 1, Baud = -1;
   bool UsePort = false, PortGiven = false, SpeedGiven = false, SecondsGiven = false;
   double Speed = 1;
   int Datum = 1;
@@ -67,13 +70,15 @@ std::string ParseView(const Args& args, ViewOptions& o) {
                         : a == "--replay"     ? &o.Replay
                         : a == "--screenshot" ? &o.Screenshot
                         : a == "--script"     ? &o.Script
+                        : a == "--source"     ? &o.Source
                                               : nullptr;
     double* number = a == "--speed"      ? &o.Speed
                      : a == "--zoom"     ? &o.Zoom
                      : a == "--rotation" ? &o.Rotation
                      : a == "--seconds"  ? &o.Seconds
                                          : nullptr;
-    if (text == nullptr && number == nullptr && a != "--port" && a != "--datum" && a != "--size") {
+    if (text == nullptr && number == nullptr && a != "--port" && a != "--datum" && a != "--size" &&
+        a != "--baud") {
       return "unknown option '" + a + "'";
     }
     if (i + 1 >= args.size()) return a + " needs a value";
@@ -88,6 +93,9 @@ std::string ParseView(const Args& args, ViewOptions& o) {
       if (!ParseWhole(v, 0, MaxPort, whole)) return "--port takes a COM number from 0 to 255";
       o.Port = static_cast<int>(whole);
       o.PortGiven = true;
+    } else if (a == "--baud") {
+      if (!ParseWhole(v, 0, INT32_MAX, whole)) return "bad --baud '" + v + "'";
+      o.Baud = static_cast<int>(whole);
     } else if (a == "--datum") {
       if (!ParseWhole(v, INT16_MIN, INT16_MAX, whole)) return "bad --datum '" + v + "'";
       o.Datum = static_cast<int>(whole);
@@ -97,11 +105,20 @@ std::string ParseView(const Args& args, ViewOptions& o) {
     o.SpeedGiven = o.SpeedGiven || a == "--speed";
     o.SecondsGiven = o.SecondsGiven || a == "--seconds";
   }
-  o.UsePort = o.PortGiven || !o.Device.empty();
-  if (o.Library.empty()) return "MAPLIB is needed";
-  if (o.UsePort == !o.Replay.empty()) {
-    return "give one input: --port N, --device PATH or --replay NMEAFILE";
+  constexpr const char* OneInput =
+      "give one input: --port N, --device PATH, --replay NMEAFILE or --source URL";
+  if (!o.Source.empty()) {
+    if (o.PortGiven || !o.Device.empty() || !o.Replay.empty()) return OneInput;
+    if (std::string why = o.Src.Parse(o.Source); !why.empty()) return why;
+    if (o.Src.Type == SourceUrl::Kind::File) o.Replay = o.Src.Path;
+    if (o.Src.Type == SourceUrl::Kind::Serial) o.Device = o.Src.Path;
+    if (o.Src.Type == SourceUrl::Kind::Serial && o.Baud < 0) o.Baud = o.Src.Baud;
+    o.Network = o.Src.Type == SourceUrl::Kind::Network;
   }
+  o.UsePort = o.PortGiven || !o.Device.empty() || o.Network;
+  if (o.Library.empty()) return "MAPLIB is needed";
+  if (o.UsePort == !o.Replay.empty()) return OneInput;
+  if (o.Baud >= 0 && (!o.UsePort || o.Network)) return "--baud is for ports";
   if (o.SpeedGiven && o.Replay.empty()) return "--speed is for --replay";
   if (!(o.Speed > 0)) return "--speed takes a number above 0";
   if (o.Zoom < 0.1 || o.Zoom > 10) return "--zoom takes 0.1 to 10";
@@ -134,6 +151,7 @@ class ViewRun {
   // Input.
   std::string StartReplay();
   std::string StartPort();
+  std::string StartNetwork();
   void FeedReplay(double now);
   void TakeQueued();
   void Bridge();
@@ -209,7 +227,7 @@ int ViewRun::Run() {
   if (std::string why = Scene.Open(Opts.Library, Opts.Map); !why.empty()) return Fail(why);
   Queue = VmWindow_New(nullptr, 0, 0, 0, 0);
   NmeaParser_SetCallbackHWND(Parser.get(), Queue);
-  std::string why = Opts.UsePort ? StartPort() : StartReplay();
+  std::string why = Opts.Network ? StartNetwork() : Opts.UsePort ? StartPort() : StartReplay();
   if (!why.empty()) return Fail(why);
   why = Desk.Open("velmira view", Opts.Width, Opts.Height);
   if (!why.empty()) return Fail(why);
@@ -264,18 +282,36 @@ std::string ViewRun::StartPort() {
   }
   VmNmeaParser* parser = Parser.get();
   NmeaParser_SetComPort(parser, static_cast<int16_t>(Opts.Port));
-  NmeaParser_SetBaudRate(parser, 0);  // detection of the rate (and of the port for 0)
-  // Detection skips ports that do not open without a word: try each first.
-  const std::vector<int> ports = UsablePorts(Name, Opts.Port);
+  // Without --baud the rate is detected (and with port 0 the port too, at every rate).
+  const int baud = Opts.Port == 0 || Opts.Baud < 0 ? 0 : Opts.Baud;
+  NmeaParser_SetBaudRate(parser, baud);
+  if (VmError* err = NmeaParser_GetErrHandle(parser); Error_ErrNum(err) != 0) {
+    return "--baud " + std::to_string(baud) + ": " + ErrorText(err);
+  }
+  // Detection skips ports that do not open without a word: try each first. A port with a
+  // rate is opened by the parser itself, which reports the failure.
+  const std::vector<int> ports = baud == 0 ? UsablePorts(Name, Opts.Port) : std::vector<int>{Opts.Port};
   if (ports.empty()) return "no port to read a receiver from; --device PATH names its device";
   NmeaParser_SetPortEnabled(parser, 1);
   if (VmError* err = NmeaParser_GetErrHandle(parser); Error_ErrNum(err) != 0) {
     return CannotOpen(Opts.Port, ErrorText(err));
   }
-  std::fprintf(stderr, "velmira %s: detecting the receiver on %s\n", Name, Tried(ports, 0).c_str());
-  PortLabel =
-      Opts.Port == 0 ? "detecting on COM1 to COM8" : PortName(Opts.Port) + ": detecting the rate";
+  std::fprintf(stderr, "velmira %s: %s %s\n", Name, baud == 0 ? "detecting the receiver on" : "reading",
+               Tried(ports, baud).c_str());
+  PortLabel = Opts.Port == 0 ? "detecting on COM1 to COM8"
+              : baud == 0    ? PortName(Opts.Port) + ": detecting the rate"
+                             : PortName(Opts.Port) + " " + std::to_string(baud) + " baud: waiting";
   Status.Port = PortLabel;
+  return {};
+}
+
+std::string ViewRun::StartNetwork() {
+  VmNmeaParser_OpenSource(Parser.get(), Opts.Src.Url.c_str());
+  if (VmError* err = NmeaParser_GetErrHandle(Parser.get()); Error_ErrNum(err) != 0) {
+    return "cannot read " + Opts.Src.Url + ": " + ErrorText(err);
+  }
+  std::fprintf(stderr, "velmira %s: reading %s\n", Name, Opts.Src.Label().c_str());
+  Status.Port = Opts.Src.Label() + ": connecting";
   return {};
 }
 
@@ -337,6 +373,13 @@ void ViewRun::OnGps(uintptr_t kind, void* object) {
 
 void ViewRun::OnPortStatus(VmComStatus* status) {
   const bool valid = ComStatus_GetValidNmea(status) != 0;
+  if (Opts.Network) {  // the link's state: the library connects again by itself
+    std::fprintf(stderr, valid ? "velmira %s: valid NMEA from %s\n" : "velmira %s: link to %s lost\n",
+                 Name, Opts.Src.Label().c_str());
+    Status.Port = Opts.Src.Label() + (valid ? ": connected" : ": lost, connecting again");
+    PortValid = valid;
+    return;
+  }
   const int port = ComStatus_GetComPort(status);
   if (valid && (!PortHeard || !PortValid || port != LastPort)) {
     std::fprintf(stderr, "velmira %s: valid NMEA on COM%d at %d baud\n", Name, port,

@@ -11,6 +11,17 @@ namespace {
 
 // The label draws 8-bit text as Latin-1: the degree sign is one byte.
 constexpr const char* DegreeSign = "\xB0";
+// Lines break only at plain spaces: inside a field a no-break space keeps "12.3 km/h" whole
+// when a narrow window wraps the line.
+constexpr char NoBreak = '\xA0';
+constexpr const char* Gap = "   ";
+
+std::string Whole(std::string field) {
+  for (char& c : field) {
+    if (c == ' ') c = NoBreak;
+  }
+  return field;
+}
 
 // 48°07'02.28"N. Seconds are cut, not rounded, to hundredths so they never read 60.
 std::string Dms(int degrees, int minutes, double seconds, BSTR hemisphere) {
@@ -43,15 +54,16 @@ void ViewStatus::SetFix(VmGpsFix* fix, VmPosition* position) {
 }
 
 std::string ViewStatus::Text(bool lost, bool following) const {
-  std::string fix = (Date.empty() ? "" : Date + " ") + Time + " UTC   " + Latitude + "  " +
-                    Longitude + "   " + Grid;
-  std::string line = !HaveFix ? "no fix yet" : lost ? "no fix   (last fix " + fix + ")" : fix;
+  std::string fix = Whole((Date.empty() ? "" : Date + " ") + Time + " UTC") + Gap + Latitude +
+                    Gap + Longitude + Gap + Whole(Grid);
+  std::string line = !HaveFix ? "no fix yet" : lost ? "no fix" + std::string(Gap) + "(last fix " + fix + ")" : fix;
   char speed[32] = "--", inView[32] = "--", hdop[32] = "--";
   if (HaveSpeed) std::snprintf(speed, sizeof speed, "%.1f", Kmh);
   if (InView >= 0) std::snprintf(inView, sizeof inView, "%d", InView);
   if (HaveHdop) std::snprintf(hdop, sizeof hdop, "%.1f", Hdop);
-  line += std::string("\n") + speed + " km/h   " + inView + " satellites   HDOP " + hdop + "   " +
-          Port + "   " + (following ? "following" : "not following");
+  line += "\n" + Whole(speed + std::string(" km/h")) + Gap + Whole(inView + std::string(" satellites")) +
+          Gap + Whole("HDOP " + std::string(hdop)) + Gap + Port + Gap +
+          (following ? "following" : Whole("not following"));
   return line;
 }
 

@@ -20,10 +20,11 @@ struct ViewStatus {
   int InView = -1;  // unknown
   bool HaveHdop = false;
   double Hdop = 0;
-  std::string Port;  // the source: the port and its rate, or the replay
+  std::string Port;  // the source and its state: a port and its rate, a link, or the replay
 
   // Line one: time, position and grid coordinates, or "no fix" (with the last fix, if any).
-  // Line two: speed, satellites, HDOP, the source and whether the view follows.
+  // Line two: speed, satellites, HDOP, the source and whether the view follows. A narrow window
+  // wraps them between fields.
   std::string Text(bool lost, bool following) const;
 };
 
