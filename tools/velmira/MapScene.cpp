@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "TrackOverlay.h"
+
 namespace cli {
 namespace {
 
@@ -265,6 +267,12 @@ void MapScene::OnFix(Handle<VmPosition> position) {
   PlaceMarker(position.get());
   if (Follow) Viewer_SetPosition(Viewer.get(), position.get());
   LastFix = std::move(position);
+  MapDirty = true;
+}
+
+void MapScene::Overlay(const TrackFile& file, size_t colour) {
+  Own(Viewer_ActiveLayer(Viewer.get(), u"track"), Layer_Delete);
+  DrawTrackFile(Viewer.get(), file, colour);
   MapDirty = true;
 }
 

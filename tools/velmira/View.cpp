@@ -18,6 +18,8 @@
 #include "MapScene.h"
 #include "NmeaReplay.h"
 #include "PortReport.h"
+#include "TrackOverlay.h"
+#include "TrackRecord.h"
 #include "ViewScript.h"
 #include "ViewStatus.h"
 #include "velmira/platform.h"
@@ -44,7 +46,8 @@ constexpr int MaxWaitMs = 60000;
 constexpr double Never = std::numeric_limits<double>::infinity();
 
 struct ViewOptions {
-  std::string Library, Map, Device, Replay, Screenshot, Script;
+  std::string Library, Map, Device, Replay, Screenshot, Script, Record;
+  std::vector<std::string> Tracks;
   int Port = 1;
   bool UsePort = false, PortGiven = false, SpeedGiven = false, SecondsGiven = false;
   double Speed = 1;
@@ -67,13 +70,15 @@ std::string ParseView(const Args& args, ViewOptions& o) {
                         : a == "--replay"     ? &o.Replay
                         : a == "--screenshot" ? &o.Screenshot
                         : a == "--script"     ? &o.Script
+                        : a == "--record"     ? &o.Record
                                               : nullptr;
     double* number = a == "--speed"      ? &o.Speed
                      : a == "--zoom"     ? &o.Zoom
                      : a == "--rotation" ? &o.Rotation
                      : a == "--seconds"  ? &o.Seconds
                                          : nullptr;
-    if (text == nullptr && number == nullptr && a != "--port" && a != "--datum" && a != "--size") {
+    if (text == nullptr && number == nullptr && a != "--port" && a != "--datum" && a != "--size" &&
+        a != "--track") {
       return "unknown option '" + a + "'";
     }
     if (i + 1 >= args.size()) return a + " needs a value";
@@ -88,6 +93,9 @@ std::string ParseView(const Args& args, ViewOptions& o) {
       if (!ParseWhole(v, 0, MaxPort, whole)) return "--port takes a COM number from 0 to 255";
       o.Port = static_cast<int>(whole);
       o.PortGiven = true;
+    } else if (a == "--track") {
+      if (v.empty()) return a + " needs a value";
+      o.Tracks.push_back(v);
     } else if (a == "--datum") {
       if (!ParseWhole(v, INT16_MIN, INT16_MAX, whole)) return "bad --datum '" + v + "'";
       o.Datum = static_cast<int>(whole);
@@ -160,6 +168,7 @@ class ViewRun {
   std::unique_ptr<ViewScript> Script;
   DesktopWindow Desk;
   MapScene Scene;
+  TrackRecord Record;  // with --record
   ViewStatus Status;
   double LastFixAt = 0;    // receiver clock of the last fix
   bool PortValid = true;   // no port status says otherwise
@@ -207,6 +216,14 @@ int ViewRun::Run() {
     if (std::string why = Script->Load(Opts.Script); !why.empty()) return Fail(why);
   }
   if (std::string why = Scene.Open(Opts.Library, Opts.Map); !why.empty()) return Fail(why);
+  for (size_t i = 0; i < Opts.Tracks.size(); ++i) {
+    TrackFile track;
+    if (std::string why = ReadTrackFile(Opts.Tracks[i], track); !why.empty()) return Fail(why);
+    Scene.Overlay(track, i + 1);  // the live track keeps the first colour, red
+  }
+  if (!Opts.Record.empty()) {
+    if (std::string why = Record.Open(Opts.Record); !why.empty()) return Fail(why);
+  }
   Queue = VmWindow_New(nullptr, 0, 0, 0, 0);
   NmeaParser_SetCallbackHWND(Parser.get(), Queue);
   std::string why = Opts.UsePort ? StartPort() : StartReplay();
@@ -221,6 +238,7 @@ int ViewRun::Run() {
   if (Opts.UsePort) BridgeThread = std::thread(&ViewRun::Bridge, this);
 
   Loop();
+  if (std::string why = Record.Close(); !why.empty()) return Fail(why);
   if (Scene.Dirty()) DrawFrame();
   if (!Opts.Screenshot.empty()) {
     if (std::string problem = Screenshot(Opts.Screenshot); !problem.empty()) return Fail(problem);
@@ -307,6 +325,7 @@ void ViewRun::Bridge() {
 }
 
 void ViewRun::OnGps(uintptr_t kind, void* object) {
+  Record.Take(kind, object);
   switch (kind) {
     case KindFix: {
       auto* fix = static_cast<VmGpsFix*>(object);
