@@ -594,7 +594,7 @@ int RunNmea(const Args& args) {
   run.DrainNow(window);
   NmeaParser_SetCallbackHWND(nullptr, nullptr);
   VmWindow_Delete(window);
-  if (run.Track && !run.Track->Finish() && status == 0) status = 1;
+  if (run.Track && !run.Track->Finish(!run.Done()) && status == 0) status = 1;
   if (std::fflush(stdout) != 0 && status == 0) status = 1;
   return status;
 }

@@ -27,9 +27,10 @@ class TrackSink {
 
   // Follows one event; the caller still deletes the object.
   void Take(uintptr_t kind, void* object) { Builder.Take(kind, object); }
-  // The last epoch and the closing text; false when the file refused something.
-  bool Finish() {
-    Builder.Finish();
+  // The open epoch's point (unless left out) and the closing text; false when the file
+  // refused something.
+  bool Finish(bool openEpoch = true) {
+    if (openEpoch) Builder.Finish();
     return Writer.Finish();
   }
   long Points() const { return Writer.Points(); }
