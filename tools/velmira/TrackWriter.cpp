@@ -18,10 +18,35 @@ struct FormatName {
 constexpr FormatName FormatNames[] = {
     {"gpx", TrackFormat::Gpx}, {"geojson", TrackFormat::GeoJson}, {"csv", TrackFormat::Csv}};
 
+// The text with every byte that is not part of a well-formed UTF-8 sequence, and every
+// control character XML 1.0 forbids, as '?': names come from file paths and devices.
+std::string Utf8(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    bool ok = length > 0 && i + length <= s.size() && (c >= 0x20 || c == '\t' || c == '\n') && c != 0x7F;
+    for (size_t k = 1; ok && k < length; ++k) ok = (static_cast<unsigned char>(s[i + k]) >> 6) == 2;
+    // Overlong forms and surrogates are not UTF-8 either.
+    if (ok && length == 2) ok = c >= 0xC2;
+    if (ok && length == 3) {
+      const unsigned char d = static_cast<unsigned char>(s[i + 1]);
+      ok = !(c == 0xE0 && d < 0xA0) && !(c == 0xED && d >= 0xA0);
+    }
+    if (ok && length == 4) {
+      const unsigned char d = static_cast<unsigned char>(s[i + 1]);
+      ok = c <= 0xF4 && !(c == 0xF0 && d < 0x90) && !(c == 0xF4 && d >= 0x90);
+    }
+    out.append(ok ? s.substr(i, length) : std::string("?"));
+    i += ok ? length : 1;
+  }
+  return out;
+}
+
 // Text for XML character data and attribute values.
 std::string XmlText(const std::string& s) {
   std::string out;
-  for (char c : s) {
+  for (char c : Utf8(s)) {
     switch (c) {
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
@@ -36,7 +61,7 @@ std::string XmlText(const std::string& s) {
 // A JSON string; control characters escaped.
 std::string JsonString(const std::string& s) {
   std::string out = "\"";
-  for (unsigned char c : s) {
+  for (unsigned char c : Utf8(s)) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
@@ -53,9 +78,9 @@ std::string JsonString(const std::string& s) {
 
 // A CSV field, quoted when it holds a separator, a quote or a line end.
 std::string CsvField(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return Utf8(s);
   std::string out = "\"";
-  for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  for (char c : Utf8(s)) out += c == '"' ? std::string("\"\"") : std::string(1, c);
   return out + '"';
 }
 
