@@ -260,6 +260,14 @@ TEST(TrackFiles, GpxOfAnotherProgramIsReadAsItReadsItAndDrawnInDistinctColours) 
   int first = 0, second = 0;
   for (const testsupport::Rgb& c : picture.Pixels) first += c == testsupport::Rgb{220, 0, 0}, second += c == testsupport::Rgb{30, 90, 220};
   EXPECT_TRUE(first > 100 && second > 100) << first << " and " << second << " pixels of the two colours";
+  // The view draws a file in the second colour (its own track is red).
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  const velmira::test::ToolResult v = RunTool("view " + SampleLibrary + " --replay " + SampleLog + " --speed 1000000 --seconds 1 --zoom 0.5 --track " +
+                                              route + " --screenshot " + png);
+  ASSERT_EQ(v.Status, 0) << v.Errors;
+  second = 0;
+  for (const testsupport::Rgb& c : testsupport::ReadPng(png).Pixels) second += c == testsupport::Rgb{30, 90, 220};
+  EXPECT_GT(second, 100);
 }
 
 // A file of `size` bytes: `head`, then `fill` repeated, then `tail`.
