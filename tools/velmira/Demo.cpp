@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "TrackSink.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
 
@@ -57,6 +58,7 @@ struct Replay {
   double Kmh = 0, TopKmh = 0, Hdop = 0, Metres = 0, LastEasting = 0, LastNorthing = 0;
   int InView = 0;
   std::string LastZone;
+  TrackSink* Gpx = nullptr;  // the drive as a GPX file
 };
 
 double Read(double* (*getter)(VmPosition*, double*), VmPosition* p) {
@@ -141,6 +143,7 @@ void OnSentence(VmNmeaSentence* sentence, Replay& r) {
 }
 
 void OnEvent(uintptr_t kind, void* object, Replay& r) {
+  if (r.Gpx != nullptr) r.Gpx->Take(kind, object);
   switch (kind) {
     case KindSentence: OnSentence(static_cast<VmNmeaSentence*>(object), r); break;
     case KindFix: OnFix(static_cast<VmGpsFix*>(object), r); break;
@@ -340,9 +343,19 @@ int RunDemo(const Args& args) {
   std::printf("velmira demo: %s\n\n", logPath.c_str());
   std::printf("%-8s  %-14s %-15s %-4s %10s %11s %6s %5s %6s\n", "time", "latitude", "longitude", "zone",
               "easting", "northing", "km/h", "sats", "HDOP");
+  const std::string gpxPath = (std::filesystem::path(dir) / "drive.gpx").string();
+  std::FILE* gpxFile = std::fopen(gpxPath.c_str(), "wb");
+  if (gpxFile == nullptr) return Fail("cannot write " + gpxPath);
   HWND window = VmWindow_New(nullptr, 0, 0, ViewWidth, ViewHeight);
   Replay r;
+  TrackSink gpx(TrackFormat::Gpx, gpxFile, false, "drive.nmea", GapSeconds, false);
+  r.Gpx = &gpx;
   ReplayLog(log, window, r);
+  const bool gpxWritten = gpx.Finish() && std::fclose(gpxFile) == 0;
+  if (!gpxWritten) {
+    VmWindow_Delete(window);
+    return Fail("cannot write " + gpxPath);
+  }
   if (r.Track.empty()) {
     VmWindow_Delete(window);
     return Fail(logPath + " holds no fix with altitude");
@@ -353,6 +366,7 @@ int RunDemo(const Args& args) {
   const std::string why = ShowOnMap(r, window, png);
   VmWindow_Delete(window);
   if (!why.empty()) return Fail(why);
+  std::printf("wrote %s\n", gpxPath.c_str());
   std::printf("wrote %s\n", png.c_str());
   return 0;
 }

@@ -19,8 +19,8 @@ constexpr const char* DemoUsage =
     "  replays the sample drive examples/drive.nmea through the library: prints a table of its\n"
     "  fixes (time, latitude and longitude, UTM, speed, satellites in view, HDOP), lays the track\n"
     "  on the sample map library (built by the sample_maplib target) and writes the turned and\n"
-    "  zoomed view as DIR/demo.png, 800 x 600 pixels\n"
-    "  --out DIR      the folder for demo.png (default: out)\n";
+    "  zoomed view as DIR/demo.png, 800 x 600 pixels, and the track as DIR/drive.gpx\n"
+    "  --out DIR      the folder for demo.png and drive.gpx (default: out)\n";
 
 constexpr const char* NmeaUsage =
     "usage: velmira nmea [OPTIONS] (FILE | - | --port N | --device PATH | --source URL)\n"
@@ -37,7 +37,11 @@ constexpr const char* NmeaUsage =
     "  --datum D      datum of the receiver's coordinates, 1 to 27 (default 1, WGS 84)\n"
     "  --grid G       adds easting, northing and zone on grid G; --zone Z fixes the zone\n"
     "  --sentences    prints every checksummed sentence too\n"
-    "  --count N      stops after N objects\n"
+    "  --format F     jsonl (default), or a track of one point per fix epoch: gpx (GPX 1.1),\n"
+    "                 geojson (a MultiLineString) or csv\n"
+    "  --gap S        a track segment ends after a loss of fix or S seconds without one\n"
+    "                 (default 5)\n"
+    "  --count N      stops after N objects (track points with --format)\n"
     "  --seconds S    stops after S seconds; on a port or network source, no valid NMEA by\n"
     "                 then is an error\n"
     "  On a port, standard error tells the device of each COM number, the detection, and when\n"
@@ -89,7 +93,8 @@ constexpr const char* RenderUsage =
     "  --size WxH          picture size in pixels, 1 to 8192 each (default 640x480)\n"
     "  --icon NAME         puts the library's icon NAME at the centre\n"
     "  --label TEXT        puts a label with TEXT at the centre (below the icon, if any)\n"
-    "  --track NMEAFILE    draws the fixes of an NMEA log as a line\n";
+    "  --track FILE        draws a track: a GPX file (tracks, routes, waypoints) or the fixes\n"
+    "                      of an NMEA log; repeat it for more tracks, each in its own colour\n";
 
 constexpr const char* ViewUsage =
     "usage: velmira view MAPLIB (--port N | --device PATH | --replay NMEAFILE [--speed X] |\n"
@@ -112,6 +117,9 @@ constexpr const char* ViewUsage =
     "  --seconds S       quits after S seconds\n"
     "  --screenshot PNG  writes the last frame to PNG when quitting\n"
     "  --script FILE     plays key and mouse steps from FILE (see the README)\n"
+    "  --track FILE      draws a GPX file or the fixes of an NMEA log under the live track;\n"
+    "                    repeat it for more, each in its own colour\n"
+    "  --record GPX      records the live track as GPX 1.1, a complete file after every fix\n"
     "  controls: drag pans; wheel (about the pointer, unless following) and + - zoom;\n"
     "  [ ] rotate by 15 degrees, 0 resets; f follows the fix or stops; m shows the next map;\n"
     "  s saves velmira-view-N.png; q or closing the window quits. Each control prints the\n"

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "TrackOverlay.h"
+
 namespace cli {
 namespace {
 
@@ -303,6 +305,12 @@ void MapScene::ShowMap(const std::string& name) {
   // Zoom and rotation live in each map; the view keeps its own across maps.
   SetZoom(ZoomFactor);
   SetRotation(Degrees);
+}
+
+void MapScene::Overlay(const TrackFile& file, size_t colour) {
+  Own(Viewer_ActiveLayer(Viewer.get(), u"track"), Layer_Delete);
+  DrawTrackFile(Viewer.get(), file, colour);
+  MapDirty = true;
 }
 
 void MapScene::AddTrack(VmPosition* position) {

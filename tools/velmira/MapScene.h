@@ -10,6 +10,7 @@
 
 #include "Commands.h"
 #include "MapChoice.h"
+#include "TrackPoint.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
 
@@ -32,6 +33,8 @@ class MapScene {
   // A new fix: extends the track, moves the marker and, when following, the view. Returns
   // whether following it changed the map shown.
   bool OnFix(Handle<VmPosition> position);
+  // Draws a track file under the live track in palette colour `colour`.
+  void Overlay(const TrackFile& file, size_t colour);
   // The map's grid, zone and coordinates of `position` as text; UTM for a map without a grid.
   // The position is converted in place.
   std::string GridText(VmPosition* position);

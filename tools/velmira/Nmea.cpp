@@ -3,6 +3,7 @@
 #include <charconv>
 #include <chrono>
 #include <cerrno>
+#include <memory>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "Commands.h"
 #include "PortReport.h"
 #include "SourceUrl.h"
+#include "TrackSink.h"
 #include "velmira/velmira.h"
 
 namespace cli {
@@ -44,6 +46,9 @@ struct Options {
   int PolledMs = -1;  // event mode
   long Count = -1;
   double Seconds = -1;
+  bool Track = false;  // a track file instead of JSON Lines
+  TrackFormat Format = TrackFormat::Gpx;
+  double Gap = 5;  // seconds without a fix that end a track segment
 };
 
 bool ReadNumber(const std::string& text, double& out) {
@@ -114,6 +119,16 @@ std::string ParseOptions(const Args& args, Options& o) {
         ++i;
       } else {
         problem = "--seconds takes a number of seconds, 0 or more";
+      }
+    } else if (a == "--format") {
+      const bool named = i + 1 < args.size() && (args[i + 1] == "jsonl" || TrackFormatNamed(args[i + 1], o.Format));
+      if (named) o.Track = args[++i] != "jsonl";
+      if (!named) problem = "--format takes jsonl, gpx, geojson or csv";
+    } else if (a == "--gap") {
+      if (i + 1 < args.size() && ReadNumber(args[i + 1], o.Gap) && o.Gap >= 0) {
+        ++i;
+      } else {
+        problem = "--gap takes a number of seconds, 0 or more";
       }
     } else if (IsOption(a)) {
       problem = "unknown option '" + a + "'";
@@ -353,7 +368,9 @@ class Run {
     }
   }
 
-  bool Done() const { return Opts.Count >= 0 && Printed >= Opts.Count; }
+  bool Done() const {
+    return Opts.Count >= 0 && (Track ? Track->Points() : Printed) >= Opts.Count;
+  }
   bool TimeUp() const { return Opts.Seconds >= 0 && std::chrono::steady_clock::now() >= Deadline; }
   // Milliseconds until the deadline (LONG_MAX without one).
   long MsToDeadline() const {
@@ -371,7 +388,11 @@ class Run {
   // Prints the event (unless it is not wanted or the count is reached) and deletes it.
   void Take(uintptr_t kind, void* object) {
     Observe(kind, object);
-    if (!Done() && Out.Format(kind, object)) Emit(Out.Text());
+    if (Track) {
+      if (!Done()) Track->Take(kind, object);
+    } else if (!Done() && Out.Format(kind, object)) {
+      Emit(Out.Text());
+    }
     DeleteCarried(kind, object);
   }
 
@@ -417,6 +438,7 @@ class Run {
 
   const Options& Opts;
   Printer Out;
+  std::unique_ptr<TrackSink> Track;  // with --format gpx, geojson or csv
   long Printed = 0;
   bool SawValid = false;  // valid NMEA came from the port at some time
   bool Valid = false;     // the port's validity as last seen
@@ -495,7 +517,9 @@ int RunPortPolled(Run& run, VmNmeaParser* parser) {
   auto printChanged = [&run](int slot, std::string* lastText, uintptr_t kind, void* object) {
     if (object == nullptr) return;
     run.Observe(kind, object);
-    if (!run.Done() && run.Out.Format(kind, object) && run.Out.Text() != lastText[slot]) {
+    if (run.Track) {
+      if (!run.Done()) run.Track->Take(kind, object);
+    } else if (!run.Done() && run.Out.Format(kind, object) && run.Out.Text() != lastText[slot]) {
       lastText[slot] = run.Out.Text();
       run.Emit(lastText[slot]);
     }
@@ -616,6 +640,12 @@ int RunNmea(const Args& args) {
   }
 
   Run run(o);
+  if (o.Track) {
+    const std::string name = o.UseNetwork ? o.Source.Label()
+                             : !o.UsePort ? (o.File == "-" ? "standard input" : o.File)
+                             : o.Device.empty() ? "COM" + std::to_string(o.Port) : o.Device;
+    run.Track = std::make_unique<TrackSink>(o.Format, stdout, false, name, o.Gap, o.UsePort || o.UseNetwork);
+  }
   int status = o.UseNetwork ? RunNetwork(run, parser, window)
                : o.UsePort    ? RunPort(run, parser, window)
                               : RunText(run, parser, window);
@@ -624,6 +654,7 @@ int RunNmea(const Args& args) {
   run.DrainNow(window);
   NmeaParser_SetCallbackHWND(nullptr, nullptr);
   VmWindow_Delete(window);
+  if (run.Track && !run.Track->Finish(!run.Done()) && status == 0) status = 1;
   if (std::fflush(stdout) != 0 && status == 0) status = 1;
   return status;
 }

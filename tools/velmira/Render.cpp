@@ -7,6 +7,7 @@
 
 #include "Commands.h"
 #include "MapChoice.h"
+#include "TrackOverlay.h"
 #include "velmira/platform.h"
 #include "velmira/velmira.h"
 
@@ -16,10 +17,10 @@ namespace {
 constexpr const char* Name = "render";
 constexpr int32_t AlignTopEdge = 3;
 constexpr int32_t LabelGap = 2;  // pixels between an icon and the label below it
-constexpr int16_t TrackRed = 220, TrackWidth = 3;
 
 struct RenderOptions {
-  std::string Library, Output, Map, Icon, Label, Track;
+  std::string Library, Output, Map, Icon, Label;
+  std::vector<std::string> Tracks;
   bool HasLat = false, HasLon = false, HasZoom = false, HasRotation = false;
   double Lat = 0, Lon = 0, Zoom = 1, Rotation = 0;
   int32_t Width = 640, Height = 480;
@@ -33,8 +34,7 @@ struct TextOption {
 constexpr TextOption TextOptions[] = {{"-o", &RenderOptions::Output},
                                       {"--map", &RenderOptions::Map},
                                       {"--icon", &RenderOptions::Icon},
-                                      {"--label", &RenderOptions::Label},
-                                      {"--track", &RenderOptions::Track}};
+                                      {"--label", &RenderOptions::Label}};
 struct NumberOption {
   const char* Name;
   double RenderOptions::*Value;
@@ -58,10 +58,12 @@ std::string ParseRender(const Args& args, RenderOptions& o) {
     const NumberOption* number = nullptr;
     for (const TextOption& t : TextOptions) text = a == t.Name ? &t : text;
     for (const NumberOption& n : NumberOptions) number = a == n.Name ? &n : number;
-    if (text == nullptr && number == nullptr && a != "--size") return "unknown option '" + a + "'";
+    if (text == nullptr && number == nullptr && a != "--size" && a != "--track") return "unknown option '" + a + "'";
     if (i + 1 >= args.size() || args[i + 1].empty()) return a + " needs a value";
     const std::string& v = args[++i];
-    if (a == "--size") {
+    if (a == "--track") {
+      o.Tracks.push_back(v);
+    } else if (a == "--size") {
       if (!ParseSize(v, o.Width, o.Height)) return "bad --size '" + v + "'";
     } else if (number != nullptr) {
       if (o.*number->Given || !ParseNumber(v, o.*number->Value)) return "bad " + a + " '" + v + "'";
@@ -82,65 +84,14 @@ int Fail(const std::string& why) {
   return 1;
 }
 
-// The positions of the log's fixes in order, repeats of the same place dropped (one epoch
-// often gives a fix from each of RMC and GGA). The library decodes the log: a parser in event
-// mode posts every fix to a window of our own.
-bool ReadTrack(const std::string& path, std::vector<Handle<VmPosition>>& track) {
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (in == nullptr) return false;
-  HWND window = VmWindow_New(nullptr, 0, 0, 0, 0);
-  VmNmeaParser* parser = NmeaParser_New();
-  NmeaParser_SetCallbackHWND(parser, window);
-  double lastLat = 0, lastLon = 0;
-  std::string line;
-  for (int c = 0; c != EOF;) {
-    c = std::fgetc(in);
-    if (c != '\n' && c != '\r' && c != EOF) {
-      line.push_back(static_cast<char>(c));
-      continue;
-    }
-    if (line.empty()) continue;
-    NmeaParser_Parse(parser, Widen(line + "\r\n").c_str());
-    line.clear();
-    VmMsg m;
-    while (VmWindow_GetMessage(window, &m, 0) == 1) {
-      if (m.message != GpsMessage) continue;
-      void* object = reinterpret_cast<void*>(m.lParam);
-      if (m.wParam == KindFix) {
-        Handle<VmPosition> p(GpsFix_GetPosition(static_cast<VmGpsFix*>(object)), Position_Delete);
-        double lat = 0, lon = 0;
-        Position_GetLatitudeDecDeg(p.get(), &lat);
-        Position_GetLongitudeDecDeg(p.get(), &lon);
-        if (track.empty() || lat != lastLat || lon != lastLon) track.push_back(std::move(p));
-        lastLat = lat;
-        lastLon = lon;
-      }
-      DeleteCarried(m.wParam, object);
-    }
-  }
-  NmeaParser_SetCallbackHWND(parser, nullptr);
-  NmeaParser_Delete(parser);
-  VmWindow_Delete(window);
-  std::fclose(in);
-  return true;
-}
-
 // The scene to draw, in drawing order: the track, then the icon, then the label on top.
 std::string AddObjects(VmViewer* viewer, VmPosition* centre, const RenderOptions& o) {
-  if (!o.Track.empty()) {
-    std::vector<Handle<VmPosition>> track;
-    if (!ReadTrack(o.Track, track)) return "cannot open " + o.Track;
-    if (track.size() < 2)
-      std::fprintf(stderr, "velmira %s: %s has fewer than two fixes\n", Name, o.Track.c_str());
-    Handle<VmPen> pen(Pen_New(), Pen_Delete);
-    Pen_SetRed(pen.get(), TrackRed);
-    Pen_SetWidth(pen.get(), TrackWidth);
-    for (size_t i = 1; i < track.size(); ++i) {
-      Handle<VmLine> line(Viewer_NewLine(viewer), Line_Delete);
-      Line_SetPen(line.get(), pen.get());
-      Line_SetPosition1(line.get(), track[i - 1].get());
-      Line_SetPosition2(line.get(), track[i].get());
-    }
+  for (size_t i = 0; i < o.Tracks.size(); ++i) {
+    TrackFile track;
+    if (std::string why = ReadTrackFile(o.Tracks[i], track); !why.empty()) return why;
+    if (track.PointCount() < 2)
+      std::fprintf(stderr, "velmira %s: %s has fewer than two points\n", Name, o.Tracks[i].c_str());
+    DrawTrackFile(viewer, track, i);
   }
   int32_t iconHeight = -1;
   if (!o.Icon.empty()) {

@@ -19,6 +19,8 @@
 #include "NmeaReplay.h"
 #include "PortReport.h"
 #include "SourceUrl.h"
+#include "TrackOverlay.h"
+#include "TrackRecord.h"
 #include "ViewScript.h"
 #include "ViewStatus.h"
 #include "velmira/platform.h"
@@ -45,7 +47,8 @@ constexpr int MaxWaitMs = 60000;
 constexpr double Never = std::numeric_limits<double>::infinity();
 
 struct ViewOptions {
-  std::string Library, Map, Device, Replay, Screenshot, Script, Source;
+  std::string Library, Map, Device, Replay, Screenshot, Script, Source, Record;
+  std::vector<std::string> Tracks;
   SourceUrl Src;
   bool Network = false;  // a network source read by the library
   int Port = 1, Baud = -1;
@@ -71,6 +74,7 @@ std::string ParseView(const Args& args, ViewOptions& o) {
                         : a == "--screenshot" ? &o.Screenshot
                         : a == "--script"     ? &o.Script
                         : a == "--source"     ? &o.Source
+                        : a == "--record"     ? &o.Record
                                               : nullptr;
     double* number = a == "--speed"      ? &o.Speed
                      : a == "--zoom"     ? &o.Zoom
@@ -78,7 +82,7 @@ std::string ParseView(const Args& args, ViewOptions& o) {
                      : a == "--seconds"  ? &o.Seconds
                                          : nullptr;
     if (text == nullptr && number == nullptr && a != "--port" && a != "--datum" && a != "--size" &&
-        a != "--baud") {
+        a != "--baud" && a != "--track") {
       return "unknown option '" + a + "'";
     }
     if (i + 1 >= args.size()) return a + " needs a value";
@@ -96,6 +100,9 @@ std::string ParseView(const Args& args, ViewOptions& o) {
     } else if (a == "--baud") {
       if (!ParseWhole(v, 0, INT32_MAX, whole)) return "bad --baud '" + v + "'";
       o.Baud = static_cast<int>(whole);
+    } else if (a == "--track") {
+      if (v.empty()) return a + " needs a value";
+      o.Tracks.push_back(v);
     } else if (a == "--datum") {
       if (!ParseWhole(v, INT16_MIN, INT16_MAX, whole)) return "bad --datum '" + v + "'";
       o.Datum = static_cast<int>(whole);
@@ -178,6 +185,7 @@ class ViewRun {
   std::unique_ptr<ViewScript> Script;
   DesktopWindow Desk;
   MapScene Scene;
+  TrackRecord Record;  // with --record
   ViewStatus Status;
   double LastFixAt = 0;    // receiver clock of the last fix
   bool PortValid = true;   // no port status says otherwise
@@ -225,6 +233,14 @@ int ViewRun::Run() {
     if (std::string why = Script->Load(Opts.Script); !why.empty()) return Fail(why);
   }
   if (std::string why = Scene.Open(Opts.Library, Opts.Map); !why.empty()) return Fail(why);
+  for (size_t i = 0; i < Opts.Tracks.size(); ++i) {
+    TrackFile track;
+    if (std::string why = ReadTrackFile(Opts.Tracks[i], track); !why.empty()) return Fail(why);
+    Scene.Overlay(track, i + 1);  // the live track keeps the first colour, red
+  }
+  if (!Opts.Record.empty()) {
+    if (std::string why = Record.Open(Opts.Record); !why.empty()) return Fail(why);
+  }
   Queue = VmWindow_New(nullptr, 0, 0, 0, 0);
   NmeaParser_SetCallbackHWND(Parser.get(), Queue);
   std::string why = Opts.Network ? StartNetwork() : Opts.UsePort ? StartPort() : StartReplay();
@@ -239,6 +255,7 @@ int ViewRun::Run() {
   if (Opts.UsePort) BridgeThread = std::thread(&ViewRun::Bridge, this);
 
   Loop();
+  if (std::string why = Record.Close(); !why.empty()) return Fail(why);
   if (Scene.Dirty()) DrawFrame();
   if (!Opts.Screenshot.empty()) {
     if (std::string problem = Screenshot(Opts.Screenshot); !problem.empty()) return Fail(problem);
@@ -343,6 +360,7 @@ void ViewRun::Bridge() {
 }
 
 void ViewRun::OnGps(uintptr_t kind, void* object) {
+  Record.Take(kind, object);
   switch (kind) {
     case KindFix: {
       auto* fix = static_cast<VmGpsFix*>(object);

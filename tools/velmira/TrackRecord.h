@@ -1,0 +1,34 @@
+// The live track of velmira view recorded into a GPX file that is a complete document after
+// every point: the closing tags are written with each point and overwritten by the next.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "TrackSink.h"
+
+namespace cli {
+
+class TrackRecord {
+ public:
+  TrackRecord() = default;
+  TrackRecord(const TrackRecord&) = delete;
+  TrackRecord& operator=(const TrackRecord&) = delete;
+  ~TrackRecord() { Close(); }
+
+  // Starts the file (replacing one of that name); the problem, else empty.
+  std::string Open(const std::string& path);
+  // Follows one parser event; the caller still deletes the object.
+  void Take(uintptr_t kind, void* object);
+  // Writes the last point and closes the file; the problem, else empty.
+  std::string Close();
+
+ private:
+  std::string Path;
+  std::FILE* File = nullptr;
+  std::unique_ptr<TrackSink> Sink;
+};
+
+}  // namespace cli
