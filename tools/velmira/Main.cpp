@@ -54,15 +54,18 @@ constexpr const char* MapLibUsage =
     "        given). CALIBRATION is one to three points LAT,LON,X,Y separated by ';':\n"
     "        WGS 84 degrees at pixel X,Y of the picture (origin at its top-left corner)\n"
     "    --icon NAME PICTURE.png [--transparent INDEX]\n"
-    "        an icon; INDEX is the palette index drawn transparent\n"
+    "        an icon; INDEX is the palette index drawn transparent (default: the PNG's first\n"
+    "        fully transparent palette entry, if any)\n"
     "  PNG pictures: palette ones keep their palette (1, 4 or 8 bits per pixel); all others\n"
     "  become 24-bit RGB, with alpha composited over white\n"
-    "  info lists the maps (name, size, datum or grid and zone, calibration) and the icons\n";
+    "  info lists the maps (name, size, datum or grid and zone, calibration, corners in WGS 84\n"
+    "  degrees, ground metres per pixel) and the icons\n";
 
 constexpr const char* RenderUsage =
     "usage: velmira render MAPLIB [OPTIONS] -o OUT.png\n"
     "  draws a view of a map of the map library file MAPLIB into a PNG picture\n"
-    "  --map NAME          the map (default: the first one)\n"
+    "  --map NAME          the map (default: the finest map holding --lat/--lon, else the\n"
+    "                      first one)\n"
     "  --lat DEG --lon DEG the WGS 84 position at the picture's centre (default: the map's\n"
     "                      centre)\n"
     "  --zoom Z            picture pixels per map pixel, 0.1 to 10 (default 1)\n"
@@ -82,7 +85,8 @@ constexpr const char* ViewUsage =
     "  --device PATH     maps the port (COM1 unless --port names one) to this device\n"
     "  --replay FILE     replays an NMEA log at the pace of its time stamps\n"
     "  --speed X         replays X times faster than real time (default 1)\n"
-    "  --map NAME        the map to show first (default: the library's first)\n"
+    "  --map NAME        shows only this map (default: the finest map holding the fix while\n"
+    "                    following, starting with the library's first)\n"
     "  --datum D         datum of the receiver's coordinates, 1 to 27 (default 1, WGS 84)\n"
     "  --size WxH        window size in pixels (default 1024x768)\n"
     "  --zoom Z          0.1 to 10 (default 1); --rotation DEG turns the view (default 0)\n"
