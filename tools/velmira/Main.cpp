@@ -71,7 +71,8 @@ constexpr const char* MapLibUsage =
     "        is one to three points LAT,LON,X,Y separated by ';': WGS 84 degrees at pixel\n"
     "        X,Y of the picture (origin at its top-left corner); it overrides the raster's own\n"
     "    --icon NAME PICTURE.png [--transparent INDEX]\n"
-    "        an icon; INDEX is the palette index drawn transparent\n"
+    "        an icon; INDEX is the palette index drawn transparent (default: the PNG's first\n"
+    "        fully transparent palette entry, if any)\n"
     "  RASTER OPTIONS (before the first ITEM they apply to every map):\n"
     "    --no-warp           refuse rasters that would have to be warped\n"
     "    --to-grid G [--zone Z]  warp into grid G, zone Z unless the raster is in it already\n"
@@ -80,12 +81,14 @@ constexpr const char* MapLibUsage =
     "  -q: no progress on standard error (shown for builds longer than a second)\n"
     "  pictures: palette ones keep their palette (1, 4 or 8 bits per pixel); all others\n"
     "  become 24-bit RGB, with alpha composited over white; nodata pixels become white\n"
-    "  info lists the maps (name, size, datum or grid and zone, calibration) and the icons\n";
+    "  info lists the maps (name, size, datum or grid and zone, calibration, corners in WGS 84\n"
+    "  degrees, ground metres per pixel) and the icons\n";
 
 constexpr const char* RenderUsage =
     "usage: velmira render MAPLIB [OPTIONS] -o OUT.png\n"
     "  draws a view of a map of the map library file MAPLIB into a PNG picture\n"
-    "  --map NAME          the map (default: the first one)\n"
+    "  --map NAME          the map (default: the finest map holding --lat/--lon, else the\n"
+    "                      first one)\n"
     "  --lat DEG --lon DEG the WGS 84 position at the picture's centre (default: the map's\n"
     "                      centre)\n"
     "  --zoom Z            picture pixels per map pixel, 0.1 to 10 (default 1)\n"
@@ -110,7 +113,8 @@ constexpr const char* ViewUsage =
     "                    serial://DEVICE[?baud=RATE] or a log file (replayed); the status line\n"
     "                    shows the source and whether its link is up\n"
     "  --speed X         replays X times faster than real time (default 1)\n"
-    "  --map NAME        the map to show first (default: the library's first)\n"
+    "  --map NAME        shows only this map (default: the finest map holding the fix while\n"
+    "                    following, starting with the library's first)\n"
     "  --datum D         datum of the receiver's coordinates, 1 to 27 (default 1, WGS 84)\n"
     "  --size WxH        window size in pixels (default 1024x768)\n"
     "  --zoom Z          0.1 to 10 (default 1); --rotation DEG turns the view (default 0)\n"

@@ -128,8 +128,8 @@ std::string MapChoice::Open(const std::string& library) {
     area.Width = Point_GetX(size.get());
     area.Height = Point_GetY(size.get());
     // Maps are selected by name, which finds the first map of that name.
-    Handle<VmMap> named(area.Name.empty() ? nullptr
-                                          : MapLib_GetMapByName(lib.get(), Widen(area.Name).c_str()),
+    const std::u16string wide = Widen(area.Name);
+    Handle<VmMap> named(area.Name.empty() ? nullptr : MapLib_GetMapByName(lib.get(), wide.c_str()),
                         Map_Delete);
     if (named.get() != map.get()) area.Name.clear();
     if (!area.Name.empty()) Measure(area);
@@ -146,7 +146,9 @@ void MapChoice::Measure(MapArea& map) {
   const int32_t ys[8] = {0, 0, h, h, h / 2, h / 2, 0, h};
   double lat[8], lon[8];
   map.Placed = w > 0 && h > 0;
-  for (int i = 0; i < 8 && map.Placed; ++i) map.Placed = PositionAt(Probe.get(), xs[i], ys[i], lat[i], lon[i]);
+  for (int i = 0; i < 8 && map.Placed; ++i) {
+    map.Placed = PositionAt(Probe.get(), xs[i], ys[i], lat[i], lon[i]);
+  }
   if (!map.Placed) return;
   std::copy(lat, lat + 4, map.Lat);
   std::copy(lon, lon + 4, map.Lon);

@@ -122,7 +122,9 @@ int RunInfo(const Args& args) {
   for (int32_t i = 1; i <= maps; ++i) {
     Handle<VmMap> map(MapLib_GetMapByIndex(lib.get(), i), Map_Delete);
     PrintMap(map.get());
-    if (why.empty() && static_cast<size_t>(i) <= areas.Maps().size()) PrintArea(areas.Maps()[i - 1]);
+    if (why.empty() && static_cast<size_t>(i) <= areas.Maps().size()) {
+      PrintArea(areas.Maps()[i - 1]);
+    }
   }
   bool ok = true;
   for (const std::string& name : icons) ok = PrintIcon(viewer.get(), name) && ok;

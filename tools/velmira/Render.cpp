@@ -154,8 +154,8 @@ std::string SelectMap(VmViewer* viewer, const RenderOptions& o, Handle<VmMap>& m
   Handle<VmMapLib> lib(Viewer_GetMapLib(viewer), MapLib_Delete);
   if (MapLib_GetMapCount(lib.get()) == 0) return o.Library + " holds no maps";
   MapChoice choice;
-  const std::string finest =
-      o.Map.empty() && o.HasLat && choice.Open(o.Library).empty() ? choice.Finest(o.Lat, o.Lon) : "";
+  const bool choose = o.Map.empty() && o.HasLat && choice.Open(o.Library).empty();
+  const std::string finest = choose ? choice.Finest(o.Lat, o.Lon) : "";
   if (!finest.empty()) {
     map.reset(Viewer_ActiveMapData(viewer, Widen(finest).c_str()));
   } else if (o.Map.empty()) {
