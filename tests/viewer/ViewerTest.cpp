@@ -392,5 +392,22 @@ TEST_F(ViewerDraw, RendersOnlyWhenAskedAndOnlyWhenTheTilesChange) {
   ExpectWindow(Expected(scene, *viewer), "the layer disabled since: rendered without it");
 }
 
+// Only the current map keeps a view cache: the map the viewer leaves renders its last view
+// afresh (a new picture) instead of handing back the one it held.
+TEST_F(ViewerDraw, AMapThatStopsBeingCurrentDropsItsViewCache) {
+  Ref<Viewer> viewer = OpenViewer(Files, Join({Header(), MapChunks(SmallMap("m1", 300, 200), 1), MapChunks(SmallMap("m2", 300, 200), 2)}));
+  viewer->SetCentre(PositionAt(150, 100).Get());
+  Draw(*viewer, true);
+  Ref<Map> left = Ref<Map>::Retain(viewer->GetMap());
+  Ref<Rect> view = viewer->ViewArea();
+  Ref<Bitmap> held = Ref<Bitmap>::Adopt(left->Render(*view));
+  ASSERT_TRUE(held);
+  EXPECT_EQ(Ref<Bitmap>::Adopt(left->Render(*view)).Get(), held.Get()) << "the current map's cache answers";
+  viewer->ActiveMapData(Text("m2"));
+  Draw(*viewer, true);
+  Ref<Bitmap> again = Ref<Bitmap>::Adopt(left->Render(*view));
+  EXPECT_TRUE(again && again.Get() != held.Get()) << "the map left behind kept its picture";
+}
+
 }  // namespace
 }  // namespace velmira
