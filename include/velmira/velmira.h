@@ -979,7 +979,8 @@ VELMIRA_API void Map_SetScale(VmMap* h, VmPosition* position1, VmPoint* point1,
  *   window's tiles at zoom 1, at most 1 GiB per picture at the smallest zoom (0.1), and the
  *   map that stops being current drops its own. A map without a picture in view renders white
  *   at the view's tile size, whatever tile size its record gives (larger than 256 counts as
- *   256). Decoded icon pictures (48 MiB at most each) live while an icon made from them does.
+ *   256). An icon picture is decoded once, at the first Viewer_NewIcon of its name (48 MiB at
+ *   most), and kept while the library or an icon made from it lives.
  */
 
 /* Drops the caller's reference; the viewer keeps its own. Null does nothing. */
