@@ -550,8 +550,10 @@ VELMIRA_API int32_t Icon_GetHeight(VmIcon* h);
  * drawn only while the brush is opaque; a new label's brush is white and transparent, so set
  * Brush_SetTransparent(brush, 0) for a box. The text sits pen width + 2 pixels inside the box.
  * Its size is measured on the viewer's drawing surface from its first drawing on: until then
- * Label_GetWidth and Label_GetHeight give 0, even with a requested size. Null when out of
- * memory. */
+ * Label_GetWidth and Label_GetHeight give 0, even with a requested size. A change that alters
+ * the size through a shared handle (the brush's transparency, the pen's width, the font's
+ * face, size, weight or slant) is measured at the label's next drawing, like the label's own
+ * setters. Null when out of memory. */
 VELMIRA_API VmLabel* Label_New(void);
 /* Drops the caller's reference; a layer holding the label keeps it. Null does nothing. */
 VELMIRA_API void Label_Delete(VmLabel* h);
@@ -772,8 +774,9 @@ VELMIRA_API void Layer_Clear(VmLayer* h);
  * releases with its family's Delete.
  *
  * Changes (position, offsets, zoom, rotation, objects, layers) show at the next
- * Viewer_OnDraw with update set; only then does the viewer render, and only what is needed.
- * Viewer, its library, layers, maps and objects belong to one thread.
+ * Viewer_OnDraw with update set; only then does the viewer render, and only what is needed:
+ * a changed object renders again only when it lies on the window and on the tiles the render
+ * draws. Viewer, its library, layers, maps and objects belong to one thread.
  */
 
 /* A new viewer: no map library, no layers, no map. Null when out of memory. Delete it with
@@ -976,7 +979,8 @@ VELMIRA_API void Map_SetScale(VmMap* h, VmPosition* position1, VmPoint* point1,
  *   window's tiles at zoom 1, at most 1 GiB per picture at the smallest zoom (0.1), and the
  *   map that stops being current drops its own. A map without a picture in view renders white
  *   at the view's tile size, whatever tile size its record gives (larger than 256 counts as
- *   256). Decoded icon pictures (48 MiB at most each) live while an icon made from them does.
+ *   256). An icon picture is decoded once, at the first Viewer_NewIcon of its name (48 MiB at
+ *   most), and kept while the library or an icon made from it lives.
  */
 
 /* Drops the caller's reference; the viewer keeps its own. Null does nothing. */

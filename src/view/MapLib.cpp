@@ -36,8 +36,11 @@ bool MapLib::AppendMap(Map& map) {
     Err.Set(errors::OutOfMemory);
     return false;
   }
-  Maps->Insert(&map, -1);
-  return true;
+  if (Maps->Insert(&map, -1)) return true;
+  // Appended last, it answered for its name only if alone: nothing to find in its place.
+  MapNames.Remove(*name, &map);
+  Err.Set(errors::OutOfMemory);
+  return false;
 }
 
 bool MapLib::Open(Text& name) {
@@ -143,8 +146,10 @@ bool MapLib::LoadIcon(File& file) {
     Err.Set(errors::OutOfMemory);
     return false;
   }
-  Icons->Insert(icon.Get(), -1);
-  return true;
+  if (Icons->Insert(icon.Get(), -1)) return true;
+  IconNames.Remove(icon->GetName(), icon.Get());  // no entry for an icon the list did not keep
+  Err.Set(errors::OutOfMemory);
+  return false;
 }
 
 Ref<Map> MapLib::NewMap(Text& name) {

@@ -5,8 +5,8 @@
 #pragma once
 
 #include <cstdint>
-#include <new>
 #include <functional>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>

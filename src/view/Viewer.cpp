@@ -55,6 +55,8 @@ Viewer::~Viewer() { Close(); }
 
 void Viewer::Close() {
   Err.Clear();
+  // A map the application still holds keeps no view of this viewer's.
+  if (Map* current = GetMap(); current != nullptr) current->DropCache();
   SetMap(nullptr);
   Library.Reset();
   LayerSet.Reset();

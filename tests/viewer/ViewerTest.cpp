@@ -189,6 +189,12 @@ struct Scene {
 constexpr COLORREF AnyPixel = 0xFFFFFFFF;  // never a pixel: RGB leaves the top byte 0
 constexpr int32_t LabelInset = 1 + 2;      // the text's distance from the box: pen width + 2
 
+// The colour parts of a pen or brush from 0xRRGGBB.
+template <class Attribute>
+void Paint(Attribute& a, uint32_t rgb) {
+  a.Red = static_cast<int16_t>(rgb >> 16), a.Green = static_cast<int16_t>(rgb >> 8 & 0xFF), a.Blue = static_cast<int16_t>(rgb & 0xFF);
+}
+
 class ViewerDraw : public ::testing::Test {
  protected:
   static constexpr int32_t Left = 10, Top = 20, Width = 320, Height = 240;
@@ -206,30 +212,22 @@ class ViewerDraw : public ::testing::Test {
       Ref<Rectangle> r = As<Rectangle>(viewer->NewObject(MapObject::RectangleType));
       r->SetPosition1(PositionAt(i.X0, i.Y0).Get());
       r->SetPosition2(PositionAt(i.X1, i.Y1).Get());
-      Ref<Pen> pen = r->GetPen();  // the box's own, changed before its first drawing
-      Ref<Brush> fill = r->GetBrush();
-      pen->Red = fill->Red = static_cast<int16_t>(i.Colour >> 16);
-      pen->Green = fill->Green = static_cast<int16_t>(i.Colour >> 8 & 0xFF);
-      pen->Blue = fill->Blue = static_cast<int16_t>(i.Colour & 0xFF);
-      fill->Transparent = 0;
+      Paint(*r->GetPen(), i.Colour);  // the box's own, changed before its first drawing
+      Paint(*r->GetBrush(), i.Colour);
+      r->GetBrush()->Transparent = 0;
     }
     if (!scene.Disabled.empty()) viewer->GetLayers()->FindLayer(Text(scene.Disabled.c_str()))->SetEnabled(0);
     if (!scene.Labels.empty()) viewer->ActiveLayer(Text("labels"));
     for (const TextItem& t : scene.Labels) {
       Ref<Label> label = As<Label>(viewer->NewObject(MapObject::LabelType));
-      label->SetAlignX(MapObject::AlignLeftEdge);
-      label->SetAlignY(MapObject::AlignTopEdge);
+      label->SetAlignX(MapObject::AlignLeftEdge), label->SetAlignY(MapObject::AlignTopEdge), label->SetTextHAlign(t.Align);
       label->SetPosition(PositionAt(t.X0, t.Y0).Get());
       label->SetText(reinterpret_cast<const WCHAR*>(t.Text));
-      label->SetTextHAlign(t.Align);
-      label->SetRequestedWidth(t.Width);
-      label->SetRequestedHeight(t.Height);
-      Ref<Pen> pen = label->GetPen(), ink = label->GetTextFont()->GetColor();
-      Ref<Brush> fill = label->GetBrush();
-      pen->Red = fill->Red = static_cast<int16_t>(t.Colour >> 16), ink->Red = static_cast<int16_t>(t.Ink >> 16);
-      pen->Green = fill->Green = static_cast<int16_t>(t.Colour >> 8 & 0xFF), ink->Green = static_cast<int16_t>(t.Ink >> 8 & 0xFF);
-      pen->Blue = fill->Blue = static_cast<int16_t>(t.Colour & 0xFF), ink->Blue = static_cast<int16_t>(t.Ink & 0xFF);
-      fill->Transparent = t.Height == 0;
+      label->SetRequestedWidth(t.Width), label->SetRequestedHeight(t.Height);
+      Paint(*label->GetPen(), t.Colour);
+      Paint(*label->GetBrush(), t.Colour);
+      Paint(*label->GetTextFont()->GetColor(), t.Ink);
+      label->GetBrush()->Transparent = t.Height == 0;
     }
     return viewer;
   }
@@ -261,12 +259,9 @@ class ViewerDraw : public ::testing::Test {
       }
     }
     for (const TextItem& t : scene.Labels) {
-      for (int32_t y = t.Y0; y < t.Y0 + t.Height; ++y) {
-        for (int32_t x = t.X0; x < t.X0 + t.Width; ++x) {
-          const bool text = x >= t.X0 + LabelInset && x < t.X0 + t.Width - LabelInset && y >= t.Y0 + LabelInset &&
-                            y < t.Y0 + t.Height - LabelInset;
-          put(x, y, text && t.Ink != t.Colour ? 0xFFFFFFFF : t.Colour);
-        }
+      for (int32_t i = 0, x = 0, y = 0; i < t.Width * t.Height; ++i, x = i % t.Width, y = i / t.Width) {
+        const bool text = std::min(x, t.Width - 1 - x) >= LabelInset && std::min(y, t.Height - 1 - y) >= LabelInset;
+        put(t.X0 + x, t.Y0 + y, text && t.Ink != t.Colour ? 0xFFFFFFFF : t.Colour);
       }
     }
     for (COLORREF& pixel : c) pixel = pixel == FromRgb(0xFFFFFFFF) ? AnyPixel : pixel;
@@ -279,11 +274,9 @@ class ViewerDraw : public ::testing::Test {
   void ExpectAlignedText(const TextItem& t, const Viewer& viewer, const std::string& what) {
     const int32_t first = t.X0 + LabelInset, last = t.X0 + t.Width - LabelInset - 1;
     int32_t left = INT32_MAX, right = INT32_MIN;
-    for (int32_t y = t.Y0 + LabelInset; y < t.Y0 + t.Height - LabelInset; ++y) {
-      for (int32_t x = first; x <= last; ++x) {
-        if (testsupport::PixelOf(Child, x - viewer.GetLeft(), y - viewer.GetTop()) == FromRgb(t.Colour)) continue;
-        left = std::min(left, x), right = std::max(right, x);
-      }
+    for (int32_t i = 0; i < (last - first + 1) * (t.Height - 2 * LabelInset); ++i) {
+      const int32_t x = first + i % (last - first + 1), y = t.Y0 + LabelInset + i / (last - first + 1);
+      if (testsupport::PixelOf(Child, x - viewer.GetLeft(), y - viewer.GetTop()) != FromRgb(t.Colour)) left = std::min(left, x), right = std::max(right, x);
     }
     ASSERT_LE(left, right) << what << ": no ink";
     const int32_t before = left - first, after = last - right;
@@ -390,6 +383,21 @@ TEST_F(ViewerDraw, RendersOnlyWhenAskedAndOnlyWhenTheTilesChange) {
   Draw(*viewer, true);
   scene.Disabled = "_main";
   ExpectWindow(Expected(scene, *viewer), "the layer disabled since: rendered without it");
+}
+
+// Only the current map keeps a view cache: the map the viewer leaves renders its last view
+// afresh (a new picture) instead of handing back the one it held.
+TEST_F(ViewerDraw, AMapThatStopsBeingCurrentDropsItsViewCache) {
+  Ref<Viewer> viewer = OpenViewer(Files, Join({Header(), MapChunks(SmallMap("m1", 300, 200), 1), MapChunks(SmallMap("m2", 300, 200), 2)}));
+  viewer->SetCentre(PositionAt(150, 100).Get());
+  Draw(*viewer, true);
+  Ref<Map> left = Ref<Map>::Retain(viewer->GetMap());
+  Ref<Rect> view = viewer->ViewArea();
+  Ref<Bitmap> held = Ref<Bitmap>::Adopt(left->Render(*view)), again;
+  EXPECT_EQ(Ref<Bitmap>::Adopt(left->Render(*view)).Get(), held.Get()) << "the current map's cache answers";
+  viewer->ActiveMapData(Text("m2"));
+  again = Ref<Bitmap>::Adopt(left->Render(*view));
+  EXPECT_TRUE(held && again && again.Get() != held.Get()) << "the map left behind kept its picture";
 }
 
 }  // namespace
