@@ -27,6 +27,7 @@ constexpr Resampling Resamplings[] = {
 constexpr double MaxErrorPixels = 0.125;
 constexpr int16_t UtmNorth = 1, UtmSouth = 2, GaussKruger3 = 29;
 constexpr int PaletteSize = 256;
+constexpr int StripRows = 256;
 
 GDALResampleAlg AlgorithmOf(const std::string& name, bool palette) {
   for (const Resampling& r : Resamplings) {
@@ -53,14 +54,22 @@ int WhiteIndex(GDALRasterBandH band, GDALColorTableH table) {
     GDALSetColorEntry(table, count, &white);
     return count;
   }
-  std::vector<GUIntBig> used(PaletteSize);
-  if (GDALGetRasterHistogramEx(band, -0.5, PaletteSize - 0.5, PaletteSize, used.data(), FALSE, FALSE,
-                               GDALDummyProgress, nullptr) == CE_None) {
-    for (int i = PaletteSize - 1; i >= 0; --i) {
-      if (used[i] != 0) continue;
-      GDALSetColorEntry(table, i, &white);
-      return i;
+  // The indices in use, read a strip at a time (GDAL's histogram would be saved beside the
+  // raster, and nothing is to be written there).
+  std::vector<bool> used(PaletteSize);
+  const int width = GDALGetRasterBandXSize(band), height = GDALGetRasterBandYSize(band);
+  std::vector<uint8_t> strip(static_cast<size_t>(width) * StripRows);
+  for (int row = 0; row < height; row += StripRows) {
+    const int rows = std::min(StripRows, height - row);
+    if (GDALRasterIO(band, GF_Read, 0, row, width, rows, strip.data(), width, rows, GDT_Byte, 0, 0) != CE_None) {
+      return nearest;
     }
+    for (size_t i = 0; i < static_cast<size_t>(width) * rows; ++i) used[strip[i]] = true;
+  }
+  for (int i = PaletteSize - 1; i >= 0; --i) {
+    if (used[i]) continue;
+    GDALSetColorEntry(table, i, &white);
+    return i;
   }
   return nearest;
 }
