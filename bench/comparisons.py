@@ -182,7 +182,7 @@ class Runner:
         subprocess.run([sys.executable, str(SOURCE / "examples" / "generate_nmea.py"),
                         "--sentences", str(NMEA_SENTENCES), "--seed", "11", "--out", str(self.log)],
                        check=True)
-        self.import_tif = self.geotiff(IMPORT_SIDE, "import.tif", ["-co", "TILED=YES"])
+        self.import_tif = self.geotiff(IMPORT_SIDE, "import-source.tif", ["-co", "TILED=YES"])
 
     def geotiff(self, side, name, options):
         """An RGB GeoTIFF in UTM 32N: random 512^2 pixels enlarged bilinearly, so that it is

@@ -125,10 +125,7 @@ std::string LibraryFrame::Describe() const {
 
 LibraryCrs::LibraryCrs() = default;
 
-LibraryCrs::~LibraryCrs() {
-  delete Source;
-  delete Geographic;
-}
+LibraryCrs::~LibraryCrs() = default;
 
 bool LibraryCrs::GridSrs(int16_t grid, int16_t zone, OGRSpatialReference& out) {
   for (const GridCode& g : GridCodes) {
@@ -146,7 +143,7 @@ std::string LibraryCrs::MatchDatum(const OGRSpatialReference& srs, const std::ve
     auto geographic = FromEpsg(d.Geographic);
     if (!geographic) break;
     Matched.Datum = d.Library;
-    Geographic = geographic.release();
+    Geographic = std::move(geographic);
     return {};
   }
   // No code: the datum whose shift to WGS 84 is the CRS's own.
@@ -172,7 +169,7 @@ std::string LibraryCrs::MatchDatum(const OGRSpatialReference& srs, const std::ve
     }
     if (!same) continue;
     Matched.Datum = d;
-    Geographic = own.release();
+    Geographic = std::move(own);
     return {};
   }
   return "its datum is none of the library's";
@@ -195,11 +192,9 @@ bool LibraryCrs::TryGrid(const LibraryFrame& c, const std::vector<Xy>& samples,
 
 std::string LibraryCrs::Match(const OGRSpatialReference& srs, const std::vector<Xy>& samples,
                               double tolerance) {
-  delete Source;
-  delete Geographic;
-  Geographic = nullptr;
+  Geographic.reset();
   Matched = LibraryFrame{};
-  Source = srs.Clone();
+  Source.reset(srs.Clone());
   Source->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
   if (!srs.IsGeographic() && !srs.IsProjected()) return "it is neither geographic nor projected";
   if (std::string why = MatchDatum(*Source, samples); !why.empty()) return why;

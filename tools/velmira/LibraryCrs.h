@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,8 @@ class LibraryCrs {
                const std::vector<Xy>& lonLat, double tolerance, double& misfit) const;
 
   LibraryFrame Matched;
-  OGRSpatialReference* Source = nullptr;   // the matched CRS
-  OGRSpatialReference* Geographic = nullptr;  // latitude/longitude on its datum, Greenwich, degrees
+  std::unique_ptr<OGRSpatialReference> Source;      // the matched CRS
+  std::unique_ptr<OGRSpatialReference> Geographic;  // latitude/longitude on its datum, Greenwich, degrees
 };
 
 }  // namespace cli

@@ -1,8 +1,11 @@
 #include "MapLibWriter.h"
 
+#include <libdeflate.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include <sys/types.h>
 #include <zlib.h>
@@ -13,6 +16,7 @@ namespace {
 constexpr size_t HeaderSize = 40;
 constexpr size_t CopyChunk = 1 << 16;
 static_assert(sizeof(off_t) >= 8, "a map's tiles may pass 4 GiB");
+constexpr int DefaultLevel = 6;  // zlib's default, which level -1 stands for
 
 void Put16(uint8_t* at, uint16_t v) {
   at[0] = static_cast<uint8_t>(v);
@@ -179,35 +183,30 @@ bool MapLibWriter::AddRows(const uint8_t* rowsTopDown, size_t pitch, int32_t cou
 }
 
 // Compresses every tile of the band (rows top-down in memory; each tile's stream starts with
-// its bottom row) into the spool, and makes the band white again for the next one.
+// its bottom row) into the spool, and makes the band white again for the next one. libdeflate
+// writes the same zlib streams as zlib in about half the time, which is most of a build's.
 bool MapLibWriter::CompressBand() {
-  z_stream z{};
-  if (deflateInit(&z, Picture.Level) != Z_OK) return Fail("cannot start compression");
-  Compressed.resize(deflateBound(&z, TileRowBytes * TileSize));
+  const int level = Picture.Level < 0 ? DefaultLevel : Picture.Level;
+  std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> z(
+      libdeflate_alloc_compressor(level), libdeflate_free_compressor);
+  if (!z) return Fail("cannot start compression");
+  const size_t tileBytes = TileRowBytes * TileSize;
+  std::vector<uint8_t> tile(tileBytes);
+  Compressed.resize(libdeflate_zlib_compress_bound(z.get(), tileBytes));
   std::vector<TileSpan> spans;
   for (size_t x = 0; x < BandPitch; x += TileRowBytes) {
-    deflateReset(&z);
-    z.next_out = Compressed.data();
-    z.avail_out = static_cast<uInt>(Compressed.size());
-    int status = Z_OK;
-    for (int32_t k = TileSize - 1; k >= 0; --k) {
-      z.next_in = &Band[BandPitch * k + x];
-      z.avail_in = static_cast<uInt>(TileRowBytes);
-      status = deflate(&z, k == 0 ? Z_FINISH : Z_NO_FLUSH);
+    for (int32_t k = 0; k < TileSize; ++k) {
+      std::memcpy(&tile[TileRowBytes * k], &Band[BandPitch * (TileSize - 1 - k) + x], TileRowBytes);
     }
-    if (status != Z_STREAM_END) {  // the output buffer is deflateBound, so this cannot happen
-      deflateEnd(&z);
-      return Fail("cannot compress a tile");
-    }
-    const size_t size = Compressed.size() - z.avail_out;
+    const size_t size = libdeflate_zlib_compress(z.get(), tile.data(), tileBytes, Compressed.data(),
+                                                 Compressed.size());
+    if (size == 0) return Fail("cannot compress a tile");  // the bound makes this impossible
     const off_t at = ftello(Spool);  // 64-bit: the tiles of one map may pass 4 GiB
     if (at < 0 || std::fwrite(Compressed.data(), 1, size, Spool) != size) {
-      deflateEnd(&z);
       return Fail("cannot write the temporary file");
     }
     spans.push_back({static_cast<uint64_t>(at), static_cast<uint32_t>(size)});
   }
-  deflateEnd(&z);
   Bands.push_back(std::move(spans));
   std::fill(Band.begin(), Band.end(), 0xFF);
   BandRows = 0;

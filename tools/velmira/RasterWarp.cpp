@@ -25,8 +25,9 @@ constexpr Resampling Resamplings[] = {
 };
 // The warper's approximation of the exact transform, in pixels (gdalwarp's default).
 constexpr double MaxErrorPixels = 0.125;
-constexpr int16_t UtmNorth = 1, UtmSouth = 2;
+constexpr int16_t UtmNorth = 1, UtmSouth = 2, GaussKruger3 = 29;
 constexpr int PaletteSize = 256;
+constexpr int StripRows = 256;
 
 GDALResampleAlg AlgorithmOf(const std::string& name, bool palette) {
   for (const Resampling& r : Resamplings) {
@@ -53,14 +54,22 @@ int WhiteIndex(GDALRasterBandH band, GDALColorTableH table) {
     GDALSetColorEntry(table, count, &white);
     return count;
   }
-  std::vector<GUIntBig> used(PaletteSize);
-  if (GDALGetRasterHistogramEx(band, -0.5, PaletteSize - 0.5, PaletteSize, used.data(), FALSE, FALSE,
-                               GDALDummyProgress, nullptr) == CE_None) {
-    for (int i = PaletteSize - 1; i >= 0; --i) {
-      if (used[i] != 0) continue;
-      GDALSetColorEntry(table, i, &white);
-      return i;
+  // The indices in use, read a strip at a time (GDAL's histogram would be saved beside the
+  // raster, and nothing is to be written there).
+  std::vector<bool> used(PaletteSize);
+  const int width = GDALGetRasterBandXSize(band), height = GDALGetRasterBandYSize(band);
+  std::vector<uint8_t> strip(static_cast<size_t>(width) * StripRows);
+  for (int row = 0; row < height; row += StripRows) {
+    const int rows = std::min(StripRows, height - row);
+    if (GDALRasterIO(band, GF_Read, 0, row, width, rows, strip.data(), width, rows, GDT_Byte, 0, 0) != CE_None) {
+      return nearest;
     }
+    for (size_t i = 0; i < static_cast<size_t>(width) * rows; ++i) used[strip[i]] = true;
+  }
+  for (int i = PaletteSize - 1; i >= 0; --i) {
+    if (used[i]) continue;
+    GDALSetColorEntry(table, i, &white);
+    return i;
   }
   return nearest;
 }
@@ -72,29 +81,39 @@ bool KnownResampling(const std::string& name) {
                      [&](const Resampling& r) { return name == r.Name; });
 }
 
+bool RasterWarp::Centre(GDALDatasetH source, double& lon, double& lat) {
+  // The centre of the raster on WGS 84, through GDAL's own transform of the raster.
+  char** options = CSLSetNameValue(nullptr, "DST_SRS", "EPSG:4326");
+  void* transform = GDALCreateGenImgProjTransformer2(source, nullptr, options);
+  CSLDestroy(options);
+  if (transform == nullptr) return Why = "GDAL cannot place the raster on WGS 84", false;
+  double x = GDALGetRasterXSize(source) / 2.0, y = GDALGetRasterYSize(source) / 2.0, z = 0;
+  int ok = 0;
+  GDALGenImgProjTransform(transform, FALSE, 1, &x, &y, &z, &ok);
+  GDALDestroyGenImgProjTransformer(transform);
+  // GDAL's transformer keeps longitude first for the CRSs it is given.
+  lon = x, lat = y;
+  if (!ok || !std::isfinite(lat) || !std::isfinite(lon)) {
+    return Why = "GDAL cannot place the raster's centre on WGS 84", false;
+  }
+  return true;
+}
+
 bool RasterWarp::Target(GDALDatasetH source, const WarpRequest& request, std::string& wkt) {
+  double lon = 0, lat = 0;
+  if (!Centre(source, lon, lat)) return false;
+  // Without a zone, zoned grids take the zone of the centre: UTM's 6-degree zones from 180 W,
+  // or the 3-degree zones of grid 29 around their central meridians at 3 z degrees.
+  const double zoneOfCentre = std::clamp(std::floor((lon + 180) / 6) + 1, 1.0, 60.0);
+  const double zoneOf3Degrees = std::clamp(std::floor((lon + 1.5) / 3), 1.0, 60.0);
+  const int16_t grid = request.Grid != 0 ? request.Grid : lat >= 0 ? UtmNorth : UtmSouth;
+  int16_t zone = request.Zone;
   OGRSpatialReference target;
-  int16_t grid = request.Grid, zone = request.Zone;
-  if (grid == 0) {
-    // The centre of the raster on WGS 84, through GDAL's own transform of the raster.
-    char** options = CSLSetNameValue(nullptr, "DST_SRS", "EPSG:4326");
-    void* transform = GDALCreateGenImgProjTransformer2(source, nullptr, options);
-    CSLDestroy(options);
-    if (transform == nullptr) return Why = "GDAL cannot place the raster on WGS 84", false;
-    double x = GDALGetRasterXSize(source) / 2.0, y = GDALGetRasterYSize(source) / 2.0, z = 0;
-    int ok = 0;
-    GDALGenImgProjTransform(transform, FALSE, 1, &x, &y, &z, &ok);
-    GDALDestroyGenImgProjTransformer(transform);
-    // GDAL's transformer keeps longitude first for the CRSs it is given.
-    const double lon = x, lat = y;
-    if (!ok || !std::isfinite(lat) || !std::isfinite(lon)) {
-      return Why = "GDAL cannot place the raster's centre on WGS 84", false;
-    }
-    grid = lat >= 0 ? UtmNorth : UtmSouth;
-    zone = static_cast<int16_t>(std::clamp(std::floor((lon + 180) / 6) + 1, 1.0, 60.0));
+  if (zone == 0 && !LibraryCrs::GridSrs(grid, 0, target)) {
+    zone = static_cast<int16_t>(grid == GaussKruger3 ? zoneOf3Degrees : zoneOfCentre);
   }
   if (!LibraryCrs::GridSrs(grid, zone, target)) {
-    return Why = "grid " + std::to_string(grid) + " zone " + std::to_string(zone) +
+    return Why = "grid " + std::to_string(grid) + (zone != 0 ? " zone " + std::to_string(zone) : "") +
                  " has no definition to warp into",
            false;
   }

@@ -14,7 +14,7 @@ namespace cli {
 
 struct WarpRequest {
   int16_t Grid = 0;  // 0: UTM on WGS 84 at the raster's centre
-  int16_t Zone = 0;
+  int16_t Zone = 0;  // 0: on a zoned grid, the zone of the raster's centre
   std::string Resampling;  // empty: near for palette rasters, bilinear otherwise
 };
 
@@ -29,6 +29,7 @@ class RasterWarp {
   const std::string& Error() const { return Why; }
 
  private:
+  bool Centre(GDALDatasetH source, double& lon, double& lat);
   bool Target(GDALDatasetH source, const WarpRequest& request, std::string& wkt);
   std::string What, Why;
 };
