@@ -91,7 +91,7 @@ void GpxReader::Start(const char* name, const char** attributes) {
   const std::string local = Local(name);
   if (Stack.empty() && local != "gpx") return Refuse("the document is not GPX: its root is not <gpx>");
   if (Stack.size() >= MaxDepth) return Refuse("elements nest deeper than " + std::to_string(MaxDepth));
-  const std::string& parent = Parent();
+  const std::string parent = Parent();  // a copy: the stack grows below
   // By depth as well as by parent: the same names inside extensions are not ours.
   const size_t depth = Stack.size();
   if (PointDepth == 0 && !local.empty()) {
