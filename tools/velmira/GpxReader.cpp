@@ -169,6 +169,12 @@ void GpxReader::End(const char*) {
 std::string GpxReader::Read(const std::string& path, TrackFile& out) {
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (in == nullptr) return "cannot open " + path;
+  std::string problem = Read(in, path, out);
+  std::fclose(in);
+  return problem;
+}
+
+std::string GpxReader::Read(std::FILE* in, const std::string& name, TrackFile& out) {
   XML_Parser parser = XML_ParserCreateNS(nullptr, Separator);
   Parser = parser;
   XML_SetUserData(parser, this);
@@ -197,10 +203,9 @@ std::string GpxReader::Read(const std::string& path, TrackFile& out) {
     }
   }
   if (Problem.empty() && std::ferror(in)) Problem = "cannot read it";
-  std::fclose(in);
   XML_ParserFree(parser);
   Parser = nullptr;
-  if (!Problem.empty()) return path + ": " + Problem;
+  if (!Problem.empty()) return name + ": " + Problem;
   out = std::move(File);
   return {};
 }
