@@ -11,6 +11,10 @@ namespace {
 
 constexpr int DegreeDecimals = 7;  // about a centimetre
 
+// GPX takes longitudes from -180 up to but not including 180: the meridian is written as -180
+// (also when 179.99999996 would round to it).
+double Longitude(double lon) { return std::round(lon * 1e7) >= 180e7 ? lon - 360 : lon; }
+
 struct FormatName {
   const char* Name;
   TrackFormat Format;
@@ -167,7 +171,7 @@ void TrackWriter::GpxPoint(const TrackPoint& p, bool newSegment) {
   Pending += "   <trkpt lat=\"";
   Number(p.Lat, DegreeDecimals);
   Pending += "\" lon=\"";
-  Number(p.Lon, DegreeDecimals);
+  Number(Longitude(p.Lon), DegreeDecimals);
   Pending += "\">";
   if (!std::isnan(p.Ele)) {
     Pending += "<ele>";
@@ -210,7 +214,7 @@ void TrackWriter::JsonPoint(const TrackPoint& p, bool newSegment) {
   }
   const size_t start = Pending.size();
   Pending += '[';
-  Number(p.Lon, DegreeDecimals);
+  Number(Longitude(p.Lon), DegreeDecimals);
   Pending += ',';
   Number(p.Lat, DegreeDecimals);
   if (!std::isnan(p.Ele)) {
@@ -237,7 +241,7 @@ void TrackWriter::CsvPoint(const TrackPoint& p, bool newSegment) {
   Pending += std::to_string(Segments + (newSegment ? 1 : 0)) + ',' + p.Time + ',';
   Number(p.Lat, DegreeDecimals);
   Pending += ',';
-  Number(p.Lon, DegreeDecimals);
+  Number(Longitude(p.Lon), DegreeDecimals);
   Pending += ',';
   if (!std::isnan(p.Ele)) Number(p.Ele);
   Pending += ',' + p.Fix + ',' + (p.Sat >= 0 ? std::to_string(p.Sat) : std::string());
