@@ -226,6 +226,7 @@ TEST(TrackFiles, SegmentsEndWhereTheFixIsLostOrTheGapIsLongerThanAsked) {
   } cases[] = {
       {"fix lost for one epoch", "AAVAA", "", {2, 2}},
       {"fix lost at the start and the end", "VAAAV", "", {3}},
+      {"a lone fix between losses", "AVA", "", {1, 1}},
       {"six silent seconds", "AA------A", "", {2, 1}},
       {"three silent seconds", "AA---A", "", {3}},
       {"three silent seconds, --gap 2", "AA---A", "--gap 2", {2, 1}},
@@ -242,6 +243,11 @@ TEST(TrackFiles, SegmentsEndWhereTheFixIsLostOrTheGapIsLongerThanAsked) {
     for (const cli::TrackSegment& s : file.Lines[0].Segments) sizes.push_back(s.size());
     EXPECT_EQ(sizes, c.Segments) << c.Name;
     EXPECT_EQ(FromOgrGpx(TempFile("segments.gpx", text)).back().Segment + 1, int(c.Segments.size())) << c.Name;
+    // In GeoJSON a lone position is a line to itself: RFC 7946 lines have two positions at least.
+    std::string geojson;
+    for (const std::string& line : RunTool("nmea --format geojson " + c.Options + " -", Log(c.Epochs, c.Start)).Lines) geojson += line;
+    const std::vector<Pt> lines = FromOgrGeoJson(TempFile("segments.geojson", geojson));
+    EXPECT_EQ(lines.empty() ? 0 : lines.back().Segment + 1, int(c.Segments.size())) << c.Name;
   }
   // Past midnight the date moves on with the day's second.
   const std::string csv = RunTool("nmea --format csv -", Log("AAAA", 86398)).Lines.back();

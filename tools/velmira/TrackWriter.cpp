@@ -205,7 +205,10 @@ void TrackWriter::JsonPoint(const TrackPoint& p, bool newSegment) {
     Pending += "\n{\"type\":\"Feature\",\"geometry\":{\"type\":\"MultiLineString\",\"coordinates\":[\n[";
     Times = "[[";
   } else if (newSegment) {
-    if (InSegment == 1) Pending += "," + LastPosition;
+    if (InSegment == 1) {
+      Pending += "," + LastPosition;
+      Times += "," + LastTime;
+    }
     Pending += "],\n[";
     Times += "],[";
   } else {
@@ -223,14 +226,15 @@ void TrackWriter::JsonPoint(const TrackPoint& p, bool newSegment) {
   }
   Pending += ']';
   LastPosition = Pending.substr(start);
-  Times += p.Time.empty() ? "null" : '"' + p.Time + '"';
+  LastTime = p.Time.empty() ? "null" : '"' + p.Time + '"';
+  Times += LastTime;
 }
 
 std::string TrackWriter::JsonTail() const {
   if (Count == 0) return "]}\n";
   return std::string(InSegment == 1 ? "," + LastPosition : "") +
          "]\n]},\"properties\":{\"name\":" + JsonString(Name) + ",\"coordTimes\":" + Times +
-         "]]}}\n]}\n";
+         (InSegment == 1 ? "," + LastTime : "") + "]]}}\n]}\n";
 }
 
 // CSV -----------------------------------------------------------------------------------------

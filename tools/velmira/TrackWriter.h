@@ -59,7 +59,7 @@ class TrackWriter {
   bool Failed = false;
   // GeoJSON: the times go into the properties after the coordinates, and a segment of one
   // position is a line from that position to itself.
-  std::string Times, LastPosition;
+  std::string Times, LastPosition, LastTime;
 };
 
 }  // namespace cli
