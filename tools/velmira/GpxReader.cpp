@@ -16,8 +16,6 @@ constexpr char Separator = '|';  // between namespace and local name in expat's 
 constexpr const char* Namespaces[] = {"http://www.topografix.com/GPX/1/1",
                                       "http://www.topografix.com/GPX/1/0"};
 constexpr size_t ReadBlock = 1 << 16;
-// Entity expansion is refused outright; expat's own limit stands behind that.
-constexpr float MaxAmplification = 10.0F;
 
 GpxReader& Self(void* data) { return *static_cast<GpxReader*>(data); }
 
@@ -101,7 +99,7 @@ void GpxReader::Start(const char* name, const char** attributes) {
       if (local == "rte") File.Lines.back().Segments.emplace_back();
     } else if (depth == 2 && parent == "trk" && local == "trkseg") {
       File.Lines.back().Segments.emplace_back();
-    } else if ((depth == 3 && parent == "trkseg" && local == "trkpt") ||
+    } else if ((depth == 3 && Stack[1] == "trk" && parent == "trkseg" && local == "trkpt") ||
                (depth == 2 && parent == "rte" && local == "rtept")) {
       StartPoint(attributes, &File.Lines.back().Segments.back());
     } else if (depth == 1 && local == "wpt") {
@@ -182,10 +180,8 @@ std::string GpxReader::Read(std::FILE* in, const std::string& name, TrackFile& o
   XML_SetCharacterDataHandler(parser, OnText);
   XML_SetProcessingInstructionHandler(parser, OnOther);
   XML_SetCommentHandler(parser, OnComment);
+  // No entity is ever declared, so none expands, and none is fetched from outside.
   XML_SetEntityDeclHandler(parser, OnEntity);
-#ifdef XML_DTD
-  XML_SetBillionLaughsAttackProtectionMaximumAmplification(parser, MaxAmplification);
-#endif
   static char block[ReadBlock];
   long fed = 0;
   bool done = false;
