@@ -10,6 +10,8 @@ namespace cli {
 namespace {
 
 constexpr int DegreeDecimals = 7;  // about a centimetre
+// Text held before it goes to the file when nobody asks for flushes: memory stays flat.
+constexpr size_t FlushBytes = 1 << 16;
 
 // GPX takes longitudes from -180 up to but not including 180: the meridian is written as -180
 // (also when 179.99999996 would round to it).
@@ -130,6 +132,7 @@ void TrackWriter::Add(const TrackPoint& point) {
   }
   ++InSegment;
   ++Count;
+  if (!KeepClosed && Pending.size() >= FlushBytes) Flush();
 }
 
 bool TrackWriter::Flush() {
