@@ -154,25 +154,43 @@ void TrackBuilder::FixLost() {
   Lost = true;
 }
 
-void TrackBuilder::Emit() {
-  Open = false;
+TrackPoint TrackBuilder::Closed(long& day, double& time) const {
+  day = Day;
   if (EpochDay != LONG_MIN) {
-    Day = EpochDay;
-  } else if (Day != LONG_MIN && EpochSecond < LastSecond - SecondsPerDay / 2) {
-    ++Day;  // past midnight since the last date
+    day = EpochDay;
+  } else if (day != LONG_MIN && EpochSecond < LastSecond - SecondsPerDay / 2) {
+    ++day;  // past midnight since the last date
   }
   // Without any date the time of day alone measures gaps, across midnight too.
-  double time = Day != LONG_MIN ? Day * SecondsPerDay + EpochSecond : EpochSecond;
+  time = day != LONG_MIN ? day * SecondsPerDay + EpochSecond : EpochSecond;
   double step = time - LastTime;
-  if (Day == LONG_MIN) step = std::fmod(step + SecondsPerDay, SecondsPerDay);
-  Point.NewSegment = !Emitted || Lost || std::fabs(step) > Gap;
+  if (day == LONG_MIN) step = std::fmod(step + SecondsPerDay, SecondsPerDay);
+  TrackPoint point = Point;
+  point.NewSegment = !Emitted || Lost || std::fabs(step) > Gap;
   // A time stamp past the day's end (a damaged field) is left out, not written as a time.
-  if (Day != LONG_MIN && EpochSecond < SecondsPerDay) Point.Time = IsoTime(Day, EpochSecond, Fractions);
+  if (day != LONG_MIN && EpochSecond < SecondsPerDay) point.Time = IsoTime(day, EpochSecond, Fractions);
+  return point;
+}
+
+bool TrackBuilder::Peek(TrackPoint& point) const {
+  if (!Open) return false;
+  long day = 0;
+  double time = 0;
+  point = Closed(day, time);
+  return true;
+}
+
+void TrackBuilder::Emit() {
+  Open = false;
+  long day = 0;
+  double time = 0;
+  const TrackPoint point = Closed(day, time);
+  Day = day;
+  LastTime = time;
   Lost = false;
   Emitted = true;
-  LastTime = time;
   LastSecond = EpochSecond;
-  Out(Point);
+  Out(point);
 }
 
 void TrackBuilder::Finish() {

@@ -135,12 +135,26 @@ void TrackWriter::Add(const TrackPoint& point) {
   if (!KeepClosed && Pending.size() >= FlushBytes) Flush();
 }
 
-bool TrackWriter::Flush() {
+std::string TrackWriter::Preview(const TrackPoint& open) const {
+  TrackWriter copy(*this);
+  copy.Pending.clear();
+  copy.KeepClosed = true;  // no flush from Add
+  copy.Add(open);
+  return copy.Pending;
+}
+
+bool TrackWriter::Flush(const TrackPoint* open) {
   if (Failed) return false;
   if (KeepClosed) {
-    if (Pending.empty() && WrittenTail > 0) return true;
+    std::string tail = (open != nullptr ? Preview(*open) : std::string()) + (this->*Is.Tail)();
+    if (Pending.empty() && tail == WrittenTailText) return true;
+    WrittenTailText = tail;
+    // White space after the document is allowed in XML and JSON: it covers whatever of the
+    // text written before would otherwise stick out after a shorter one.
+    if (static_cast<long>(Pending.size() + tail.size()) < WrittenTail) {
+      tail.append(static_cast<size_t>(WrittenTail) - Pending.size() - tail.size(), '\n');
+    }
     // One write of the new text and the closing text, over the closing text written before.
-    const std::string tail = (this->*Is.Tail)();
     Pending += tail;
     Failed = std::fseek(Out, -WrittenTail, SEEK_END) != 0;
     WrittenTail = static_cast<long>(tail.size());
