@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "GpxReader.h"
 #include "support/GpsMessages.h"
@@ -52,18 +53,31 @@ double Value(const std::string& line, const std::string& key) {
   return at == std::string::npos ? NAN : std::strtod(line.c_str() + at + key.size() + 3, nullptr);
 }
 
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  for (std::string f; std::getline(in, f, ',');) fields.push_back(!f.empty() && f[0] == '"' ? f.substr(1, f.size() - 2) : f);
+  return fields;
+}
+
 // The reference: the log's fixes as JSON Lines, one point per epoch (the fixes of one time
-// stamp), its date from the epoch's RMC; a new segment after more than 5 s without a fix.
+// stamp), its date from the epoch's RMC; a new segment after an RMC of status V or more than
+// 5 s without a fix.
 std::vector<Pt> FromJsonLines(const std::string& log) {
   std::vector<Pt> points;
   double last = -1e9;
   int day[3] = {0, 0, 0};
-  for (const std::string& line : RunTool("nmea " + log).Lines) {
+  bool lost = false;
+  for (const std::string& line : RunTool("nmea --sentences " + log).Lines) {
+    if (line.find("\"class\":\"SENTENCE\",\"command\":\"RMC\"") != std::string::npos) {
+      lost = lost || Fields(line.substr(line.find("\"text\":")))[2] == "V";
+    }
     if (line.find("\"class\":\"FIX\"") == std::string::npos) continue;
     const double second = Value(line, "hour") * 3600 + Value(line, "minute") * 60 + Value(line, "second") + Value(line, "ms") / 1000;
     if (Value(line, "year") != 0) day[0] = Value(line, "year"), day[1] = Value(line, "month"), day[2] = Value(line, "day");
     if (second != last) {
-      points.push_back({Value(line, "lat"), Value(line, "lon"), points.empty() ? 0 : points.back().Segment + (second - last > 5), ""});
+      points.push_back({Value(line, "lat"), Value(line, "lon"), points.empty() ? 0 : points.back().Segment + (lost || second - last > 5), ""});
+      lost = false;
     }
     char time[40];
     std::snprintf(time, sizeof time, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", day[0], day[1], day[2], int(Value(line, "hour")),
@@ -87,13 +101,6 @@ std::vector<Pt> FromOurReader(const std::string& path) {
   }
   for (const cli::TrackPoint& p : file.Waypoints) points.push_back({p.Lat, p.Lon, -1, p.Time});
   return points;
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::istringstream in(line);
-  for (std::string f; std::getline(in, f, ',');) fields.push_back(!f.empty() && f[0] == '"' ? f.substr(1, f.size() - 2) : f);
-  return fields;
 }
 
 // GDAL's GPX driver: the track_points layer as CSV (X, Y, track_fid, track_seg_id, ...).
@@ -155,16 +162,14 @@ void ExpectSamePoints(const std::vector<Pt>& got, const std::vector<Pt>& want, c
   }
 }
 
-TEST(TrackFiles, SampleLogAsGpxAndGeoJsonReadsBackAsTheJsonLinesFixes) {
-  const std::vector<Pt> want = FromJsonLines(SampleLog);
-  ASSERT_EQ(want.size(), 639u);
-  ASSERT_EQ(want.back().Segment, 1) << "the sample drive loses its fix once";
-  auto written = [](const std::string& format) {
-    const velmira::test::ToolResult r = RunTool("nmea --format " + format + " " + SampleLog);
+// The log's GPX and GeoJSON, as our reader, GDAL and gpsbabel read them.
+void WrittenTrackReadsBack(const std::string& log, const std::vector<Pt>& want) {
+  auto written = [&log](const std::string& format) {
+    const velmira::test::ToolResult r = RunTool("nmea --format " + format + " " + log);
     std::string text;
     for (const std::string& line : r.Lines) text += line + "\n";
     EXPECT_EQ(r.Status, 0) << r.Errors;
-    return TempFile("drive." + format, text);
+    return TempFile("track." + format, text);
   };
   const std::string gpx = written("gpx"), geojson = written("geojson");
   const struct {
@@ -174,11 +179,22 @@ TEST(TrackFiles, SampleLogAsGpxAndGeoJsonReadsBackAsTheJsonLinesFixes) {
                  {"ogr2ogr, GPX", FromOgrGpx(gpx)},
                  {"ogr2ogr, GeoJSON", FromOgrGeoJson(geojson)},
                  {"gpsbabel, GPX", FromGpsbabel(gpx)}};
-  for (const auto& r : readers) ExpectSamePoints(r.Points, want, r.Reader);
-  // velmira demo writes the same track beside its picture.
+  for (const auto& r : readers) ExpectSamePoints(r.Points, want, log + ", " + r.Reader);
+}
+
+TEST(TrackFiles, SampleLogsAsGpxAndGeoJsonReadBackAsTheJsonLinesFixes) {
+  // The drive loses its fix for 19 s, the south-western log twice for a second.
+  const std::tuple<std::string, size_t, int> logs[] = {{SampleLog, 639, 2}, {VELMIRA_SOURCE_DIR "/examples/south_west.nmea", 45, 3}};
+  for (const auto& [log, count, segments] : logs) {
+    const std::vector<Pt> want = FromJsonLines(log);
+    ASSERT_EQ(want.size(), count) << log;
+    ASSERT_EQ(want.back().Segment + 1, segments) << log;
+    WrittenTrackReadsBack(log, want);
+  }
+  // velmira demo writes the drive's track beside its picture.
   const std::string out = ::testing::TempDir() + "velmira_demo_gpx_" + std::to_string(getpid());
   ASSERT_EQ(RunTool("demo --out " + out).Status, 0);
-  ExpectSamePoints(FromOurReader(out + "/drive.gpx"), want, "demo");
+  ExpectSamePoints(FromOurReader(out + "/drive.gpx"), FromJsonLines(SampleLog), "demo");
   std::filesystem::remove_all(out);
 }
 
@@ -210,6 +226,7 @@ TEST(TrackFiles, SegmentsEndWhereTheFixIsLostOrTheGapIsLongerThanAsked) {
   } cases[] = {
       {"fix lost for one epoch", "AAVAA", "", {2, 2}},
       {"fix lost at the start and the end", "VAAAV", "", {3}},
+      {"a lone fix between losses", "AVA", "", {1, 1}},
       {"six silent seconds", "AA------A", "", {2, 1}},
       {"three silent seconds", "AA---A", "", {3}},
       {"three silent seconds, --gap 2", "AA---A", "--gap 2", {2, 1}},
@@ -226,6 +243,11 @@ TEST(TrackFiles, SegmentsEndWhereTheFixIsLostOrTheGapIsLongerThanAsked) {
     for (const cli::TrackSegment& s : file.Lines[0].Segments) sizes.push_back(s.size());
     EXPECT_EQ(sizes, c.Segments) << c.Name;
     EXPECT_EQ(FromOgrGpx(TempFile("segments.gpx", text)).back().Segment + 1, int(c.Segments.size())) << c.Name;
+    // In GeoJSON a lone position is a line to itself: RFC 7946 lines have two positions at least.
+    std::string geojson;
+    for (const std::string& line : RunTool("nmea --format geojson " + c.Options + " -", Log(c.Epochs, c.Start)).Lines) geojson += line;
+    const std::vector<Pt> lines = FromOgrGeoJson(TempFile("segments.geojson", geojson));
+    EXPECT_EQ(lines.empty() ? 0 : lines.back().Segment + 1, int(c.Segments.size())) << c.Name;
   }
   // Past midnight the date moves on with the day's second.
   const std::string csv = RunTool("nmea --format csv -", Log("AAAA", 86398)).Lines.back();

@@ -16,8 +16,6 @@ constexpr char Separator = '|';  // between namespace and local name in expat's 
 constexpr const char* Namespaces[] = {"http://www.topografix.com/GPX/1/1",
                                       "http://www.topografix.com/GPX/1/0"};
 constexpr size_t ReadBlock = 1 << 16;
-// Entity expansion is refused outright; expat's own limit stands behind that.
-constexpr float MaxAmplification = 10.0F;
 
 GpxReader& Self(void* data) { return *static_cast<GpxReader*>(data); }
 
@@ -91,7 +89,7 @@ void GpxReader::Start(const char* name, const char** attributes) {
   const std::string local = Local(name);
   if (Stack.empty() && local != "gpx") return Refuse("the document is not GPX: its root is not <gpx>");
   if (Stack.size() >= MaxDepth) return Refuse("elements nest deeper than " + std::to_string(MaxDepth));
-  const std::string& parent = Parent();
+  const std::string parent = Parent();  // a copy: the stack grows below
   // By depth as well as by parent: the same names inside extensions are not ours.
   const size_t depth = Stack.size();
   if (PointDepth == 0 && !local.empty()) {
@@ -101,7 +99,7 @@ void GpxReader::Start(const char* name, const char** attributes) {
       if (local == "rte") File.Lines.back().Segments.emplace_back();
     } else if (depth == 2 && parent == "trk" && local == "trkseg") {
       File.Lines.back().Segments.emplace_back();
-    } else if ((depth == 3 && parent == "trkseg" && local == "trkpt") ||
+    } else if ((depth == 3 && Stack[1] == "trk" && parent == "trkseg" && local == "trkpt") ||
                (depth == 2 && parent == "rte" && local == "rtept")) {
       StartPoint(attributes, &File.Lines.back().Segments.back());
     } else if (depth == 1 && local == "wpt") {
@@ -169,6 +167,12 @@ void GpxReader::End(const char*) {
 std::string GpxReader::Read(const std::string& path, TrackFile& out) {
   std::FILE* in = std::fopen(path.c_str(), "rb");
   if (in == nullptr) return "cannot open " + path;
+  std::string problem = Read(in, path, out);
+  std::fclose(in);
+  return problem;
+}
+
+std::string GpxReader::Read(std::FILE* in, const std::string& name, TrackFile& out) {
   XML_Parser parser = XML_ParserCreateNS(nullptr, Separator);
   Parser = parser;
   XML_SetUserData(parser, this);
@@ -176,10 +180,8 @@ std::string GpxReader::Read(const std::string& path, TrackFile& out) {
   XML_SetCharacterDataHandler(parser, OnText);
   XML_SetProcessingInstructionHandler(parser, OnOther);
   XML_SetCommentHandler(parser, OnComment);
+  // No entity is ever declared, so none expands, and none is fetched from outside.
   XML_SetEntityDeclHandler(parser, OnEntity);
-#ifdef XML_DTD
-  XML_SetBillionLaughsAttackProtectionMaximumAmplification(parser, MaxAmplification);
-#endif
   static char block[ReadBlock];
   long fed = 0;
   bool done = false;
@@ -197,10 +199,9 @@ std::string GpxReader::Read(const std::string& path, TrackFile& out) {
     }
   }
   if (Problem.empty() && std::ferror(in)) Problem = "cannot read it";
-  std::fclose(in);
   XML_ParserFree(parser);
   Parser = nullptr;
-  if (!Problem.empty()) return path + ": " + Problem;
+  if (!Problem.empty()) return name + ": " + Problem;
   out = std::move(File);
   return {};
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ class GpxReader {
 
   // Reads `path` into `out`; the problem, else empty.
   std::string Read(const std::string& path, TrackFile& out);
+  // Reads an open stream; problems name it `name`. One read per reader.
+  std::string Read(std::FILE* in, const std::string& name, TrackFile& out);
   // Whether the file starts like an XML document (after a byte-order mark and white space).
   static bool LooksLikeXml(const std::string& path);
 

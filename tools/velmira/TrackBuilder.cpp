@@ -60,9 +60,10 @@ std::string Field(VmNmeaSentence* s, int16_t index) {
 
 // Seconds of the day of an hhmmss[.sss] field, negative when it is not one.
 double TimeOfDay(const std::string& field) {
-  if (field.size() < 6 || field.find_first_not_of("0123456789.") != std::string::npos) return -1;
-  return std::stoi(field.substr(0, 2)) * 3600.0 + std::stoi(field.substr(2, 2)) * 60.0 +
-         std::strtod(field.c_str() + 4, nullptr);
+  const size_t digits = field.find_first_not_of("0123456789");
+  if (field.size() < 6 || digits < 6 || field.find_first_not_of("0123456789.") != std::string::npos) return -1;
+  const auto two = [&field](size_t at) { return (field[at] - '0') * 10 + field[at + 1] - '0'; };
+  return two(0) * 3600.0 + two(2) * 60.0 + std::strtod(field.c_str() + 4, nullptr);
 }
 
 }  // namespace
@@ -103,8 +104,9 @@ void TrackBuilder::OnFix(VmGpsFix* fix) {
     Position_GetAltitude(where.get(), 0, &alt);
     Point.Ele = alt;
   }
-  if (GpsFix_GetYear(fix) != 0) {
-    EpochDay = DaysFromCivil(GpsFix_GetYear(fix), GpsFix_GetMonth(fix), GpsFix_GetDay(fix));
+  const int month = GpsFix_GetMonth(fix), day = GpsFix_GetDay(fix);
+  if (GpsFix_GetYear(fix) != 0 && month >= 1 && month <= 12 && day >= 1 && day <= 31) {
+    EpochDay = DaysFromCivil(GpsFix_GetYear(fix), month, day);
   }
 }
 
@@ -128,7 +130,7 @@ void TrackBuilder::OnSentence(VmNmeaSentence* sentence) {
     if (quality == "2") Point.Fix = "dgps";
     if (quality == "3") Point.Fix = "pps";
     const std::string used = Field(sentence, 7);
-    if (!used.empty() && used.find_first_not_of("0123456789") == std::string::npos) {
+    if (!used.empty() && used.size() <= 3 && used.find_first_not_of("0123456789") == std::string::npos) {
       Point.Sat = std::atoi(used.c_str());
     }
   }
@@ -152,24 +154,43 @@ void TrackBuilder::FixLost() {
   Lost = true;
 }
 
-void TrackBuilder::Emit() {
-  Open = false;
+TrackPoint TrackBuilder::Closed(long& day, double& time) const {
+  day = Day;
   if (EpochDay != LONG_MIN) {
-    Day = EpochDay;
-  } else if (Day != LONG_MIN && EpochSecond < LastSecond - SecondsPerDay / 2) {
-    ++Day;  // past midnight since the last date
+    day = EpochDay;
+  } else if (day != LONG_MIN && EpochSecond < LastSecond - SecondsPerDay / 2) {
+    ++day;  // past midnight since the last date
   }
   // Without any date the time of day alone measures gaps, across midnight too.
-  double time = Day != LONG_MIN ? Day * SecondsPerDay + EpochSecond : EpochSecond;
+  time = day != LONG_MIN ? day * SecondsPerDay + EpochSecond : EpochSecond;
   double step = time - LastTime;
-  if (Day == LONG_MIN) step = std::fmod(step + SecondsPerDay, SecondsPerDay);
-  Point.NewSegment = !Emitted || Lost || std::fabs(step) > Gap;
-  if (Day != LONG_MIN) Point.Time = IsoTime(Day, EpochSecond, Fractions);
+  if (day == LONG_MIN) step = std::fmod(step + SecondsPerDay, SecondsPerDay);
+  TrackPoint point = Point;
+  point.NewSegment = !Emitted || Lost || std::fabs(step) > Gap;
+  // A time stamp past the day's end (a damaged field) is left out, not written as a time.
+  if (day != LONG_MIN && EpochSecond < SecondsPerDay) point.Time = IsoTime(day, EpochSecond, Fractions);
+  return point;
+}
+
+bool TrackBuilder::Peek(TrackPoint& point) const {
+  if (!Open) return false;
+  long day = 0;
+  double time = 0;
+  point = Closed(day, time);
+  return true;
+}
+
+void TrackBuilder::Emit() {
+  Open = false;
+  long day = 0;
+  double time = 0;
+  const TrackPoint point = Closed(day, time);
+  Day = day;
+  LastTime = time;
   Lost = false;
   Emitted = true;
-  LastTime = time;
   LastSecond = EpochSecond;
-  Out(Point);
+  Out(point);
 }
 
 void TrackBuilder::Finish() {

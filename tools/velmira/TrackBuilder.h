@@ -26,12 +26,16 @@ class TrackBuilder {
   void Take(uintptr_t kind, void* object);
   // Hands on the point of the epoch still open.
   void Finish();
+  // The open epoch's point as it stands now, as Finish would hand it on; false when none is.
+  bool Peek(TrackPoint& point) const;
 
  private:
   void OnFix(VmGpsFix* fix);
   void OnSentence(VmNmeaSentence* sentence);
   void OnQuality(VmQuality* quality);
   void Emit();
+  // The open epoch's point with its time and segment flag; its day and time in seconds.
+  TrackPoint Closed(long& day, double& time) const;
   void FixLost();
 
   double Gap;

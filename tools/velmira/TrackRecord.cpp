@@ -11,7 +11,7 @@ std::string TrackRecord::Open(const std::string& path) {
   Path = path;
   File = std::fopen(path.c_str(), "wb");
   if (File == nullptr) return "cannot write " + path;
-  Sink = std::make_unique<TrackSink>(TrackFormat::Gpx, File, true, "velmira view", GapSeconds, true);
+  Sink = std::make_unique<TrackSink>(TrackFormat::Gpx, File, true, "velmira view", GapSeconds, false);
   if (std::ferror(File)) return "cannot write " + path;
   return {};
 }

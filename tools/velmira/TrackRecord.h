@@ -1,5 +1,6 @@
 // The live track of velmira view recorded into a GPX file that is a complete document after
-// every point: the closing tags are written with each point and overwritten by the next.
+// every event of the parser: the closing tags, and the point of the epoch still coming in, are
+// written after the finished points and overwritten by what follows.
 #pragma once
 
 #include <cstdint>

@@ -13,11 +13,13 @@ namespace cli {
 
 class TrackSink {
  public:
-  // `flushEachPoint` writes every point through at once (live sources, records); else the
-  // file's buffer decides.
+  // `flushEachPoint` writes every point through at once (live sources); else the file's
+  // buffer decides. A sink that keeps its document closed writes after every event, the
+  // point of the epoch still open included.
   TrackSink(TrackFormat format, std::FILE* out, bool keepClosed, const std::string& name,
             double gapSeconds, bool flushEachPoint)
-      : Writer(format, out, keepClosed, name),
+      : KeepClosed(keepClosed),
+        Writer(format, out, keepClosed, name),
         Builder(gapSeconds, [this, flushEachPoint](const TrackPoint& p) {
           Writer.Add(p);
           if (flushEachPoint) Writer.Flush();
@@ -26,7 +28,11 @@ class TrackSink {
   }
 
   // Follows one event; the caller still deletes the object.
-  void Take(uintptr_t kind, void* object) { Builder.Take(kind, object); }
+  void Take(uintptr_t kind, void* object) {
+    Builder.Take(kind, object);
+    TrackPoint open;
+    if (KeepClosed) Writer.Flush(Builder.Peek(open) ? &open : nullptr);
+  }
   // The open epoch's point (unless left out) and the closing text; false when the file
   // refused something.
   bool Finish(bool openEpoch = true) {
@@ -36,6 +42,7 @@ class TrackSink {
   long Points() const { return Writer.Points(); }
 
  private:
+  bool KeepClosed;
   TrackWriter Writer;
   TrackBuilder Builder;
 };

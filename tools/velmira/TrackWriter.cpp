@@ -10,6 +10,12 @@ namespace cli {
 namespace {
 
 constexpr int DegreeDecimals = 7;  // about a centimetre
+// Text held before it goes to the file when nobody asks for flushes: memory stays flat.
+constexpr size_t FlushBytes = 1 << 16;
+
+// GPX takes longitudes from -180 up to but not including 180: the meridian is written as -180
+// (also when 179.99999996 would round to it).
+double Longitude(double lon) { return std::round(lon * 1e7) >= 180e7 ? lon - 360 : lon; }
 
 struct FormatName {
   const char* Name;
@@ -126,14 +132,29 @@ void TrackWriter::Add(const TrackPoint& point) {
   }
   ++InSegment;
   ++Count;
+  if (!KeepClosed && Pending.size() >= FlushBytes) Flush();
 }
 
-bool TrackWriter::Flush() {
+std::string TrackWriter::Preview(const TrackPoint& open) const {
+  TrackWriter copy(*this);
+  copy.Pending.clear();
+  copy.KeepClosed = true;  // no flush from Add
+  copy.Add(open);
+  return copy.Pending;
+}
+
+bool TrackWriter::Flush(const TrackPoint* open) {
   if (Failed) return false;
   if (KeepClosed) {
-    if (Pending.empty() && WrittenTail > 0) return true;
+    std::string tail = (open != nullptr ? Preview(*open) : std::string()) + (this->*Is.Tail)();
+    if (Pending.empty() && tail == WrittenTailText) return true;
+    WrittenTailText = tail;
+    // White space after the document is allowed in XML and JSON: it covers whatever of the
+    // text written before would otherwise stick out after a shorter one.
+    if (static_cast<long>(Pending.size() + tail.size()) < WrittenTail) {
+      tail.append(static_cast<size_t>(WrittenTail) - Pending.size() - tail.size(), '\n');
+    }
     // One write of the new text and the closing text, over the closing text written before.
-    const std::string tail = (this->*Is.Tail)();
     Pending += tail;
     Failed = std::fseek(Out, -WrittenTail, SEEK_END) != 0;
     WrittenTail = static_cast<long>(tail.size());
@@ -167,7 +188,7 @@ void TrackWriter::GpxPoint(const TrackPoint& p, bool newSegment) {
   Pending += "   <trkpt lat=\"";
   Number(p.Lat, DegreeDecimals);
   Pending += "\" lon=\"";
-  Number(p.Lon, DegreeDecimals);
+  Number(Longitude(p.Lon), DegreeDecimals);
   Pending += "\">";
   if (!std::isnan(p.Ele)) {
     Pending += "<ele>";
@@ -201,7 +222,10 @@ void TrackWriter::JsonPoint(const TrackPoint& p, bool newSegment) {
     Pending += "\n{\"type\":\"Feature\",\"geometry\":{\"type\":\"MultiLineString\",\"coordinates\":[\n[";
     Times = "[[";
   } else if (newSegment) {
-    if (InSegment == 1) Pending += "," + LastPosition;
+    if (InSegment == 1) {
+      Pending += "," + LastPosition;
+      Times += "," + LastTime;
+    }
     Pending += "],\n[";
     Times += "],[";
   } else {
@@ -210,7 +234,7 @@ void TrackWriter::JsonPoint(const TrackPoint& p, bool newSegment) {
   }
   const size_t start = Pending.size();
   Pending += '[';
-  Number(p.Lon, DegreeDecimals);
+  Number(Longitude(p.Lon), DegreeDecimals);
   Pending += ',';
   Number(p.Lat, DegreeDecimals);
   if (!std::isnan(p.Ele)) {
@@ -219,14 +243,15 @@ void TrackWriter::JsonPoint(const TrackPoint& p, bool newSegment) {
   }
   Pending += ']';
   LastPosition = Pending.substr(start);
-  Times += p.Time.empty() ? "null" : '"' + p.Time + '"';
+  LastTime = p.Time.empty() ? "null" : '"' + p.Time + '"';
+  Times += LastTime;
 }
 
 std::string TrackWriter::JsonTail() const {
   if (Count == 0) return "]}\n";
   return std::string(InSegment == 1 ? "," + LastPosition : "") +
          "]\n]},\"properties\":{\"name\":" + JsonString(Name) + ",\"coordTimes\":" + Times +
-         "]]}}\n]}\n";
+         (InSegment == 1 ? "," + LastTime : "") + "]]}}\n]}\n";
 }
 
 // CSV -----------------------------------------------------------------------------------------
@@ -237,7 +262,7 @@ void TrackWriter::CsvPoint(const TrackPoint& p, bool newSegment) {
   Pending += std::to_string(Segments + (newSegment ? 1 : 0)) + ',' + p.Time + ',';
   Number(p.Lat, DegreeDecimals);
   Pending += ',';
-  Number(p.Lon, DegreeDecimals);
+  Number(Longitude(p.Lon), DegreeDecimals);
   Pending += ',';
   if (!std::isnan(p.Ele)) Number(p.Ele);
   Pending += ',' + p.Fix + ',' + (p.Sat >= 0 ? std::to_string(p.Sat) : std::string());

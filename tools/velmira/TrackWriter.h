@@ -24,8 +24,9 @@ class TrackWriter {
 
   // Adds a point; one with NewSegment set (or the first) opens a segment.
   void Add(const TrackPoint& point);
-  // Writes what is pending; false when the file refuses it.
-  bool Flush();
+  // Writes what is pending; false when the file refuses it. A writer that keeps its document
+  // closed also writes `open`, a point still changing, which the next flush overwrites.
+  bool Flush(const TrackPoint* open = nullptr);
   // Writes the rest and the closing text; false when the file refuses it.
   bool Finish();
   long Points() const { return Count; }
@@ -48,6 +49,8 @@ class TrackWriter {
   void CsvPoint(const TrackPoint& p, bool newSegment);
   std::string CsvTail() const;
   void Number(double v, int decimals = -1);  // -1: up to 10 significant digits
+  // The text Add(open) would write, leaving the writer as it is.
+  std::string Preview(const TrackPoint& open) const;
 
   const Syntax& Is;
   std::FILE* Out;
@@ -56,10 +59,11 @@ class TrackWriter {
   std::string Pending;  // written at the next flush
   long Count = 0, Segments = 0, InSegment = 0;
   long WrittenTail = 0;  // bytes of closing text at the file's end, to seek back over
+  std::string WrittenTailText;
   bool Failed = false;
   // GeoJSON: the times go into the properties after the coordinates, and a segment of one
   // position is a line from that position to itself.
-  std::string Times, LastPosition;
+  std::string Times, LastPosition, LastTime;
 };
 
 }  // namespace cli
