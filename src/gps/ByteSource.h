@@ -20,6 +20,10 @@ class ByteSource : public RefObject {
     Dropped,    // the link went down (it is brought back by later waits)
   };
 
+  // Whether a checksummed sentence must also be printable ASCII to count. A serial line takes
+  // whatever passes the checksum; a network source may carry binary junk of any length, in
+  // which a checksum matches by chance every few megabytes.
+  virtual bool TextOnly() const { return false; }
   // Line settings; sources without a line have none to set.
   virtual bool Configure(int32_t) { return false; }
   // Bytes read (0 when nothing has arrived).

@@ -173,6 +173,7 @@ ByteSource::Wake NetSource::WaitCycle(platform::HANDLE stop, platform::DWORD cyc
   // Up: data ends the wait early, but the cycle keeps its length, so a server that sends only
   // junk is found out after as many cycles as a quiet one.
   const int32_t left = MsUntil(CycleStart + cycleMs, now);
+  if (left > 0 && Head != Tail) return Wake::Data;  // a read loop cut short by a flood
   if (left > 0) {
     switch (Link.WaitReadable(stop, static_cast<platform::DWORD>(left))) {
       case platform::Socket::Wake::Stopped: return Wake::Stopped;

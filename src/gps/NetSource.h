@@ -37,6 +37,7 @@ class NetSource : public ByteSource {
   // Sends to a connected stream; nothing for UDP or while the link is down.
   int32_t Write(const uint8_t* buffer, int32_t count) override;
   Wake WaitCycle(platform::HANDLE stop, platform::DWORD cycleMs) override;
+  bool TextOnly() const override { return true; }
 
   bool Connected() const { return Link.Valid(); }
   // Links made since the source was opened.

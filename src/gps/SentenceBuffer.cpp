@@ -145,6 +145,13 @@ bool SentenceBuffer::ChecksumPasses(uint16_t start, int length) const {
   return static_cast<uint8_t>(high * 16 + low) == Xor(body, star);  // modulo 256
 }
 
+bool SentenceBuffer::FoundIsText() const {
+  for (uint16_t p = Start; p != static_cast<uint16_t>(End - 2); ++p) {  // up to the CR
+    if (At(p) < ' ' || At(p) > '~') return false;
+  }
+  return true;
+}
+
 NmeaSentence* SentenceBuffer::TakeSentence() const {
   // The bytes from "$" up to the CR; the circular distance from Start to End, minus CR LF.
   int e = End % Size;

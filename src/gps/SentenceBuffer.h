@@ -26,6 +26,8 @@ class SentenceBuffer : public RefObject {
   // A new sentence (count 1, caller's) for the one recorded by the last successful
   // FindSentence.
   NmeaSentence* TakeSentence() const;
+  // True when the sentence the last FindSentence recorded is printable ASCII throughout.
+  bool FoundIsText() const;
 
   // Counters, for tests and diagnostics.
   uint16_t WriteCount() const { return Written; }

@@ -166,12 +166,20 @@ void SerialReader::FlushQueue() {
   WriteQueue.clear();
 }
 
+bool SerialReader::FindAccepted() {
+  // Each success moves the scan past one sentence, so the loop ends.
+  while (PortBuffer->FindSentence()) {
+    if (!PortObject->TextOnly() || PortBuffer->FoundIsText()) return true;
+  }
+  return false;
+}
+
 int16_t SerialReader::ReadStep(platform::HANDLE stopEvent) {
   if (Signalled(stopEvent)) {
     Close();
     return PollStopped;
   }
-  if (PortBuffer->FindSentence()) {
+  if (FindAccepted()) {
     SentenceReady = true;
     return PollSentence;
   }
@@ -184,7 +192,7 @@ int16_t SerialReader::ReadStep(platform::HANDLE stopEvent) {
         return PollStopped;
       }
       int32_t got = PortObject->Read(chunk.data(), ChunkSize);
-      if (got > 0 && PortBuffer->Append(chunk.data(), got) && PortBuffer->FindSentence()) {
+      if (got > 0 && PortBuffer->Append(chunk.data(), got) && FindAccepted()) {
         SentenceReady = true;
         int16_t was = Countdown.exchange(LossCycles);
         return was != 0 ? PollSentence : PollFound;

@@ -60,6 +60,8 @@ class SerialReader : public RefObject {  // creates its ObjectLock at constructi
 
  private:
   int16_t ReadStep(platform::HANDLE stopEvent);
+  // FindSentence on the port buffer, passing over sentences the source does not accept.
+  bool FindAccepted();
   int16_t Detect(platform::HANDLE stopEvent, int16_t wantedPort);
   void FlushQueue();
 

@@ -57,6 +57,14 @@ bool HostCharactersOk(const std::string& host) {
   return true;
 }
 
+// The device goes into gpsd's JSON command: no control characters.
+bool DeviceCharactersOk(const std::string& device) {
+  for (unsigned char c : device) {
+    if (c < ' ' || c == 0x7F) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool SourceAddress::Parse(const char* url, SourceAddress& out) {
@@ -77,6 +85,7 @@ bool SourceAddress::Parse(const char* url, SourceAddress& out) {
     }
     std::string_view port;
     if (!SplitHostPort(rest, a.Host, port) || !HostCharactersOk(a.Host)) return false;
+    if (!DeviceCharactersOk(a.Device)) return false;
     if (a.Host.empty() && s.HostRequired) return false;
     if (port.empty()) {
       if (s.PortRequired) return false;

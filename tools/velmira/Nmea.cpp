@@ -27,6 +27,8 @@ constexpr size_t MaxPiece = 4096;
 constexpr size_t ReadBlock = 1 << 16;
 // How long one wait for a port message lasts before the deadline is looked at again.
 constexpr int32_t PortWaitSliceMs = 200;
+// Seconds of silence from a network source before the user is told.
+constexpr int SilenceNoteSeconds = 5;
 // COM numbers the library can map to a device.
 constexpr int MaxPort = 255;
 
@@ -444,6 +446,20 @@ class Run {
   bool Valid = false;     // the port's validity as last seen
   int LastPort = 0;
   std::chrono::steady_clock::time_point Deadline;
+  const std::chrono::steady_clock::time_point Started = std::chrono::steady_clock::now();
+  bool SilenceNoted = false;
+
+  // A network source that has said nothing for a while: the user hears why nothing comes
+  // (the library keeps trying without a word).
+  void NoteSilence() {
+    if (!Opts.UseNetwork || SawValid || SilenceNoted ||
+        std::chrono::steady_clock::now() - Started < std::chrono::seconds(SilenceNoteSeconds)) {
+      return;
+    }
+    SilenceNoted = true;
+    std::fprintf(stderr, "velmira nmea: no NMEA from %s yet; is the server there? (it is tried again every few seconds)\n",
+                 Opts.Source.Label().c_str());
+  }
 };
 
 // Feeds one line (or piece of an overlong one) to the parser; lines get CR LF whatever
@@ -506,6 +522,7 @@ int RunPortEvents(Run& run, HWND window) {
       run.Take(m.wParam, reinterpret_cast<void*>(m.lParam));
       std::fflush(stdout);
     }
+    run.NoteSilence();
   }
   return 0;
 }
@@ -536,6 +553,7 @@ int RunPortPolled(Run& run, VmNmeaParser* parser) {
     printChanged(2, last, KindQuality, NmeaParser_GetQuality(parser, 0));
     printChanged(3, last, KindSatellites, NmeaParser_GetSatellites(parser, 0));
     std::fflush(stdout);
+    run.NoteSilence();
   }
   return 0;
 }
