@@ -3,6 +3,7 @@
 // written after the finished points and overwritten by what follows.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -30,6 +31,7 @@ class TrackRecord {
   std::string Path;
   std::FILE* File = nullptr;
   std::unique_ptr<TrackSink> Sink;
+  std::chrono::steady_clock::time_point LastSync{};
 };
 
 }  // namespace cli
