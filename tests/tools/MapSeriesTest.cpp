@@ -31,8 +31,11 @@ std::vector<double> NumbersAfter(const std::string& text, const std::string& key
 }
 
 // The numbers of the first line a PROJ tool prints for one input line.
-std::vector<double> Proj(std::ostringstream input, const std::string& tool) {
-  const std::string out = velmira::test::CommandOutput("echo " + input.str() + " | " + tool);
+std::vector<double> Proj(const std::vector<double>& input, const std::string& tool) {
+  std::ostringstream command;
+  command << std::setprecision(12) << "echo";
+  for (double v : input) command << " " << v;
+  const std::string out = velmira::test::CommandOutput(command.str() + " | " + tool);
   return NumbersAfter(out.substr(0, out.find('\n')), "");
 }
 
@@ -57,13 +60,11 @@ TEST(MapLibInfo, CornersAndGroundResolutionAgreeWithProj) {
     auto wgs84 = [&](double x, double y) {  // latitude and longitude of map pixel (x, y)
       const double e = u[0] * x + u[1] * y + u[2], n = v[0] * x + v[1] * y + v[2];
       if (*c.Proj == 0) return std::vector<double>{n * 180 / M_PI, e * 180 / M_PI};
-      const std::vector<double> lonLat = Proj(std::ostringstream() << std::setprecision(12) << e << " " << n,
-                                              "cs2cs -f %.10f " + std::string(c.Proj) + " +to +proj=longlat +datum=WGS84");
+      const std::vector<double> lonLat = Proj({e, n}, "cs2cs -f %.10f " + std::string(c.Proj) + " +to +proj=longlat +datum=WGS84");
       return std::vector<double>{lonLat.at(1), lonLat.at(0)};
     };
     auto metres = [](const std::vector<double>& a, const std::vector<double>& b) {
-      return Proj(std::ostringstream() << std::setprecision(12) << a[0] << " " << a[1] << " " << b[0] << " " << b[1],
-                  "geod +ellps=WGS84 -I +units=m -f %.6f").at(2);
+      return Proj({a[0], a[1], b[0], b[1]}, "geod +ellps=WGS84 -I +units=m -f %.6f").at(2);
     };
     const std::vector<double> corners = NumbersAfter(info.Lines[4], "WGS 84):");
     ASSERT_EQ(corners.size(), 8u) << info.Lines[4];
