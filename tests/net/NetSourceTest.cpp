@@ -294,9 +294,7 @@ TEST(NetSource, UdpDatagramsAreFollowedInEventAndPolledMode) {
   const uint16_t port = FreePort(SOCK_DGRAM);
   int sender = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in to = Loopback(port);
-  auto send = [&](const std::string& d) {
-    ::sendto(sender, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  };
+  auto send = [&](const std::string& d) { ::sendto(sender, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to); };
   for (bool polled : {false, true}) {
     SourceParser p;
     if (polled) NmeaParser_SetNoEvents(p.Parser, 1);
@@ -304,13 +302,9 @@ TEST(NetSource, UdpDatagramsAreFollowedInEventAndPolledMode) {
     std::vector<std::string> sent;
     for (int i = 0; i < 300; ++i) {
       sent.push_back(Numbered(i));
-      const std::string ending = i % 3 == 0 ? "" : i % 3 == 1 ? "\r" : "\r\n";
-      if (i % 2 == 0) {
-        send(sent.back() + ending);
-      } else {  // two sentences in one datagram
-        sent.push_back(Numbered(i + 5000));
-        send(sent[sent.size() - 2] + "\r\n" + sent.back() + ending);
-      }
+      std::string datagram = sent.back();
+      if (i % 2 == 1) sent.push_back(Numbered(i + 5000)), datagram += "\r\n" + sent.back();  // two sentences in one
+      send(datagram + (i % 3 == 0 ? "" : i % 3 == 1 ? "\r" : "\r\n"));
       std::this_thread::sleep_for(std::chrono::microseconds(200));  // no flood of the socket buffer
     }
     const std::string last = FixOf(sent.back());
