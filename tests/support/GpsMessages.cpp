@@ -1,5 +1,7 @@
 #include "GpsMessages.h"
 
+#include <cstdio>
+
 #include "ReceiverSimulator.h"
 #include "frame/Text.h"
 #include "gps/NmeaSentence.h"
@@ -12,6 +14,22 @@ velmira::Ref<velmira::NmeaSentence> Sentence(const std::string& body) {
   const std::string text = velmira::test::WithChecksum(body);
   return velmira::MakeRef<velmira::NmeaSentence>(velmira::Ref<velmira::Text>::Adopt(
       new velmira::Text(text.c_str(), static_cast<int>(text.size()))));
+}
+
+std::string FixAt(double lat, double lon, int second) {
+  char body[128];
+  std::snprintf(body, sizeof body, "GPGGA,1200%02d,%02d%07.4f,N,%03d%07.4f,E,1,08,0.9,500,M,47,M,,", second, int(lat),
+                (lat - int(lat)) * 60, int(lon), (lon - int(lon)) * 60);
+  return Line(body);
+}
+
+std::pair<double, double> LatLonOf(VmGpsFix* fix) {
+  std::pair<double, double> latLon;
+  VmPosition* p = GpsFix_GetPosition(fix);
+  Position_GetLatitudeDecDeg(p, &latLon.first);
+  Position_GetLongitudeDecDeg(p, &latLon.second);
+  Position_Delete(p);
+  return latLon;
 }
 
 std::string Narrow(BSTR text) { return std::string(text, text + SysStringLen(text)); }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/RefObject.h"
@@ -17,10 +18,14 @@ namespace testsupport {
 
 // "$" + body + "*" + two upper-case hex digits, then CR LF.
 std::string Line(const std::string& body);
+// The line of a GGA fix at a northern, eastern position (degrees), at 12:00:second.
+std::string FixAt(double lat, double lon, int second = 0);
 // A sentence object holding "$" + body + "*hh".
 velmira::Ref<velmira::NmeaSentence> Sentence(const std::string& body);
 // The low bytes of a wide string (empty for null).
 std::string Narrow(BSTR text);
+// The latitude and longitude of a fix, degrees.
+std::pair<double, double> LatLonOf(VmGpsFix* fix);
 // Deletes the object a message 1125 carries, through the family its kind names.
 void DeleteCarried(const VmMsg& m);
 

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "PictureFiles.h"
 #include "support/GpsMessages.h"
+#include "support/PictureFiles.h"
 #include "support/SameView.h"
 #include "support/ToolRunner.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include "PictureFiles.h"
+#include "support/PictureFiles.h"
 #include "support/ToolRunner.h"
 
 namespace {

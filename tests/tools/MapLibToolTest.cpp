@@ -9,8 +9,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "PictureFiles.h"
 #include "support/GpsMessages.h"
+#include "support/PictureFiles.h"
 #include "support/ToolRunner.h"
 
 namespace {
@@ -53,10 +53,7 @@ TEST(MapLibTool, EveryKindOfPngBecomesAFileThatReadsBackPixelForPixelWithItsCali
     WritePng(png, k);
     const ToolResult r = RunTool("maplib build -o " + file + " --map m " + png + " " + c.Where + " --calib '" + c.Calibration + "'");
     ASSERT_EQ(r.Status, 0) << r.Errors;
-    std::ifstream in(file, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-    ASSERT_GT(bytes.size(), 176u);
-    EXPECT_EQ(bytes[12 + 8 + 134 + 8 + 14], c.StoredBits) << "the depth in the picture header after the map record";
+    EXPECT_EQ(StoredDepth(file), c.StoredBits);
     for (const char* at = c.Calibration; at != nullptr; at = std::strchr(at, ';'), at = at ? at + 1 : at) {
       double lat = 0, lon = 0;
       int32_t px = 0, py = 0, x = 0, y = 0;
@@ -65,9 +62,7 @@ TEST(MapLibTool, EveryKindOfPngBecomesAFileThatReadsBackPixelForPixelWithItsCali
       // The library truncates floats.
       EXPECT_TRUE(std::abs(x - px) <= 1 && std::abs(y - py) <= 1) << at << " is placed at " << x << "," << y;
       if (at != c.Calibration) continue;  // the whole map around the first point, at zoom 1
-      char where[96];
-      std::snprintf(where, sizeof where, " --lat %.10f --lon %.10f --size %dx%d -o ", lat, lon, 2 * k.Width, 2 * k.Height);
-      ASSERT_EQ(RunTool("render " + file + where + folder + "out.png").Status, 0);
+      ASSERT_EQ(RunTool("render " + file + ViewAt(lat, lon, 2 * k.Width, 2 * k.Height) + "-o " + folder + "out.png").Status, 0);
       EXPECT_EQ(Differences(ReadPng(folder + "out.png"), k, x, y), "");
     }
     const ToolResult info = RunTool("maplib info " + file);
@@ -145,13 +140,7 @@ double Lon(double x) { return 11.5 + 0.2 * x / (RgbMap.Width - 1); }
 // A map whose corners lie at 48.2 N 11.5 E and 48.1 N 11.7 E and an icon whose palette index 1
 // is transparent, rendered around map pixel (300, 150) with the icon, a label and a track.
 TEST(RenderTool, IconKeepsItsTransparentPixelsAndTheTrackRunsBetweenTheFixes) {
-  auto gga = [](double x, double y) {  // a fix at map pixel (x, y)
-    const double lat = Lat(y), lon = Lon(x);
-    char body[128];
-    std::snprintf(body, sizeof body, "GPGGA,120000,%02d%07.4f,N,%03d%07.4f,E,1,08,0.9,500,M,47,M,,", int(lat), (lat - int(lat)) * 60, int(lon),
-                  (lon - int(lon)) * 60);
-    return testsupport::Line(body);
-  };
+  auto gga = [](double x, double y) { return testsupport::FixAt(Lat(y), Lon(x)); };  // a fix at map pixel (x, y)
   const std::string folder = NewFolder("render"), lib = folder + "lib.vml";
   WritePng(folder + "map.png", RgbMap), WritePng(folder + "icon.png", Icon);
   ASSERT_EQ(RunTool("maplib build -o " + lib + " --map rgb " + folder + "map.png --calib '48.2,11.5,0,0;48.1,11.7,599,299' --icon i " +
@@ -159,9 +148,7 @@ TEST(RenderTool, IconKeepsItsTransparentPixelsAndTheTrackRunsBetweenTheFixes) {
   // The fixes lie up and to the left of the centre, clear of the icon and the label below it.
   const std::string track = velmira::test::TempFile("track.nmea", gga(250, 110) + gga(280, 125));
   const int32_t w = 160, h = 120;
-  char where[96];
-  std::snprintf(where, sizeof where, " --lat %.10f --lon %.10f --size %dx%d ", Lat(150), Lon(300), w, h);
-  const ToolResult r = RunTool("render " + lib + where + "--icon i --label 'A label' --track " + track + " -o " + folder + "out.png");
+  const ToolResult r = RunTool("render " + lib + ViewAt(Lat(150), Lon(300), w, h) + "--icon i --label 'A label' --track " + track + " -o " + folder + "out.png");
   ASSERT_EQ(r.Status, 0) << r.Errors;
   const LibraryView view(lib, "rgb");
   int32_t cx = 0, cy = 0, ax = 0, ay = 0, bx = 0, by = 0;

@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <iomanip>
 #include <sstream>
 
-#include "PictureFiles.h"
 #include "support/GpsMessages.h"
+#include "support/PictureFiles.h"
 #include "support/ToolRunner.h"
 
 namespace {
@@ -32,12 +31,12 @@ std::vector<double> NumbersAfter(const std::string& text, const std::string& key
 }
 
 // The numbers of the first line a PROJ tool prints for one input line.
-std::vector<double> Proj(std::ostringstream input, const std::string& tool) {
-  std::FILE* out = popen(("echo " + input.str() + " | " + tool).c_str(), "r");
-  char line[256] = {};
-  if (out != nullptr && std::fgets(line, sizeof line, out) == nullptr) line[0] = 0;
-  if (out != nullptr) pclose(out);
-  return NumbersAfter(line, "");
+std::vector<double> Proj(const std::vector<double>& input, const std::string& tool) {
+  std::ostringstream command;
+  command << std::setprecision(12) << "echo";
+  for (double v : input) command << " " << v;
+  const std::string out = velmira::test::CommandOutput(command.str() + " | " + tool);
+  return NumbersAfter(out.substr(0, out.find('\n')), "");
 }
 
 TEST(MapLibInfo, CornersAndGroundResolutionAgreeWithProj) {
@@ -61,13 +60,11 @@ TEST(MapLibInfo, CornersAndGroundResolutionAgreeWithProj) {
     auto wgs84 = [&](double x, double y) {  // latitude and longitude of map pixel (x, y)
       const double e = u[0] * x + u[1] * y + u[2], n = v[0] * x + v[1] * y + v[2];
       if (*c.Proj == 0) return std::vector<double>{n * 180 / M_PI, e * 180 / M_PI};
-      const std::vector<double> lonLat = Proj(std::ostringstream() << std::setprecision(12) << e << " " << n,
-                                              "cs2cs -f %.10f " + std::string(c.Proj) + " +to +proj=longlat +datum=WGS84");
+      const std::vector<double> lonLat = Proj({e, n}, "cs2cs -f %.10f " + std::string(c.Proj) + " +to +proj=longlat +datum=WGS84");
       return std::vector<double>{lonLat.at(1), lonLat.at(0)};
     };
     auto metres = [](const std::vector<double>& a, const std::vector<double>& b) {
-      return Proj(std::ostringstream() << std::setprecision(12) << a[0] << " " << a[1] << " " << b[0] << " " << b[1],
-                  "geod +ellps=WGS84 -I +units=m -f %.6f").at(2);
+      return Proj({a[0], a[1], b[0], b[1]}, "geod +ellps=WGS84 -I +units=m -f %.6f").at(2);
     };
     const std::vector<double> corners = NumbersAfter(info.Lines[4], "WGS 84):");
     ASSERT_EQ(corners.size(), 8u) << info.Lines[4];
@@ -110,9 +107,7 @@ TEST(MapChoice, RenderShowsTheFinestMapHoldingThePositionUnlessAMapIsNamed) {
   for (const auto& place : Places) {
     for (const std::string named : {"", "coarse"}) {
       SCOPED_TRACE(std::string(place.Why) + " " + named);
-      char where[64];
-      std::snprintf(where, sizeof where, " --lat %.4f --lon %.4f --size 41x31", place.Lat, place.Lon);
-      const ToolResult r = RunTool("render " + lib + where + (named.empty() ? "" : " --map " + named) + " -o " + out);
+      const ToolResult r = RunTool("render " + lib + ViewAt(place.Lat, place.Lon, 41, 31) + (named.empty() ? "" : "--map " + named) + " -o " + out);
       ASSERT_EQ(r.Status, 0) << r.Errors;
       // Where neither map holds the place, the first map is drawn with a note.
       const std::string shown = !named.empty() ? named : *place.Shown ? place.Shown : "coarse";
@@ -126,17 +121,10 @@ TEST(MapChoice, RenderShowsTheFinestMapHoldingThePositionUnlessAMapIsNamed) {
 }
 
 TEST(MapChoice, ViewFollowingAFixSwitchesToTheFinestMapHoldingIt) {
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
-  unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY");
+  velmira::test::Headless();
   const std::string folder = NewFolder("series_view"), lib = SeriesLibrary(folder);
   std::string log;  // one fix a second through every place, then back to the first
-  for (int i = 0; i <= int(std::size(Places)); ++i) {
-    const double lat = Places[i % std::size(Places)].Lat, lon = Places[i % std::size(Places)].Lon;
-    char body[128];
-    std::snprintf(body, sizeof body, "GPGGA,1200%02d,%02d%07.4f,N,%03d%07.4f,E,1,08,0.9,500,M,47,M,,", i, int(lat), (lat - int(lat)) * 60, int(lon),
-                  (lon - int(lon)) * 60);
-    log += testsupport::Line(body);
-  }
+  for (int i = 0; i <= int(std::size(Places)); ++i) log += testsupport::FixAt(Places[i % std::size(Places)].Lat, Places[i % std::size(Places)].Lon, i);
   const std::string path = velmira::test::TempFile("series.nmea", log);
   // The view starts on the first map; "neither" keeps the map it has; a named map stays.
   for (const auto& [args, want] : {std::pair<std::string, std::vector<std::string>>{"", {"fine", "coarse"}}, {" --map coarse", {}}}) {

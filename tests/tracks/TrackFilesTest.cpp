@@ -1,13 +1,12 @@
 // Track files out of velmira nmea, view and demo, and GPX files in. Expected points come from
 // the JSON Lines output of the same log (the library's fixes) and from other programs reading
 // the files: GDAL's GPX and GeoJSON drivers (ogr2ogr) and gpsbabel.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -21,10 +20,9 @@
 #include "support/PngPicture.h"
 #include "support/ToolRunner.h"
 
-extern char** environ;
-
 namespace {
 
+using velmira::test::CommandOutput;
 using velmira::test::RunTool;
 using velmira::test::TempFile;
 
@@ -37,16 +35,6 @@ struct Pt {
   int Segment = -1;  // counted from 0; -1 when the reader does not tell
   std::string Time;
 };
-
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (std::FILE* p = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-    pclose(p);
-  }
-  return out;
-}
 
 double Value(const std::string& line, const std::string& key) {
   const size_t at = line.find("\"" + key + "\":");
@@ -106,7 +94,7 @@ std::vector<Pt> FromOurReader(const std::string& path) {
 // GDAL's GPX driver: the track_points layer as CSV (X, Y, track_fid, track_seg_id, ...).
 std::vector<Pt> FromOgrGpx(const std::string& path) {
   std::vector<Pt> points;
-  std::istringstream in(Shell("ogr2ogr -f CSV /vsistdout/ " + path + " track_points -lco GEOMETRY=AS_XY 2>/dev/null"));
+  std::istringstream in(CommandOutput("ogr2ogr -f CSV /vsistdout/ " + path + " track_points -lco GEOMETRY=AS_XY 2>/dev/null"));
   std::string line;
   std::getline(in, line);  // header
   while (std::getline(in, line)) {
@@ -119,7 +107,7 @@ std::vector<Pt> FromOgrGpx(const std::string& path) {
 // GDAL's GeoJSON driver: the MultiLineString as well-known text, one line per segment.
 std::vector<Pt> FromOgrGeoJson(const std::string& path) {
   std::vector<Pt> points;
-  const std::string csv = Shell("ogr2ogr -f CSV /vsistdout/ " + path + " -lco GEOMETRY=AS_WKT 2>/dev/null");
+  const std::string csv = CommandOutput("ogr2ogr -f CSV /vsistdout/ " + path + " -lco GEOMETRY=AS_WKT 2>/dev/null");
   const size_t start = csv.find("((");
   if (start == std::string::npos) return points;
   int segment = 0;
@@ -139,7 +127,7 @@ std::vector<Pt> FromGpsbabel(const std::string& path, const std::string& kind = 
   const std::string style = TempFile("degrees.style", "FIELD_DELIMITER COMMA\nRECORD_DELIMITER NEWLINE\n"
                                                       "IFIELD LAT_DECIMAL,\"\",\"%.9f\"\nIFIELD LON_DECIMAL,\"\",\"%.9f\"\n");
   std::vector<Pt> points;
-  std::istringstream in(Shell("gpsbabel " + kind + " -i gpx -f " + path + " -o xcsv,style=" + style + " -F - 2>/dev/null"));
+  std::istringstream in(CommandOutput("gpsbabel " + kind + " -i gpx -f " + path + " -o xcsv,style=" + style + " -F - 2>/dev/null"));
   for (std::string line; std::getline(in, line);) {
     const std::vector<std::string> f = Fields(line);
     if (f.size() == 2) points.push_back({std::stod(f[0]), std::stod(f[1]), -1, ""});
@@ -147,18 +135,15 @@ std::vector<Pt> FromGpsbabel(const std::string& path, const std::string& kind = 
   return points;
 }
 
+// The same points, and the same segments and times where both sides tell them.
 void ExpectSamePoints(const std::vector<Pt>& got, const std::vector<Pt>& want, const std::string& what) {
   ASSERT_EQ(got.size(), want.size()) << what;
-  for (size_t i = 0; i < got.size(); ++i) {
-    EXPECT_NEAR(got[i].Lat, want[i].Lat, Degrees) << what << " point " << i;
-    EXPECT_NEAR(got[i].Lon, want[i].Lon, Degrees) << what << " point " << i;
-    if (got[i].Segment >= 0 && want[i].Segment >= 0) {
-      EXPECT_EQ(got[i].Segment, want[i].Segment) << what << " point " << i;
-    }
-    if (!got[i].Time.empty() && !want[i].Time.empty()) {
-      EXPECT_EQ(got[i].Time, want[i].Time) << what << " point " << i;
-    }
-    if (::testing::Test::HasFailure()) return;
+  for (size_t i = 0; i < got.size() && !::testing::Test::HasFailure(); ++i) {
+    const Pt &g = got[i], &w = want[i];
+    EXPECT_TRUE(std::abs(g.Lat - w.Lat) <= Degrees && std::abs(g.Lon - w.Lon) <= Degrees && (g.Segment < 0 || w.Segment < 0 || g.Segment == w.Segment) &&
+                (g.Time.empty() || w.Time.empty() || g.Time == w.Time))
+        << what << " point " << i << ": " << g.Lat << " " << g.Lon << " " << g.Segment << " " << g.Time << ", not " << w.Lat << " " << w.Lon
+        << " " << w.Segment << " " << w.Time;
   }
 }
 
@@ -166,20 +151,13 @@ void ExpectSamePoints(const std::vector<Pt>& got, const std::vector<Pt>& want, c
 void WrittenTrackReadsBack(const std::string& log, const std::vector<Pt>& want) {
   auto written = [&log](const std::string& format) {
     const velmira::test::ToolResult r = RunTool("nmea --format " + format + " " + log);
-    std::string text;
-    for (const std::string& line : r.Lines) text += line + "\n";
     EXPECT_EQ(r.Status, 0) << r.Errors;
-    return TempFile("track." + format, text);
+    return TempFile("track." + format, r.Text());
   };
   const std::string gpx = written("gpx"), geojson = written("geojson");
-  const struct {
-    const char* Reader;
-    std::vector<Pt> Points;
-  } readers[] = {{"our reader, GPX", FromOurReader(gpx)},
-                 {"ogr2ogr, GPX", FromOgrGpx(gpx)},
-                 {"ogr2ogr, GeoJSON", FromOgrGeoJson(geojson)},
-                 {"gpsbabel, GPX", FromGpsbabel(gpx)}};
-  for (const auto& r : readers) ExpectSamePoints(r.Points, want, log + ", " + r.Reader);
+  const std::pair<const char*, std::vector<Pt>> readers[] = {{"our reader, GPX", FromOurReader(gpx)}, {"ogr2ogr, GPX", FromOgrGpx(gpx)},
+                                                             {"ogr2ogr, GeoJSON", FromOgrGeoJson(geojson)}, {"gpsbabel, GPX", FromGpsbabel(gpx)}};
+  for (const auto& [reader, points] : readers) ExpectSamePoints(points, want, log + ", " + reader);
 }
 
 TEST(TrackFiles, SampleLogsAsGpxAndGeoJsonReadBackAsTheJsonLinesFixes) {
@@ -233,19 +211,16 @@ TEST(TrackFiles, SegmentsEndWhereTheFixIsLostOrTheGapIsLongerThanAsked) {
       {"across midnight", "AAAA", "", {4}, 86398},
   };
   for (const auto& c : cases) {
-    const velmira::test::ToolResult r = RunTool("nmea --format gpx " + c.Options + " -", Log(c.Epochs, c.Start));
-    std::string text;
-    for (const std::string& line : r.Lines) text += line + "\n";
+    const std::string gpx = TempFile("segments.gpx", RunTool("nmea --format gpx " + c.Options + " -", Log(c.Epochs, c.Start)).Text());
     cli::TrackFile file;
-    ASSERT_EQ(cli::GpxReader().Read(TempFile("segments.gpx", text), file), "") << c.Name;
+    ASSERT_EQ(cli::GpxReader().Read(gpx, file), "") << c.Name;
     ASSERT_EQ(file.Lines.size(), 1u) << c.Name;
     std::vector<size_t> sizes;
     for (const cli::TrackSegment& s : file.Lines[0].Segments) sizes.push_back(s.size());
     EXPECT_EQ(sizes, c.Segments) << c.Name;
-    EXPECT_EQ(FromOgrGpx(TempFile("segments.gpx", text)).back().Segment + 1, int(c.Segments.size())) << c.Name;
+    EXPECT_EQ(FromOgrGpx(gpx).back().Segment + 1, int(c.Segments.size())) << c.Name;
     // In GeoJSON a lone position is a line to itself: RFC 7946 lines have two positions at least.
-    std::string geojson;
-    for (const std::string& line : RunTool("nmea --format geojson " + c.Options + " -", Log(c.Epochs, c.Start)).Lines) geojson += line;
+    const std::string geojson = RunTool("nmea --format geojson " + c.Options + " -", Log(c.Epochs, c.Start)).Text();
     const std::vector<Pt> lines = FromOgrGeoJson(TempFile("segments.geojson", geojson));
     EXPECT_EQ(lines.empty() ? 0 : lines.back().Segment + 1, int(c.Segments.size())) << c.Name;
   }
@@ -267,7 +242,7 @@ TEST(TrackFiles, GpxOfAnotherProgramIsReadAsItReadsItAndDrawnInDistinctColours) 
   std::vector<std::string> files;
   for (const auto& c : cases) {
     files.push_back(TempFile("other.gpx", ""));
-    Shell(std::string("gpsbabel -i nmea -f ") + SampleLog + " " + c.Options + " -F " + files.back() + " 2>/dev/null");
+    CommandOutput(std::string("gpsbabel -i nmea -f ") + SampleLog + " " + c.Options + " -F " + files.back() + " 2>/dev/null");
     const std::vector<Pt> want = FromGpsbabel(files.back(), c.Kind);
     ASSERT_GT(want.size(), 600u) << c.Name;
     ExpectSamePoints(FromOurReader(files.back()), want, c.Name);
@@ -278,18 +253,14 @@ TEST(TrackFiles, GpxOfAnotherProgramIsReadAsItReadsItAndDrawnInDistinctColours) 
   const velmira::test::ToolResult r = RunTool("render " + SampleLibrary + " --track " + files[0] + " --track " + route +
                                               " --lat 48.128 --lon 11.556 --zoom 0.5 -o " + png);
   ASSERT_EQ(r.Status, 0) << r.Errors;
-  const testsupport::Picture picture = testsupport::ReadPng(png);
-  int first = 0, second = 0;
-  for (const testsupport::Rgb& c : picture.Pixels) first += c == testsupport::Rgb{220, 0, 0}, second += c == testsupport::Rgb{30, 90, 220};
-  EXPECT_TRUE(first > 100 && second > 100) << first << " and " << second << " pixels of the two colours";
+  auto count = [&png](testsupport::Rgb colour) { return std::ranges::count(testsupport::ReadPng(png).Pixels, colour); };
+  EXPECT_TRUE(count({220, 0, 0}) > 100 && count({30, 90, 220}) > 100) << "pixels of the two colours";
   // The view draws a file in the second colour (its own track is red).
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  velmira::test::Headless();
   const velmira::test::ToolResult v = RunTool("view " + SampleLibrary + " --replay " + SampleLog + " --speed 1000000 --seconds 1 --zoom 0.5 --track " +
                                               route + " --screenshot " + png);
   ASSERT_EQ(v.Status, 0) << v.Errors;
-  second = 0;
-  for (const testsupport::Rgb& c : testsupport::ReadPng(png).Pixels) second += c == testsupport::Rgb{30, 90, 220};
-  EXPECT_GT(second, 100);
+  EXPECT_GT(count({30, 90, 220}), 100);
 }
 
 // A file of `size` bytes: `head`, then `fill` repeated, then `tail`.
@@ -335,25 +306,13 @@ TEST(TrackFiles, HostileGpxIsRefusedNamingTheFile) {
 // The record is a complete GPX file whenever the program dies: killed mid-run, it holds the
 // fixes up to the last second, as every reader agrees.
 TEST(TrackFiles, RecordIsValidGpxAfterTheProgramIsKilled) {
-  const std::string record = TempFile("record.gpx", ""), program = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "velmira";
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
-  const std::vector<std::string> args = {program, "view", SampleLibrary, "--replay", SampleLog, "--speed", "50", "--seconds", "60", "--record", record};
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t quiet;
-  posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&quiet);
+  const std::string record = TempFile("record.gpx", "");
+  velmira::test::Headless();
+  const pid_t pid = velmira::test::Spawn(
+      {velmira::test::ToolPath(), "view", SampleLibrary, "--replay", SampleLog, "--speed", "50", "--seconds", "60", "--record", record});
+  ASSERT_GT(pid, 0);
   // Killed once a hundred points are in (the bound only keeps a broken program from hanging the test).
-  auto points = [&record] {
-    std::ifstream in(record);
-    size_t n = 0;
-    for (std::string line; std::getline(in, line);) n += line.find("<trkpt") != std::string::npos;
-    return n;
-  };
+  auto points = [&record] { return std::stoi("0" + CommandOutput("grep -c '<trkpt' " + record)); };
   for (int i = 0; i < 600 && points() < 100; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   kill(pid, SIGKILL);
   int status = 0;

@@ -1,6 +1,6 @@
 // Test pictures for the map library tools: PNG files of every kind made with libpng from a
 // deterministic pattern, the colour each pixel should become (a small model of the tools'
-// conversion rules), and the library's own placing of positions.
+// conversion rules), what a built file stores, and the library's own placing of positions.
 #pragma once
 
 #include <cstdint>
@@ -28,12 +28,17 @@ Rgb Expected(const PngKind& kind, int32_t x, int32_t y);
 
 std::string NewFolder(const std::string& name);               // empty, removed at exit; ends in '/'
 std::vector<std::string> FilesIn(const std::string& folder);  // sorted names
+// The bit depth of the first map's picture in a built file; -1 when the file is shorter.
+int StoredDepth(const std::string& file);
+// render's options for a view of width x height pixels centred on a position.
+std::string ViewAt(double lat, double lon, int32_t width, int32_t height);
 // A viewer on the file, with map `map` active unless it is empty, for finding the pixel where
-// the library puts a WGS 84 position (Pixel: view pixel; false when it cannot place it).
+// the library puts a position on a datum, WGS 84 unless named (Pixel: view pixel; false when
+// it cannot place it).
 struct LibraryView {
   LibraryView(const std::string& file, const std::string& map);
   ~LibraryView() { Viewer_Delete(Viewer); }
-  bool Pixel(double lat, double lon, int32_t& x, int32_t& y) const;
+  bool Pixel(double lat, double lon, int32_t& x, int32_t& y, int16_t datum = 1) const;
   VmViewer* Viewer;
 };
 // The map pixel of a position on map `map` of the file, at zoom 1.

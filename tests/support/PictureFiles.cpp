@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace picturefiles {
 namespace {
@@ -92,14 +95,28 @@ std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
+int StoredDepth(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  constexpr size_t At = 12 + 8 + 134 + 8 + 14;  // header, map record, picture header's depth
+  return bytes.size() > At ? bytes[At] : -1;
+}
+
+std::string ViewAt(double lat, double lon, int32_t width, int32_t height) {
+  char where[96];
+  std::snprintf(where, sizeof where, " --lat %.10f --lon %.10f --size %dx%d ", lat, lon, width, height);
+  return where;
+}
+
 LibraryView::LibraryView(const std::string& file, const std::string& map) : Viewer(Viewer_New()) {
   const std::u16string name(file.begin(), file.end()), mapName(map.begin(), map.end());
   Viewer_Open(Viewer, name.c_str());
   if (!map.empty()) Map_Delete(Viewer_ActiveMapData(Viewer, mapName.c_str()));
 }
 
-bool LibraryView::Pixel(double lat, double lon, int32_t& x, int32_t& y) const {
+bool LibraryView::Pixel(double lat, double lon, int32_t& x, int32_t& y, int16_t datum) const {
   VmPosition* p = Position_New();
+  Position_SetDatum(p, datum);
   Position_SetLatitudeDecDeg(p, &lat);
   Position_SetLongitudeDecDeg(p, &lon);
   VmPoint* point = Viewer_Position2Point(Viewer, p);
