@@ -91,13 +91,21 @@ class Map final : public RefObject {
   void RegionOrigin(int32_t x, int32_t y, int32_t& rx, int32_t& ry) const;
   // A view pixel's place in the last rendered bitmap; (0, 0) before the first render.
   Point* ViewOrigin(int32_t x, int32_t y) const;
+  // A view pixel's place in the picture of the view tile rectangle view.
+  Point* ViewOriginIn(const Rect& view, int32_t x, int32_t y) const;
   // The tiles of the picture that the view tile rectangle shows.
   Rect* NeededTiles(const Rect& view) const;
   // The picture of the view tile rectangle (top-left pixel = the view's top-left corner), with
   // one reference for the caller: the decoded tiles in the picture's own depth at zoom 1 and
   // no rotation, otherwise (and where the view misses the picture) 24-bit. Null on failure,
   // with the map's error record saying why. Same view, zoom and rotation: the same bitmap.
-  Bitmap* Render(const Rect& view);
+  // With shown (pixels of that picture, x from the left, y from the top), a turned or zoomed
+  // view is resampled only there and wherever an earlier call with the same view asked; the
+  // picture's other pixels are white or hold what they held. RenderedPart says which.
+  Bitmap* Render(const Rect& view, const Bitmap::Area* shown = nullptr);
+  // The part of the last picture Render returned that shows the view: all of it unless
+  // Render was given a part.
+  const Bitmap::Area& RenderedPart() const { return Part; }
 
  private:
   void ReadRecord(File& file);
@@ -117,7 +125,9 @@ class Map final : public RefObject {
   // copies, so a caller that reuses its Rect cannot change them.
   Bitmap* WhiteView(const Rect& view);
   void DropCache();
+  void Resample(const Rect& view, const Bitmap::Area* shown, bool fresh);
   Ref<Bitmap> Rendered;
+  Bitmap::Area Part{};
   Ref<Bitmap> Region;
   Ref<Rect> LastView;
   Ref<Rect> Loaded;

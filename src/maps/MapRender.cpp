@@ -5,6 +5,7 @@
 // unchanged view costs nothing, a zoom or rotation change resamples the region without
 // touching the file, and only tiles under the view are ever decompressed.
 #include <algorithm>
+#include <cstring>
 
 #include "maps/Map.h"
 #include "maps/MapMath.h"
@@ -46,8 +47,12 @@ void Map::RegionOrigin(int32_t x, int32_t y, int32_t& rx, int32_t& ry) const {
 
 Point* Map::ViewOrigin(int32_t x, int32_t y) const {
   if (!LastView) return new Point(0, 0);
-  return new Point(Narrow(x - int64_t{LastView->Left} * TileSize),
-                   Narrow(y + (int64_t{LastView->Top} + LastView->Height - TileRows()) * TileSize));
+  return ViewOriginIn(*LastView, x, y);
+}
+
+Point* Map::ViewOriginIn(const Rect& view, int32_t x, int32_t y) const {
+  return new Point(Narrow(x - int64_t{view.Left} * TileSize),
+                   Narrow(y + (int64_t{view.Top} + view.Height - TileRows()) * TileSize));
 }
 
 Rect* Map::NeededTiles(const Rect& view) const {
@@ -88,14 +93,100 @@ Bitmap* Map::WhiteView(const Rect& view) {
   return white.Detach();
 }
 
+namespace {
+
+using Area = Bitmap::Area;
+
+int64_t Right(const Area& a) { return int64_t{a.Left} + a.Width; }
+int64_t Bottom(const Area& a) { return int64_t{a.Top} + a.Height; }
+
+Area Clipped(const Area& a, int32_t width, int32_t height) {
+  const int64_t left = std::clamp<int64_t>(a.Left, 0, width);
+  const int64_t top = std::clamp<int64_t>(a.Top, 0, height);
+  const int64_t right = std::clamp<int64_t>(Right(a), left, width);
+  const int64_t bottom = std::clamp<int64_t>(Bottom(a), top, height);
+  return {Narrow(left), Narrow(top), Narrow(right - left), Narrow(bottom - top)};
+}
+
+bool Inside(const Area& inner, const Area& outer) {
+  return inner.Width <= 0 || inner.Height <= 0 ||
+         (inner.Left >= outer.Left && inner.Top >= outer.Top && Right(inner) <= Right(outer) &&
+          Bottom(inner) <= Bottom(outer));
+}
+
+Area Bounds(const Area& a, const Area& b) {
+  const int64_t left = std::min(a.Left, b.Left), top = std::min(a.Top, b.Top);
+  return {Narrow(left), Narrow(top), Narrow(std::max(Right(a), Right(b)) - left),
+          Narrow(std::max(Bottom(a), Bottom(b)) - top)};
+}
+
+// Pixels outside the part stay white until a call asks for them (rows padded with 0xFF).
+void WhiteAround(Bitmap& b, const Area& part) {
+  const int32_t height = b.Height(), stride = b.Stride();
+  const size_t left = 3 * static_cast<size_t>(part.Left);
+  const size_t right = 3 * static_cast<size_t>(Right(part));
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = b.Row(height - 1 - y);
+    if (y < part.Top || y >= Bottom(part) || part.Width <= 0) {
+      std::memset(row, 0xFF, static_cast<size_t>(stride));
+      continue;
+    }
+    std::memset(row, 0xFF, left);
+    std::memset(row + right, 0xFF, static_cast<size_t>(stride) - right);
+  }
+}
+
+}  // namespace
+
+// Resamples the region into the view's picture: all of it, or the part shown. fresh: the view,
+// zoom, rotation or region changed, so nothing of the last picture can be kept.
+void Map::Resample(const Rect& view, const Bitmap::Area* shown, bool fresh) {
+  Ref<Rect> p = Ref<Rect>::Adopt(TileRectToPixels(view));
+  const Area whole{0, 0, p->Width, p->Height};
+  const Area want = shown != nullptr ? Clipped(*shown, p->Width, p->Height) : whole;
+  if (!fresh && Rendered && Inside(want, Part)) return;
+  int32_t mx, my, rx, ry;
+  ViewToMapPixel(p->Left, p->Top, mx, my);
+  RegionOrigin(mx, my, rx, ry);
+  if (fresh || !Rendered) {
+    Rendered.Reset();
+    if (const ErrorKind* refusal = Bitmap::RefusedView(Zoom, Rotation)) return Err.Set(*refusal);
+    Rendered = MakeRef<Bitmap>();
+    if (!Rendered->Create(p->Width, p->Height, 24)) {
+      Err.CopyFrom(Rendered->GetError());
+      Rendered.Reset();
+      return;
+    }
+    WhiteAround(*Rendered, want);
+    Region->RenderViewInto(*Rendered, rx, ry, Zoom, Rotation, nullptr, want);
+    Part = want;
+  } else {
+    // The pieces of the bounds of both parts that the old part lacks: the rows above and
+    // below it, and beside it on its own rows.
+    const Area old = Part, next = Bounds(old, want);
+    const Area pieces[4] = {
+        {next.Left, next.Top, next.Width, old.Top - next.Top},
+        {next.Left, Narrow(Bottom(old)), next.Width, Narrow(Bottom(next) - Bottom(old))},
+        {next.Left, old.Top, old.Left - next.Left, old.Height},
+        {Narrow(Right(old)), old.Top, Narrow(Right(next) - Right(old)), old.Height}};
+    for (const Area& piece : pieces) {
+      Region->RenderViewInto(*Rendered, rx, ry, Zoom, Rotation, nullptr, piece);
+    }
+    Part = next;
+  }
+  Err.CopyFrom(Region->GetError());
+  if (Err.Failed()) Rendered.Reset();
+}
+
 void Map::DropCache() {
+  Part = {};
   Rendered.Reset();
   Region.Reset();
   LastView.Reset();
   Loaded.Reset();
 }
 
-Bitmap* Map::Render(const Rect& view) {
+Bitmap* Map::Render(const Rect& view, const Bitmap::Area* shown) {
   Err.Clear();
   const bool sameView = LastView && LastView->Equals(view);
   bool transform = Zoom != 1.0f || Rotation != 0.0f;
@@ -131,20 +222,13 @@ Bitmap* Map::Render(const Rect& view) {
       Err.CopyFrom(Region->GetError());
       if (!Err.Failed()) Loaded = std::move(needed);
     }
-    if (!Err.Failed() && resample) {
-      if (transform) {
-        Ref<Rect> p = Ref<Rect>::Adopt(TileRectToPixels(view));
-        int32_t mx, my, rx, ry;
-        ViewToMapPixel(p->Left, p->Top, mx, my);
-        RegionOrigin(mx, my, rx, ry);
-        Rendered =
-            Ref<Bitmap>::Adopt(Region->RenderView(rx, ry, p->Width, p->Height, Zoom, Rotation));
-        Err.CopyFrom(Region->GetError());
-      } else {
-        Rendered = Region;
-      }
+    if (!Err.Failed() && transform) {
+      Resample(view, shown, resample);
+    } else if (!Err.Failed() && resample) {
+      Rendered = Region;
     }
   }
+  if (!transform || !Rendered) Part = {0, 0, Rendered ? Rendered->Width() : 0, Rendered ? Rendered->Height() : 0};
 
   if (Err.Failed()) {
     DropCache();
