@@ -93,6 +93,12 @@ const std::string& LibraryPath() {
   return path;
 }
 
+constexpr int32_t AerialSide = 4096;
+const std::string& AerialPath() {
+  static const std::string path = WriteLibrary("velmira_bench_aerial_", AerialSide, true);
+  return path;
+}
+
 // A viewer on the bench map in a window of the given size, with 100 objects of five kinds
 // around the view, and the two places a full render alternates between.
 struct Scene {
@@ -279,6 +285,38 @@ void TurnedRender(benchmark::State& state) {
   UseThreads(0);
 }
 
+// Heading-up: the view turns by 0.5 degrees a frame about its centre; each iteration is 60
+// frames and counts as the median frame's time.
+void HeadingUp(benchmark::State& state) {
+  UseThreads(static_cast<int32_t>(state.range(0)));
+  HWND frame = platform::CreateWindowObject(nullptr, 0, 0, 1940, 1100);
+  platform::CreateWindowObject(frame, 10, 10, 1920, 1080);
+  auto view = MakeRef<Viewer>();
+  view->Open(MakeRef<Text>(AerialPath().c_str()).Get());
+  view->SetZoom(1.5);
+  Ref<Position> centre = view->Point2Position(MakeRef<Point>(3072, 3072).Get());
+  view->SetCentre(centre.Get());
+  Ref<Icon> position = view->NewIcon(Text("pin"));
+  position->SetPosition(centre.Get());
+  double heading = 0.0;
+  std::vector<double> frames(60);
+  for (auto _ : state) {
+    for (double& f : frames) {
+      const auto start = std::chrono::steady_clock::now();
+      heading += 0.5;
+      view->SetRotation(heading);
+      platform::SetForegroundWindow(frame);
+      view->OnDraw(10, 10, 1920, 1080, true);
+      f = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    std::nth_element(frames.begin(), frames.begin() + 30, frames.end());
+    state.SetIterationTime(frames[30]);
+  }
+  view.Reset();
+  platform::DestroyWindow(frame);
+  UseThreads(0);
+}
+
 void Sizes(benchmark::internal::Benchmark* b) {
   // Rated by CPU time where one thread does all the work, so a loaded machine does not tilt the
   // ratios; renders share their rows with the worker pool and are rated by wall time.
@@ -290,6 +328,7 @@ BENCHMARK(MovedWithinTiles)->Apply(Sizes);
 BENCHMARK(FullRender)->Apply(Sizes)->UseRealTime();
 BENCHMARK(BareRender)->Apply(Sizes)->UseRealTime();
 BENCHMARK(TurnedRender)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(HeadingUp)->Arg(1)->Arg(2)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
 
 // Keeps each run's time per iteration and prints the goals' ratios at the end.
 class RatioReporter : public benchmark::ConsoleReporter {

@@ -13,6 +13,7 @@ namespace velmira {
 
 class File;
 class Rect;
+class TileIndex;
 
 // The 40-byte BITMAPINFOHEADER, little-endian as the block and the picture chunks hold it.
 struct BitmapInfoHeader {
@@ -92,6 +93,11 @@ class Bitmap final : public RefObject {
   // the lowest tile row) out of the picture whose tiles are all; tiles outside all are 0xFF,
   // and a needed rectangle that misses all reads no chunk at all. Errors as ReadPicture.
   void ReadTiles(File& file, const Rect& needed, const Rect& all);
+  // The same bitmap as ReadTiles for a picture that index covers up to needed's last tile,
+  // made without reading what kept (an earlier read of the tile rectangle keptTiles of the
+  // same picture) already holds: those tiles are copied, only the others decoded.
+  void ReadTilesKeeping(File& file, const Rect& needed, const Rect& all, const Bitmap& kept,
+                        const Rect& keptTiles, TileIndex& index);
 
   // Derived values; each is 0 (or null) while there is no block.
   int32_t Width() const { return Block ? Info()->Width : 0; }

@@ -16,6 +16,7 @@
 #include "maps/Bitmap.h"
 #include "maps/File.h"
 #include "maps/MapRecord.h"
+#include "maps/TileIndex.h"
 #include "view/Point.h"
 #include "view/Rect.h"
 
@@ -131,6 +132,12 @@ class Map final : public RefObject {
   Ref<Bitmap> Region;
   Ref<Rect> LastView;
   Ref<Rect> Loaded;
+  // The tiles the region holds: Loaded, or for a turned or zoomed view a larger rectangle
+  // around it that kept the tiles of earlier views; the resampler reads Loaded's part of it.
+  void LoadTiles(Ref<Rect> needed, const Rect& all, bool transform);
+  Bitmap::Area LoadedPart() const;
+  Ref<Rect> Held;
+  TileIndex Index;
 
   Ref<File> Source;
   uint32_t PicturePosition = 0;

@@ -148,6 +148,7 @@ void Map::Resample(const Rect& view, const Bitmap::Area* shown, bool fresh) {
   int32_t mx, my, rx, ry;
   ViewToMapPixel(p->Left, p->Top, mx, my);
   RegionOrigin(mx, my, rx, ry);
+  const Area window = LoadedPart();
   if (fresh || !Rendered) {
     Rendered.Reset();
     if (const ErrorKind* refusal = Bitmap::RefusedView(Zoom, Rotation)) return Err.Set(*refusal);
@@ -158,7 +159,7 @@ void Map::Resample(const Rect& view, const Bitmap::Area* shown, bool fresh) {
       return;
     }
     WhiteAround(*Rendered, want);
-    Region->RenderViewInto(*Rendered, rx, ry, Zoom, Rotation, nullptr, want);
+    Region->RenderViewInto(*Rendered, rx, ry, Zoom, Rotation, &window, want);
     Part = want;
   } else {
     // The pieces of the bounds of both parts that the old part lacks: the rows above and
@@ -170,7 +171,7 @@ void Map::Resample(const Rect& view, const Bitmap::Area* shown, bool fresh) {
         {next.Left, old.Top, old.Left - next.Left, old.Height},
         {Narrow(Right(old)), old.Top, Narrow(Right(next) - Right(old)), old.Height}};
     for (const Area& piece : pieces) {
-      Region->RenderViewInto(*Rendered, rx, ry, Zoom, Rotation, nullptr, piece);
+      Region->RenderViewInto(*Rendered, rx, ry, Zoom, Rotation, &window, piece);
     }
     Part = next;
   }
@@ -178,8 +179,67 @@ void Map::Resample(const Rect& view, const Bitmap::Area* shown, bool fresh) {
   if (Err.Failed()) Rendered.Reset();
 }
 
+// A region for a turned or zoomed view may grow to the bounds of the tiles it held and the
+// new view's, as long as that is at most this many times the tiles the view needs: turning or
+// panning back and forth then decodes nothing.
+constexpr int64_t HeldPerNeeded = 2;
+
+int64_t TileCount(const Rect& r) { return int64_t{r.Width} * r.Height; }
+
+void Map::LoadTiles(Ref<Rect> needed, const Rect& all, bool transform) {
+  Rendered.Reset();
+  Loaded.Reset();
+  const bool holding = Region && Held;
+  if (transform && holding) {
+    Ref<Rect> bounds = CopyOf(*Held);
+    bounds->ClipTo(*needed);
+    if (bounds->Equals(*needed)) {  // every tile needed is held already
+      Loaded = std::move(needed);
+      return;
+    }
+  }
+  Ref<Rect> target = needed;
+  if (transform && holding) {
+    const int64_t left = std::min(Held->Left, needed->Left), top = std::min(Held->Top, needed->Top);
+    Ref<Rect> bounds = MakeRef<Rect>(
+        Narrow(left), Narrow(top),
+        Narrow(std::max(int64_t{Held->Left} + Held->Width, int64_t{needed->Left} + needed->Width) - left),
+        Narrow(std::max(int64_t{Held->Top} + Held->Height, int64_t{needed->Top} + needed->Height) - top));
+    if (TileCount(*bounds) <= HeldPerNeeded * TileCount(*needed)) target = std::move(bounds);
+  }
+  // The chunks up to the last tile row the region reads; a file that is not regular that far
+  // is read as it always was, from the first chunk, and only the tiles needed.
+  const int64_t rows = std::clamp<int64_t>(int64_t{target->Top} + target->Height, 0, all.Height);
+  const bool indexed = Index.Covers(*Source, rows * all.Width);
+  if (!indexed) target = needed;
+  auto next = MakeRef<Bitmap>();
+  Source->Seek(static_cast<int32_t>(PicturePosition), File::FromStart);
+  if (indexed) {
+    const Bitmap none;
+    const Rect noTiles;
+    next->ReadTilesKeeping(*Source, *target, all, holding ? *Region : none,
+                           holding ? *Held : noTiles, Index);
+  } else {
+    next->ReadTiles(*Source, *target, all);
+  }
+  Region = next;
+  Held.Reset();
+  Err.CopyFrom(Region->GetError());
+  if (Err.Failed()) return;
+  Loaded = std::move(needed);
+  Held = std::move(target);
+}
+
+Bitmap::Area Map::LoadedPart() const {
+  // Tile rows count from the bottom; the area's y from the top of the region.
+  return {Narrow((int64_t{Loaded->Left} - Held->Left) * TileSize),
+          Narrow((int64_t{Held->Top} + Held->Height - Loaded->Top - Loaded->Height) * TileSize),
+          Narrow(int64_t{Loaded->Width} * TileSize), Narrow(int64_t{Loaded->Height} * TileSize)};
+}
+
 void Map::DropCache() {
   Part = {};
+  Held.Reset();
   Rendered.Reset();
   Region.Reset();
   LastView.Reset();
@@ -208,19 +268,14 @@ Bitmap* Map::Render(const Rect& view, const Bitmap::Area* shown) {
       if (!sameView || Loaded || !Region) {
         Rendered.Reset();
         Loaded.Reset();
+        Held.Reset();
         Region = Ref<Bitmap>::Adopt(WhiteView(view));
       }
       transform = false;
-    } else if (Loaded && Loaded->Equals(*needed)) {
+    } else if (Loaded && Loaded->Equals(*needed) && (transform || Held->Equals(*Loaded))) {
       resample = !(sameView && !ZoomChanged && !RotationChanged);
     } else {
-      Rendered.Reset();
-      Region = MakeRef<Bitmap>();
-      Loaded.Reset();
-      Source->Seek(static_cast<int32_t>(PicturePosition), File::FromStart);
-      Region->ReadTiles(*Source, *needed, *all);
-      Err.CopyFrom(Region->GetError());
-      if (!Err.Failed()) Loaded = std::move(needed);
+      LoadTiles(std::move(needed), *all, transform);
     }
     if (!Err.Failed() && transform) {
       Resample(view, shown, resample);

@@ -2,12 +2,16 @@
 // a palette chunk 'PICP' and zlib data chunks 'PICD', either one for the whole bottom-up
 // picture (icons) or one per 256 x 256 tile (maps), tile rows from the bottom up, each tile
 // left to right, each tile's rows bottom first with no padding between them.
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "maps/Bitmap.h"
 #include "maps/ChunkReader.h"
 #include "maps/File.h"
 #include "maps/Inflater.h"
+#include "maps/TileIndex.h"
+#include "platform/WorkerPool.h"
 #include "view/Rect.h"
 
 namespace velmira {
@@ -150,6 +154,62 @@ void Bitmap::ReadTiles(File& file, const Rect& needed, const Rect& all) {
     }
     if (right < all.Width) SkipChunks(file, *reader, all.Width - right);
   }
+}
+
+void Bitmap::ReadTilesKeeping(File& file, const Rect& needed, const Rect& all, const Bitmap& kept,
+                              const Rect& keptTiles, TileIndex& index) {
+  Err.Clear();
+  auto reader = MakeRef<ChunkReader>();
+  if (!ReadHead(*this, file, *reader, &needed)) return;
+  const int32_t tileRowBytes = BitsPerPixel() * TileSize / 8;
+  const bool keeping = kept.BitsPerPixel() == BitsPerPixel();
+  // Every tile of needed: white outside the picture, copied where kept has it, else decoded
+  // from its chunk, whose data is read here in file order and inflated on the worker pool.
+  struct Tile {
+    uint8_t* First;
+    const uint8_t* Kept;  // or null
+    size_t Data;          // offset of the compressed data in the buffer, or npos: white
+    uint32_t Size;
+  };
+  constexpr size_t White = SIZE_MAX;
+  std::vector<Tile> tiles;
+  std::vector<uint8_t> data;
+  for (int64_t r = needed.Top; r < int64_t{needed.Top} + needed.Height; ++r) {
+    for (int64_t col = needed.Left; col < int64_t{needed.Left} + needed.Width; ++col) {
+      Tile t{Row(static_cast<int32_t>((r - needed.Top) * TileSize)) +
+                 (col - needed.Left) * tileRowBytes,
+             nullptr, White, 0};
+      if (col < 0 || col >= all.Width || r < 0 || r >= all.Height) {
+        // white
+      } else if (keeping && col >= keptTiles.Left && col < int64_t{keptTiles.Left} + keptTiles.Width &&
+                 r >= keptTiles.Top && r < int64_t{keptTiles.Top} + keptTiles.Height) {
+        t.Kept = kept.Row(static_cast<int32_t>((r - keptTiles.Top) * TileSize)) +
+                 (col - keptTiles.Left) * tileRowBytes;
+      } else {
+        const TileIndex::Chunk& chunk = index.At(r * all.Width + col);
+        t.Data = data.size();
+        data.resize(data.size() + static_cast<size_t>(chunk.Size));
+        file.Seek(static_cast<int32_t>(chunk.Data), File::FromStart);
+        const int32_t got = chunk.Size > 0 ? file.Read(data.data() + t.Data, chunk.Size) : 0;
+        t.Size = got > 0 ? static_cast<uint32_t>(got) : 0;
+      }
+      tiles.push_back(t);
+    }
+  }
+  const intptr_t stride = RowStride, keptStride = kept.Stride();
+  platform::WorkerPool::Shared().Run(static_cast<int32_t>(tiles.size()), [&](int32_t i) {
+    const Tile& t = tiles[static_cast<size_t>(i)];
+    if (t.Kept != nullptr) {
+      for (int32_t k = 0; k < TileSize; ++k) {
+        std::memcpy(t.First + k * stride, t.Kept + k * keptStride, static_cast<size_t>(tileRowBytes));
+      }
+    } else if (t.Data == White) {
+      FillTile(t.First, RowStride, tileRowBytes);
+    } else {
+      Inflater::InflateRows(data.data() + t.Data, t.Size, t.First, stride,
+                            static_cast<uint32_t>(tileRowBytes), TileSize);
+    }
+  });
 }
 
 }  // namespace velmira
