@@ -93,8 +93,12 @@ def rows():
                      f"raster/PixmanBox4/{view}", "speed", 2.0, "Mpx/s"))
     for view in VIEWS:
         if "rot30" in view:
-            r.append(Row(f"RenderView {view} vs pixman bilinear", f"raster/RenderView/{view}",
-                         f"raster/PixmanBilinear/{view}", "speed", 1.0, "Mpx/s"))
+            r.append(Row(f"RenderView {view}, 1 thread vs pixman bilinear",
+                         f"raster/RenderView/{view}", f"raster/PixmanBilinear/{view}", "speed",
+                         1.0, "Mpx/s"))
+            r.append(Row(f"RenderView {view}, 2 threads vs pixman bilinear (1 thread)",
+                         f"raster/RenderView2/{view}/real_time", f"raster/PixmanBilinear/{view}",
+                         "speed", None, "Mpx/s"))
     for view in VIEWS:
         if "rot0" in view:
             r.append(Row(f"RenderView {view} vs memcpy of the output", f"raster-ms/RenderView/{view}",
