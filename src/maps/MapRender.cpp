@@ -136,6 +136,13 @@ void WhiteAround(Bitmap& b, const Area& part) {
   }
 }
 
+// A region for a turned or zoomed view may grow to the bounds of the tiles it held and the
+// new view's, as long as that is at most this many times the tiles the view needs: turning or
+// panning back and forth then decodes nothing.
+constexpr int64_t HeldPerNeeded = 2;
+
+int64_t TileCount(const Rect& r) { return int64_t{r.Width} * r.Height; }
+
 }  // namespace
 
 // Resamples the region into the view's picture: all of it, or the part shown. fresh: the view,
@@ -178,13 +185,6 @@ void Map::Resample(const Rect& view, const Bitmap::Area* shown, bool fresh) {
   Err.CopyFrom(Region->GetError());
   if (Err.Failed()) Rendered.Reset();
 }
-
-// A region for a turned or zoomed view may grow to the bounds of the tiles it held and the
-// new view's, as long as that is at most this many times the tiles the view needs: turning or
-// panning back and forth then decodes nothing.
-constexpr int64_t HeldPerNeeded = 2;
-
-int64_t TileCount(const Rect& r) { return int64_t{r.Width} * r.Height; }
 
 void Map::LoadTiles(Ref<Rect> needed, const Rect& all, bool transform) {
   Rendered.Reset();
