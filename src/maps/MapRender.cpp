@@ -157,13 +157,23 @@ void Map::Resample(const Rect& view, const Bitmap::Area* shown, bool fresh) {
   RegionOrigin(mx, my, rx, ry);
   const Area window = LoadedPart();
   if (fresh || !Rendered) {
-    Rendered.Reset();
-    if (const ErrorKind* refusal = Bitmap::RefusedView(Zoom, Rotation)) return Err.Set(*refusal);
-    Rendered = MakeRef<Bitmap>();
-    if (!Rendered->Create(p->Width, p->Height, 24)) {
-      Err.CopyFrom(Rendered->GetError());
+    // The last picture is used again when nobody else holds it and it has the view's size
+    // (a new one would have its pages mapped again); otherwise a new one.
+    const bool reuse = Rendered && Rendered.Get() != Region.Get() && Rendered->RefCount() == 1 &&
+                       Rendered->Width() == p->Width && Rendered->Height() == p->Height &&
+                       Rendered->BitsPerPixel() == 24;
+    if (!reuse) Rendered.Reset();
+    if (const ErrorKind* refusal = Bitmap::RefusedView(Zoom, Rotation)) {
       Rendered.Reset();
-      return;
+      return Err.Set(*refusal);
+    }
+    if (!reuse) {
+      Rendered = MakeRef<Bitmap>();
+      if (!Rendered->Create(p->Width, p->Height, 24)) {
+        Err.CopyFrom(Rendered->GetError());
+        Rendered.Reset();
+        return;
+      }
     }
     WhiteAround(*Rendered, want);
     Region->RenderViewInto(*Rendered, rx, ry, Zoom, Rotation, &window, want);
@@ -187,7 +197,9 @@ void Map::Resample(const Rect& view, const Bitmap::Area* shown, bool fresh) {
 }
 
 void Map::LoadTiles(Ref<Rect> needed, const Rect& all, bool transform) {
-  Rendered.Reset();
+  // The last picture stays until the resampler makes the new one (it may reuse its block);
+  // unturned views show the region itself.
+  if (!transform) Rendered.Reset();
   Loaded.Reset();
   const bool holding = Region && Held;
   if (transform && holding) {
