@@ -6,16 +6,21 @@
 #include <new>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define VELMIRA_PLAIN_BLOCKS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VELMIRA_PLAIN_BLOCKS 1
-#endif
-#endif
-
 namespace velmira {
 namespace {
+
+// Under AddressSanitizer every block comes from the plain allocator.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool Plain = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool Plain = true;
+#else
+constexpr bool Plain = false;
+#endif
+#else
+constexpr bool Plain = false;
+#endif
 
 // Size classes in steps of 16 bytes: class c holds blocks of 16 (c + 1) bytes.
 constexpr size_t Granule = 16;
@@ -74,8 +79,7 @@ size_t ClassOf(size_t bytes) { return bytes == 0 ? 0 : (bytes - 1) / Granule; }
 }  // namespace
 
 void* BlockPool::Allocate(size_t bytes) {
-#if !defined(VELMIRA_PLAIN_BLOCKS)
-  Lists* lists = bytes <= MaxBytes ? ThreadLists() : nullptr;
+  Lists* lists = !Plain && bytes <= MaxBytes ? ThreadLists() : nullptr;
   if (lists != nullptr) {
     const size_t c = ClassOf(bytes);
     size_t& count = lists->Count[c];
@@ -92,14 +96,12 @@ void* BlockPool::Allocate(size_t bytes) {
     if (count > 0) return lists->Free[c][--count];
     return ::operator new((c + 1) * Granule, std::nothrow);
   }
-#endif
   return ::operator new(bytes, std::nothrow);
 }
 
 void BlockPool::Free(void* block, size_t bytes) {
   if (block == nullptr) return;
-#if !defined(VELMIRA_PLAIN_BLOCKS)
-  Lists* lists = bytes <= MaxBytes ? ThreadLists() : nullptr;
+  Lists* lists = !Plain && bytes <= MaxBytes ? ThreadLists() : nullptr;
   if (lists != nullptr) {
     const size_t c = ClassOf(bytes);
     size_t& count = lists->Count[c];
@@ -115,7 +117,6 @@ void BlockPool::Free(void* block, size_t bytes) {
     depot.Full[c].push_back(batch);
     return;
   }
-#endif
   ::operator delete(block);
 }
 
