@@ -212,11 +212,13 @@ void Map::LoadTiles(Ref<Rect> needed, const Rect& all, bool transform) {
   }
   Ref<Rect> target = needed;
   if (transform && holding) {
-    const int64_t left = std::min(Held->Left, needed->Left), top = std::min(Held->Top, needed->Top);
-    Ref<Rect> bounds = MakeRef<Rect>(
-        Narrow(left), Narrow(top),
-        Narrow(std::max(int64_t{Held->Left} + Held->Width, int64_t{needed->Left} + needed->Width) - left),
-        Narrow(std::max(int64_t{Held->Top} + Held->Height, int64_t{needed->Top} + needed->Height) - top));
+    const Rect& h = *Held;
+    const Rect& n = *needed;
+    const int64_t left = std::min(h.Left, n.Left), top = std::min(h.Top, n.Top);
+    const int64_t right = std::max(int64_t{h.Left} + h.Width, int64_t{n.Left} + n.Width);
+    const int64_t bottom = std::max(int64_t{h.Top} + h.Height, int64_t{n.Top} + n.Height);
+    Ref<Rect> bounds =
+        MakeRef<Rect>(Narrow(left), Narrow(top), Narrow(right - left), Narrow(bottom - top));
     if (TileCount(*bounds) <= HeldPerNeeded * TileCount(*needed)) target = std::move(bounds);
   }
   // The chunks up to the last tile row the region reads; a file that is not regular that far
@@ -295,7 +297,9 @@ Bitmap* Map::Render(const Rect& view, const Bitmap::Area* shown) {
       Rendered = Region;
     }
   }
-  if (!transform || !Rendered) Part = {0, 0, Rendered ? Rendered->Width() : 0, Rendered ? Rendered->Height() : 0};
+  if (!transform || !Rendered) {
+    Part = {0, 0, Rendered ? Rendered->Width() : 0, Rendered ? Rendered->Height() : 0};
+  }
 
   if (Err.Failed()) {
     DropCache();

@@ -410,7 +410,8 @@ void RenderCopy(const Source& s, const View& v, const Band& b, Bitmap& out) {
     std::memset(o + 3 * last, 0xFF, static_cast<size_t>(3 * (b.X1 - last)));
     const uint8_t* row = s.Row(j);
     if constexpr (Depth == 24) {
-      std::memcpy(o + 3 * first, row + 3 * (v.BaseCol + first), static_cast<size_t>(3 * (last - first)));
+      std::memcpy(o + 3 * first, row + 3 * (v.BaseCol + first),
+                  static_cast<size_t>(3 * (last - first)));
     } else {
       for (int64_t ox = first; ox < last; ++ox) {
         const uint64_t c = Fetch<Depth>(s, row, v.BaseCol + ox);
@@ -538,7 +539,8 @@ bool Bitmap::RenderViewInto(Bitmap& out, int32_t x, int32_t y, float zoom, float
   // overflow, and still defined for views so large that it would.
   const int64_t hz = static_cast<int64_t>(static_cast<float>(height) * v.Inv);
   const double angle = rotation;
-  v.BaseRow = int64_t{w.Height} - static_cast<int64_t>(static_cast<double>(hz) * std::cos(angle)) - y;
+  v.BaseRow =
+      int64_t{w.Height} - static_cast<int64_t>(static_cast<double>(hz) * std::cos(angle)) - y;
   v.BaseCol = x - static_cast<int64_t>(static_cast<double>(hz) * std::sin(angle));
   v.Rotated = rotation != 0.0f;
   v.A = static_cast<float>(std::cos(angle) * v.Inv);
