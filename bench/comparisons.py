@@ -98,16 +98,23 @@ def rows():
                      f"raster/PixmanBox4/{view}", "speed", 2.0, "Mpx/s"))
     for view in VIEWS:
         if "rot30" in view:
-            r.append(Row(f"RenderView {view} vs pixman bilinear", f"raster/RenderView/{view}",
-                         f"raster/PixmanBilinear/{view}", "speed", 1.0, "Mpx/s"))
+            r.append(Row(f"RenderView {view}, 1 thread vs pixman bilinear",
+                         f"raster/RenderView/{view}", f"raster/PixmanBilinear/{view}", "speed",
+                         1.0, "Mpx/s"))
+            r.append(Row(f"RenderView {view}, 2 threads vs pixman bilinear (1 thread)",
+                         f"raster/RenderView2/{view}/real_time", f"raster/PixmanBilinear/{view}",
+                         "speed", None, "Mpx/s"))
     for view in VIEWS:
         if "rot0" in view:
             r.append(Row(f"RenderView {view} vs memcpy of the output", f"raster-ms/RenderView/{view}",
                          f"raster-ms/Memcpy/{view}", "time", 3.0, "ms"))
     r.append(Row("Tile decoding vs bare zlib", "raster-ms/Tiles/ReadTiles/8x4x24bit",
                  "raster-ms/Tiles/BareZlib/8x4x24bit", "time", 1.10, "ms"))
-    r.append(Row("BitBlt SRCCOPY 1920x1080 24-bit into a window vs memcpy", "gdi/BitBlt24To32",
-                 "gdi/MemcpySameBytes", "time", 1.5, "ms"))
+    r.append(Row("BitBlt SRCCOPY 1920x1080 24-bit into a window, 2 threads vs memcpy",
+                 "gdi/BitBlt24To32/2/real_time", "gdi/MemcpySameBytes/real_time", "time", 1.5, "ms"))
+    r.append(Row("BitBlt SRCCOPY 1920x1080 24-bit into a window, 1 thread vs memcpy",
+                 "gdi/BitBlt24To32/1/real_time", "gdi/MemcpySameBytes/real_time", "time", None,
+                 "ms"))
     r.append(Row("Labels of 20 characters, warm glyph cache", "gdi/Labels", None, "floor", 1e5,
                  "labels/s"))
     for size in ("640/480", "1920/1080"):
@@ -115,7 +122,14 @@ def rows():
                      f"viewer/PresentOnly/{size}", f"viewer/BareBitBlt/{size}", "time", 1.5, "ms"))
     for size in ("640/480", "1920/1080"):
         r.append(Row(f"Viewer_OnDraw full render {size.replace('/', 'x')} vs bare Render",
-                     f"viewer/FullRender/{size}", f"viewer/BareRender/{size}", "time", 1.3, "ms"))
+                     f"viewer/FullRender/{size}/real_time", f"viewer/BareRender/{size}/real_time",
+                     "time", 1.3, "ms"))
+    r.append(Row("Viewer_OnDraw turned 30 deg, zoom 1.5, 1920x1080, 2 threads (peer: 1 thread)",
+                 "viewer/TurnedRender/2/real_time", "viewer/TurnedRender/1/real_time", "ceiling",
+                 16.7, "ms"))
+    r.append(Row("Heading-up 1920x1080, zoom 1.5, +0.5 deg a frame over 4096^2, median of 60, "
+                 "2 threads (peer: 1 thread)", "viewer/HeadingUp/2/iterations:2/manual_time",
+                 "viewer/HeadingUp/1/iterations:2/manual_time", "ceiling", 16.7, "ms"))
     r.append(Row("Peak RSS, 1920x1080 views of a 65,536^2 map", "memory/peak", None, "ceiling", 64,
                  "MiB"))
     r.append(Row("maplib build of a 16,384^2 RGB GeoTIFF vs gdal_translate tiled DEFLATE",

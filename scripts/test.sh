@@ -23,7 +23,7 @@ ninja -C build-asan
 ctest --preset asan -j"$jobs"
 
 phase "ThreadSanitizer: the threaded suites"
-threaded=(test_frame test_gps test_serial test_platform test_net)
+threaded=(test_frame test_gps test_serial test_platform test_net test_maps test_gdi)
 cmake --preset tsan
 ninja -C build-tsan "${threaded[@]}"
 for suite in "${threaded[@]}"; do

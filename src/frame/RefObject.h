@@ -2,9 +2,12 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <utility>
 
+#include "frame/BlockPool.h"
 #include "frame/Error.h"
 #include "frame/ObjectLock.h"
 
@@ -34,6 +37,20 @@ class RefObject {
   // Makes the object safe to share between two threads: from now on its count changes are
   // atomic, and GetLock() gives it a lock of its own. Call it before the object is shared.
   void CreateLock();
+
+  // Objects come from the block pool: many are made on one thread and deleted on another.
+  static void* operator new(size_t bytes) {
+    void* block = BlockPool::Allocate(bytes);
+    if (block == nullptr) throw std::bad_alloc();  // what the plain new-expression does
+    return block;
+  }
+  static void operator delete(void* block, size_t bytes) { BlockPool::Free(block, bytes); }
+  // (Constructors throw nothing, so no deallocation is needed to match this one.)
+  static void* operator new(size_t bytes, const std::nothrow_t&) noexcept {
+    return BlockPool::Allocate(bytes);
+  }
+  static void* operator new(size_t, void* at) noexcept { return at; }
+  static void operator delete(void*, void*) noexcept {}
 
   Error& GetError() { return Err; }
   const Error& GetError() const { return Err; }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frame/BlockPool.h"
 #include "platform/Strings.h"
 
 namespace velmira {
@@ -57,14 +58,14 @@ Text::Text(const WCHAR* wide, int16_t count) : Text() {
 }
 
 Text::~Text() {
-  if (Data != Inline) std::free(Data);
+  if (Data != Inline) BlockPool::Free(Data, static_cast<size_t>(Len) + 1);
   if (Wide != nullptr) platform::SysFreeString(Wide);
 }
 
 void Text::Assign(const char* chars, int length) {
   if (length <= 0) return;  // already empty; chars may be null
   if (length >= InlineCapacity) {
-    auto* heap = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
+    auto* heap = static_cast<char*>(BlockPool::Allocate(static_cast<size_t>(length) + 1));
     if (heap == nullptr) return;  // stays empty: allocation failures are not reported here
     Data = heap;
   }
@@ -76,7 +77,7 @@ void Text::Assign(const char* chars, int length) {
 template <class Unit>
 void Text::AssignLowBytes(const Unit* units, int length) {
   if (length >= InlineCapacity) {
-    auto* heap = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
+    auto* heap = static_cast<char*>(BlockPool::Allocate(static_cast<size_t>(length) + 1));
     if (heap == nullptr) return;
     Data = heap;
   }

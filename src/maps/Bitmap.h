@@ -13,6 +13,7 @@ namespace velmira {
 
 class File;
 class Rect;
+class TileIndex;
 
 // The 40-byte BITMAPINFOHEADER, little-endian as the block and the picture chunks hold it.
 struct BitmapInfoHeader {
@@ -69,6 +70,20 @@ class Bitmap final : public RefObject {
   // row padding is 0, except in rows that the unturned view's row test fills white.
   Bitmap* RenderView(int32_t x, int32_t y, int32_t width, int32_t height, float zoom,
                      float rotation);
+  // The refusal of RenderView for that zoom and rotation, or null.
+  static const ErrorKind* RefusedView(float zoom, float rotation);
+  // A rectangle of pixels, x from the left and y from the top.
+  struct Area {
+    int32_t Left, Top, Width, Height;
+  };
+  // The same picture as RenderView, drawn into out (24 bits; its size is the view's) only
+  // where part says (clipped to out); out's other pixels are left as they are. window, when
+  // given, is the rectangle of this bitmap that stands for the whole source picture (x, y and
+  // the white edges are then those of a bitmap holding only the window's pixels); its left
+  // edge must fall on a whole byte. The rows are shared among the worker pool's threads.
+  // False with this bitmap's error for the refusals of RenderView.
+  bool RenderViewInto(Bitmap& out, int32_t x, int32_t y, float zoom, float rotation,
+                      const Area* window, const Area& part);
 
   // Whole-picture reader (icons): the file stands at a picture's header chunk.
   // A chunk of another kind where a header, palette or data chunk belongs, a header chunk
@@ -83,6 +98,11 @@ class Bitmap final : public RefObject {
   // the lowest tile row) out of the picture whose tiles are all; tiles outside all are 0xFF,
   // and a needed rectangle that misses all reads no chunk at all. Errors as ReadPicture.
   void ReadTiles(File& file, const Rect& needed, const Rect& all);
+  // The same bitmap as ReadTiles for a picture that index covers up to needed's last tile,
+  // made without reading what kept (an earlier read of the tile rectangle keptTiles of the
+  // same picture) already holds: those tiles are copied, only the others decoded.
+  void ReadTilesKeeping(File& file, const Rect& needed, const Rect& all, const Bitmap& kept,
+                        const Rect& keptTiles, TileIndex& index);
 
   // Derived values; each is 0 (or null) while there is no block.
   int32_t Width() const { return Block ? Info()->Width : 0; }

@@ -59,4 +59,21 @@ void Inflater::End() {
   BufferSize = 0;
 }
 
+void Inflater::InflateRows(const uint8_t* data, uint32_t size, uint8_t* first, intptr_t stride,
+                           uint32_t rowBytes, int32_t rows) {
+  z_stream stream{};
+  stream.next_in = const_cast<uint8_t*>(data);
+  stream.avail_in = size;
+  const bool started = inflateInit(&stream) == Z_OK;
+  for (int32_t k = 0; k < rows; ++k) {
+    uint8_t* row = first + k * stride;
+    stream.next_out = row;
+    stream.avail_out = rowBytes;
+    if (started) inflate(&stream, Z_SYNC_FLUSH);
+    const uint32_t written = rowBytes - stream.avail_out;
+    if (written < rowBytes) std::memset(row + written, 0xFF, rowBytes - written);
+  }
+  if (started) inflateEnd(&stream);
+}
+
 }  // namespace velmira

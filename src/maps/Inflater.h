@@ -28,6 +28,12 @@ class Inflater final : public RefObject {
   uint32_t ReadInto(uint8_t* destination, uint32_t count);
   void End();
 
+  // The rows Begin, rows x ReadInto(row, rowBytes) and End give for a chunk whose size bytes
+  // of compressed data are already in memory: rows stride bytes apart from first. Safe to call
+  // on several threads at once.
+  static void InflateRows(const uint8_t* data, uint32_t size, uint8_t* first, intptr_t stride,
+                          uint32_t rowBytes, int32_t rows);
+
  private:
   File& Source;
   z_stream Stream{};

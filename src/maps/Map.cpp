@@ -65,6 +65,7 @@ void SolveFirstRowPivot(float a, float b, float c, float d, double du, double dv
 Map::~Map() { Close(); }
 
 void Map::Close() {
+  Index.Reset(0);
   Source.Reset();
   PicturePosition = 0;
 }
@@ -97,6 +98,7 @@ void Map::ReadRecord(File& file) {
   if (Rec.VersionMajor != 1 || Rec.VersionMinor != 0) return Err.Set(errors::UnknownFileVersion);
   file.Seek(size - recordSize, File::FromCurrent);
   PicturePosition = file.Tell();
+  Index.Reset(PicturePosition);
   Err.CopyFrom(file.GetError());
 }
 

@@ -18,6 +18,7 @@
 #include "maps/Bitmap.h"
 #include "maps/File.h"
 #include "maps/MapRecord.h"
+#include "maps/TileIndex.h"
 
 namespace velmira {
 
@@ -91,13 +92,21 @@ class Map final : public RefObject {
   void RegionOrigin(int32_t x, int32_t y, int32_t& rx, int32_t& ry) const;
   // A view pixel's place in the last rendered bitmap; (0, 0) before the first render.
   Point* ViewOrigin(int32_t x, int32_t y) const;
+  // A view pixel's place in the picture of the view tile rectangle view.
+  Point* ViewOriginIn(const Rect& view, int32_t x, int32_t y) const;
   // The tiles of the picture that the view tile rectangle shows.
   Rect* NeededTiles(const Rect& view) const;
   // The picture of the view tile rectangle (top-left pixel = the view's top-left corner), with
   // one reference for the caller: the decoded tiles in the picture's own depth at zoom 1 and
   // no rotation, otherwise (and where the view misses the picture) 24-bit. Null on failure,
   // with the map's error record saying why. Same view, zoom and rotation: the same bitmap.
-  Bitmap* Render(const Rect& view);
+  // With shown (pixels of that picture, x from the left, y from the top), a turned or zoomed
+  // view is resampled only there and wherever an earlier call with the same view asked; the
+  // picture's other pixels are white or hold what they held. RenderedPart says which.
+  Bitmap* Render(const Rect& view, const Bitmap::Area* shown = nullptr);
+  // The part of the last picture Render returned that shows the view: all of it unless
+  // Render was given a part.
+  const Bitmap::Area& RenderedPart() const { return Part; }
   // Drops the view cache (decoded tiles and rendered picture); the next Render decodes again.
   // The viewer drops the cache of a map that stops being current, so a library of many maps
   // holds the tiles of one view at a time.
@@ -120,10 +129,18 @@ class Map final : public RefObject {
   // rectangle, the view last rendered and that loaded rectangle. Rectangles are the map's own
   // copies, so a caller that reuses its Rect cannot change them.
   Bitmap* WhiteView(const Rect& view);
+  void Resample(const Rect& view, const Bitmap::Area* shown, bool fresh);
   Ref<Bitmap> Rendered;
+  Bitmap::Area Part{};
   Ref<Bitmap> Region;
   Ref<Rect> LastView;
   Ref<Rect> Loaded;
+  // The tiles the region holds: Loaded, or for a turned or zoomed view a larger rectangle
+  // around it that kept the tiles of earlier views; the resampler reads Loaded's part of it.
+  void LoadTiles(Ref<Rect> needed, const Rect& all, bool transform);
+  Bitmap::Area LoadedPart() const;
+  Ref<Rect> Held;
+  TileIndex Index;
 
   Ref<File> Source;
   int64_t PicturePosition = 0;  // 64-bit: a library may pass 4 GiB

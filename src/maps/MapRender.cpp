@@ -5,6 +5,7 @@
 // unchanged view costs nothing, a zoom or rotation change resamples the region without
 // touching the file, and only tiles under the view are ever decompressed.
 #include <algorithm>
+#include <cstring>
 
 #include "maps/Map.h"
 #include "maps/MapMath.h"
@@ -46,8 +47,12 @@ void Map::RegionOrigin(int32_t x, int32_t y, int32_t& rx, int32_t& ry) const {
 
 Point* Map::ViewOrigin(int32_t x, int32_t y) const {
   if (!LastView) return new Point(0, 0);
-  return new Point(Narrow(x - int64_t{LastView->Left} * TileSize),
-                   Narrow(y + (int64_t{LastView->Top} + LastView->Height - TileRows()) * TileSize));
+  return ViewOriginIn(*LastView, x, y);
+}
+
+Point* Map::ViewOriginIn(const Rect& view, int32_t x, int32_t y) const {
+  return new Point(Narrow(x - int64_t{view.Left} * TileSize),
+                   Narrow(y + (int64_t{view.Top} + view.Height - TileRows()) * TileSize));
 }
 
 Rect* Map::NeededTiles(const Rect& view) const {
@@ -89,14 +94,174 @@ Bitmap* Map::WhiteView(const Rect& view) {
   return white.Detach();
 }
 
+namespace {
+
+using Area = Bitmap::Area;
+
+int64_t Right(const Area& a) { return int64_t{a.Left} + a.Width; }
+int64_t Bottom(const Area& a) { return int64_t{a.Top} + a.Height; }
+
+Area Clipped(const Area& a, int32_t width, int32_t height) {
+  const int64_t left = std::clamp<int64_t>(a.Left, 0, width);
+  const int64_t top = std::clamp<int64_t>(a.Top, 0, height);
+  const int64_t right = std::clamp<int64_t>(Right(a), left, width);
+  const int64_t bottom = std::clamp<int64_t>(Bottom(a), top, height);
+  return {Narrow(left), Narrow(top), Narrow(right - left), Narrow(bottom - top)};
+}
+
+bool Inside(const Area& inner, const Area& outer) {
+  return inner.Width <= 0 || inner.Height <= 0 ||
+         (inner.Left >= outer.Left && inner.Top >= outer.Top && Right(inner) <= Right(outer) &&
+          Bottom(inner) <= Bottom(outer));
+}
+
+Area Bounds(const Area& a, const Area& b) {
+  const int64_t left = std::min(a.Left, b.Left), top = std::min(a.Top, b.Top);
+  return {Narrow(left), Narrow(top), Narrow(std::max(Right(a), Right(b)) - left),
+          Narrow(std::max(Bottom(a), Bottom(b)) - top)};
+}
+
+// Pixels outside the part stay white until a call asks for them (rows padded with 0xFF).
+void WhiteAround(Bitmap& b, const Area& part) {
+  const int32_t height = b.Height(), stride = b.Stride();
+  const size_t left = 3 * static_cast<size_t>(part.Left);
+  const size_t right = 3 * static_cast<size_t>(Right(part));
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = b.Row(height - 1 - y);
+    if (y < part.Top || y >= Bottom(part) || part.Width <= 0) {
+      std::memset(row, 0xFF, static_cast<size_t>(stride));
+      continue;
+    }
+    std::memset(row, 0xFF, left);
+    std::memset(row + right, 0xFF, static_cast<size_t>(stride) - right);
+  }
+}
+
+// A region for a turned or zoomed view may grow to the bounds of the tiles it held and the
+// new view's, as long as that is at most this many times the tiles the view needs: turning or
+// panning back and forth then decodes nothing.
+constexpr int64_t HeldPerNeeded = 2;
+
+int64_t TileCount(const Rect& r) { return int64_t{r.Width} * r.Height; }
+
+}  // namespace
+
+// Resamples the region into the view's picture: all of it, or the part shown. fresh: the view,
+// zoom, rotation or region changed, so nothing of the last picture can be kept.
+void Map::Resample(const Rect& view, const Bitmap::Area* shown, bool fresh) {
+  Ref<Rect> p = Ref<Rect>::Adopt(TileRectToPixels(view));
+  const Area whole{0, 0, p->Width, p->Height};
+  const Area want = shown != nullptr ? Clipped(*shown, p->Width, p->Height) : whole;
+  if (!fresh && Rendered && Inside(want, Part)) return;
+  int32_t mx, my, rx, ry;
+  ViewToMapPixel(p->Left, p->Top, mx, my);
+  RegionOrigin(mx, my, rx, ry);
+  const Area window = LoadedPart();
+  if (fresh || !Rendered) {
+    // The last picture is used again when nobody else holds it and it has the view's size
+    // (a new one would have its pages mapped again); otherwise a new one.
+    const bool reuse = Rendered && Rendered.Get() != Region.Get() && Rendered->RefCount() == 1 &&
+                       Rendered->Width() == p->Width && Rendered->Height() == p->Height &&
+                       Rendered->BitsPerPixel() == 24;
+    if (!reuse) Rendered.Reset();
+    if (const ErrorKind* refusal = Bitmap::RefusedView(Zoom, Rotation)) {
+      Rendered.Reset();
+      return Err.Set(*refusal);
+    }
+    if (!reuse) {
+      Rendered = MakeRef<Bitmap>();
+      if (!Rendered->Create(p->Width, p->Height, 24)) {
+        Err.CopyFrom(Rendered->GetError());
+        Rendered.Reset();
+        return;
+      }
+    }
+    WhiteAround(*Rendered, want);
+    Region->RenderViewInto(*Rendered, rx, ry, Zoom, Rotation, &window, want);
+    Part = want;
+  } else {
+    // The pieces of the bounds of both parts that the old part lacks: the rows above and
+    // below it, and beside it on its own rows.
+    const Area old = Part, next = Bounds(old, want);
+    const Area pieces[4] = {
+        {next.Left, next.Top, next.Width, old.Top - next.Top},
+        {next.Left, Narrow(Bottom(old)), next.Width, Narrow(Bottom(next) - Bottom(old))},
+        {next.Left, old.Top, old.Left - next.Left, old.Height},
+        {Narrow(Right(old)), old.Top, Narrow(Right(next) - Right(old)), old.Height}};
+    for (const Area& piece : pieces) {
+      Region->RenderViewInto(*Rendered, rx, ry, Zoom, Rotation, &window, piece);
+    }
+    Part = next;
+  }
+  Err.CopyFrom(Region->GetError());
+  if (Err.Failed()) Rendered.Reset();
+}
+
+void Map::LoadTiles(Ref<Rect> needed, const Rect& all, bool transform) {
+  // The last picture stays until the resampler makes the new one (it may reuse its block);
+  // unturned views show the region itself.
+  if (!transform) Rendered.Reset();
+  Loaded.Reset();
+  const bool holding = Region && Held;
+  if (transform && holding) {
+    Ref<Rect> bounds = CopyOf(*Held);
+    bounds->ClipTo(*needed);
+    if (bounds->Equals(*needed)) {  // every tile needed is held already
+      Loaded = std::move(needed);
+      return;
+    }
+  }
+  Ref<Rect> target = needed;
+  if (transform && holding) {
+    const Rect& h = *Held;
+    const Rect& n = *needed;
+    const int64_t left = std::min(h.Left, n.Left), top = std::min(h.Top, n.Top);
+    const int64_t right = std::max(int64_t{h.Left} + h.Width, int64_t{n.Left} + n.Width);
+    const int64_t bottom = std::max(int64_t{h.Top} + h.Height, int64_t{n.Top} + n.Height);
+    Ref<Rect> bounds =
+        MakeRef<Rect>(Narrow(left), Narrow(top), Narrow(right - left), Narrow(bottom - top));
+    if (TileCount(*bounds) <= HeldPerNeeded * TileCount(*needed)) target = std::move(bounds);
+  }
+  // The chunks up to the last tile row the region reads; a file that is not regular that far
+  // is read as it always was, from the first chunk, and only the tiles needed.
+  const int64_t rows = std::clamp<int64_t>(int64_t{target->Top} + target->Height, 0, all.Height);
+  const bool indexed = Index.Covers(*Source, rows * all.Width);
+  if (!indexed) target = needed;
+  auto next = MakeRef<Bitmap>();
+  Source->Seek(PicturePosition, File::FromStart);
+  if (indexed) {
+    const Bitmap none;
+    const Rect noTiles;
+    next->ReadTilesKeeping(*Source, *target, all, holding ? *Region : none,
+                           holding ? *Held : noTiles, Index);
+  } else {
+    next->ReadTiles(*Source, *target, all);
+  }
+  Region = next;
+  Held.Reset();
+  Err.CopyFrom(Region->GetError());
+  if (Err.Failed()) return;
+  Loaded = std::move(needed);
+  Held = std::move(target);
+}
+
+Bitmap::Area Map::LoadedPart() const {
+  // Tile rows count from the bottom; the area's y from the top of the region.
+  return {Narrow((int64_t{Loaded->Left} - Held->Left) * TileSize),
+          Narrow((int64_t{Held->Top} + Held->Height - Loaded->Top - Loaded->Height) * TileSize),
+          Narrow(int64_t{Loaded->Width} * TileSize), Narrow(int64_t{Loaded->Height} * TileSize)};
+}
+
 void Map::DropCache() {
+  Part = {};
+  Held.Reset();
   Rendered.Reset();
   Region.Reset();
   LastView.Reset();
   Loaded.Reset();
 }
 
-Bitmap* Map::Render(const Rect& view) {
+Bitmap* Map::Render(const Rect& view, const Bitmap::Area* shown) {
   Err.Clear();
   const bool sameView = LastView && LastView->Equals(view);
   bool transform = Zoom != 1.0f || Rotation != 0.0f;
@@ -118,33 +283,23 @@ Bitmap* Map::Render(const Rect& view) {
       if (!sameView || Loaded || !Region) {
         Rendered.Reset();
         Loaded.Reset();
+        Held.Reset();
         Region = Ref<Bitmap>::Adopt(WhiteView(view));
       }
       transform = false;
-    } else if (Loaded && Loaded->Equals(*needed)) {
+    } else if (Loaded && Loaded->Equals(*needed) && (transform || Held->Equals(*Loaded))) {
       resample = !(sameView && !ZoomChanged && !RotationChanged);
     } else {
-      Rendered.Reset();
-      Region = MakeRef<Bitmap>();
-      Loaded.Reset();
-      Source->Seek(PicturePosition, File::FromStart);
-      Region->ReadTiles(*Source, *needed, *all);
-      Err.CopyFrom(Region->GetError());
-      if (!Err.Failed()) Loaded = std::move(needed);
+      LoadTiles(std::move(needed), *all, transform);
     }
-    if (!Err.Failed() && resample) {
-      if (transform) {
-        Ref<Rect> p = Ref<Rect>::Adopt(TileRectToPixels(view));
-        int32_t mx, my, rx, ry;
-        ViewToMapPixel(p->Left, p->Top, mx, my);
-        RegionOrigin(mx, my, rx, ry);
-        Rendered =
-            Ref<Bitmap>::Adopt(Region->RenderView(rx, ry, p->Width, p->Height, Zoom, Rotation));
-        Err.CopyFrom(Region->GetError());
-      } else {
-        Rendered = Region;
-      }
+    if (!Err.Failed() && transform) {
+      Resample(view, shown, resample);
+    } else if (!Err.Failed() && resample) {
+      Rendered = Region;
     }
+  }
+  if (!transform || !Rendered) {
+    Part = {0, 0, Rendered ? Rendered->Width() : 0, Rendered ? Rendered->Height() : 0};
   }
 
   if (Err.Failed()) {

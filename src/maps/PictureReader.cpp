@@ -2,13 +2,18 @@
 // a palette chunk 'PICP' and zlib data chunks 'PICD', either one for the whole bottom-up
 // picture (icons) or one per 256 x 256 tile (maps), tile rows from the bottom up, each tile
 // left to right, each tile's rows bottom first with no padding between them.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "frame/Rect.h"
 #include "maps/Bitmap.h"
 #include "maps/ChunkReader.h"
 #include "maps/File.h"
 #include "maps/Inflater.h"
+#include "maps/TileIndex.h"
+#include "platform/WorkerPool.h"
 
 namespace velmira {
 namespace {
@@ -154,6 +159,89 @@ void Bitmap::ReadTiles(File& file, const Rect& needed, const Rect& all) {
       inflater->End();
     }
     if (right < all.Width) SkipChunks(file, *reader, all.Width - right);
+  }
+}
+
+namespace {
+
+// One tile of a region being built: white, copied from kept tiles, or decoded from a chunk.
+struct TileJob {
+  uint8_t* First;
+  const uint8_t* Kept;  // or null
+  int64_t Chunk;        // the chunk to decode, or -1
+  size_t Data = 0;      // its compressed data in the batch's buffer
+  uint32_t Size = 0;
+};
+
+// Tiles are read and decoded this many at a time, so that the compressed data held at once
+// stays small whatever the region's size.
+constexpr size_t TilesPerBatch = 32;
+
+// Reads the batch's chunks in file order, then fills its tiles on the worker pool.
+void FillBatch(File& file, const TileIndex& index, TileJob* jobs, size_t count, intptr_t stride,
+               intptr_t keptStride, int32_t tileRowBytes, std::vector<uint8_t>& data) {
+  data.clear();
+  for (size_t i = 0; i < count; ++i) {
+    TileJob& t = jobs[i];
+    if (t.Chunk < 0) continue;
+    const TileIndex::Chunk& chunk = index.At(t.Chunk);
+    t.Data = data.size();
+    data.resize(data.size() + static_cast<size_t>(chunk.Size));
+    file.Seek(chunk.Data, File::FromStart);
+    const int32_t got = chunk.Size > 0 ? file.Read(data.data() + t.Data, chunk.Size) : 0;
+    t.Size = got > 0 ? static_cast<uint32_t>(got) : 0;
+  }
+  platform::WorkerPool::Shared().Run(static_cast<int32_t>(count), [&](int32_t i) {
+    const TileJob& t = jobs[i];
+    if (t.Kept != nullptr) {
+      for (int32_t k = 0; k < TileSize; ++k) {
+        std::memcpy(t.First + k * stride, t.Kept + k * keptStride,
+                    static_cast<size_t>(tileRowBytes));
+      }
+    } else if (t.Chunk < 0) {
+      FillTile(t.First, static_cast<int32_t>(stride), tileRowBytes);
+    } else {
+      Inflater::InflateRows(data.data() + t.Data, t.Size, t.First, stride,
+                            static_cast<uint32_t>(tileRowBytes), TileSize);
+    }
+  });
+}
+
+}  // namespace
+
+void Bitmap::ReadTilesKeeping(File& file, const Rect& needed, const Rect& all, const Bitmap& kept,
+                              const Rect& keptTiles, TileIndex& index) {
+  Err.Clear();
+  auto reader = MakeRef<ChunkReader>();
+  if (!ReadHead(*this, file, *reader, &needed)) return;
+  const int32_t tileRowBytes = BitsPerPixel() * TileSize / 8;
+  const bool keeping = kept.BitsPerPixel() == BitsPerPixel();
+  // Every tile of needed, bottom row first and left to right (the file's order): white outside
+  // the picture, copied where kept has it, else decoded from its chunk.
+  auto inside = [](int64_t col, int64_t r, const Rect& t) {
+    return col >= t.Left && col < int64_t{t.Left} + t.Width && r >= t.Top &&
+           r < int64_t{t.Top} + t.Height;
+  };
+  std::vector<TileJob> jobs;
+  for (int64_t r = needed.Top; r < int64_t{needed.Top} + needed.Height; ++r) {
+    for (int64_t col = needed.Left; col < int64_t{needed.Left} + needed.Width; ++col) {
+      uint8_t* first = Row(static_cast<int32_t>((r - needed.Top) * TileSize));
+      TileJob t{first + (col - needed.Left) * tileRowBytes, nullptr, -1};
+      if (!inside(col, r, all)) {
+        // white
+      } else if (keeping && inside(col, r, keptTiles)) {
+        t.Kept = kept.Row(static_cast<int32_t>((r - keptTiles.Top) * TileSize)) +
+                 (col - keptTiles.Left) * tileRowBytes;
+      } else {
+        t.Chunk = r * all.Width + col;
+      }
+      jobs.push_back(t);
+    }
+  }
+  std::vector<uint8_t> data;
+  for (size_t first = 0; first < jobs.size(); first += TilesPerBatch) {
+    FillBatch(file, index, jobs.data() + first, std::min(TilesPerBatch, jobs.size() - first),
+              RowStride, kept.Stride(), tileRowBytes, data);
   }
 }
 

@@ -22,6 +22,7 @@
 #endif
 
 #include "maps/Bitmap.h"
+#include "platform/WorkerPool.h"
 
 namespace velmira {
 namespace {
@@ -301,14 +302,35 @@ inline void Prefetch(const Source& s, int64_t sx, int64_t sy) {
   }
 }
 
+// The output pixels one call renders: columns X0 .. X1 - 1 of rows Y0 .. Y1 - 1 (rows counted
+// from the first in memory).
+struct Band {
+  int32_t X0, X1, Y0, Y1;
+};
+
+// Each rendered row's padding is 0, or 0xFF where the unturned view's row test fills the row
+// white; the same bytes whichever part of the row a call renders.
+inline void ZeroPadding(Bitmap& out, int32_t oy, int32_t width) {
+  const size_t used = static_cast<size_t>(width) * 3;
+  std::memset(out.Row(oy) + used, 0, static_cast<size_t>(out.Stride()) - used);
+}
+
+inline void WhiteRow(Bitmap& out, int32_t oy, const Band& b, int32_t width) {
+  uint8_t* row = out.Row(oy);
+  std::memset(row + 3 * static_cast<intptr_t>(b.X0), 0xFF, 3 * static_cast<size_t>(b.X1 - b.X0));
+  std::memset(row + 3 * static_cast<intptr_t>(width), 0xFF,
+              static_cast<size_t>(out.Stride()) - 3 * static_cast<size_t>(width));
+}
+
 template <int Depth, int N>
-void RenderRotated(const Source& s, const View& v, Bitmap& out, const Divider& divide) {
-  [[maybe_unused]] const Cells<N == 0 ? 1 : N> cells(v.Step);
+void RenderRotated(const Source& s, const View& v, const Cells<N == 0 ? 1 : N>& cells,
+                   const Band& b, Bitmap& out, const Divider& divide) {
   const int64_t aheadX = static_cast<int64_t>(16.0f * PrefetchRows * v.B);
   const int64_t aheadY = static_cast<int64_t>(16.0f * PrefetchRows * v.A);
-  for (int32_t left = 0; left < v.Width; left += StripWidth) {
-    const int32_t right = std::min(v.Width, left + StripWidth);
-    for (int32_t oy = 0; oy < v.Height; ++oy) {
+  for (int32_t oy = b.Y0; oy < b.Y1; ++oy) ZeroPadding(out, oy, v.Width);
+  for (int32_t left = b.X0; left < b.X1; left += StripWidth) {
+    const int32_t right = std::min(b.X1, left + StripWidth);
+    for (int32_t oy = b.Y0; oy < b.Y1; ++oy) {
       uint8_t* o = out.Row(oy) + 3 * static_cast<intptr_t>(left);
       const float fy = static_cast<float>(oy);
       const float yA = fy * v.A, yB = fy * v.B;
@@ -332,34 +354,30 @@ void RenderRotated(const Source& s, const View& v, Bitmap& out, const Divider& d
   }
 }
 
+// Column footprints of an unturned view, by output column.
+template <int N>
+using Column = std::conditional_t<N == 0, int64_t, Axis<N == 0 ? 1 : N>>;
+
 template <int Depth, int N>
-void RenderStraight(const Source& s, const View& v, Bitmap& out, const Divider& divide) {
-  using Column = std::conditional_t<N == 0, int64_t, Axis<N == 0 ? 1 : N>>;
-  [[maybe_unused]] const Cells<N == 0 ? 1 : N> cells(v.Step);
-  std::vector<Column> columns(static_cast<size_t>(v.Width));
-  for (int32_t ox = 0; ox < v.Width; ++ox) {
-    const int64_t sx = Straight(v.BaseCol, ox, v.Inv);
-    if constexpr (N == 0) {
-      columns[static_cast<size_t>(ox)] = sx;
-    } else {
-      columns[static_cast<size_t>(ox)] = Cover<N>(sx, cells);
-    }
-  }
-  for (int32_t oy = 0; oy < v.Height; ++oy) {
-    uint8_t* o = out.Row(oy);
+void RenderStraight(const Source& s, const View& v, const Cells<N == 0 ? 1 : N>& cells,
+                    const std::vector<Column<N>>& columns, const Band& b, Bitmap& out,
+                    const Divider& divide) {
+  for (int32_t oy = b.Y0; oy < b.Y1; ++oy) {
     const int64_t sy = Straight(v.BaseRow, oy, v.Inv);
     // The row test once per row: a row outside is white to its last byte, padding included.
     if ((sy >> 4) < 0 || ((sy + v.Step) >> 4) >= s.Height) {
-      std::memset(o, 0xFF, static_cast<size_t>(out.Stride()));
+      WhiteRow(out, oy, b, v.Width);
       continue;
     }
+    ZeroPadding(out, oy, v.Width);
+    uint8_t* o = out.Row(oy) + 3 * static_cast<intptr_t>(b.X0);
     if constexpr (N == 0) {
-      for (int32_t ox = 0; ox < v.Width; ++ox, o += 3) {
+      for (int32_t ox = b.X0; ox < b.X1; ++ox, o += 3) {
         LargePixel<Depth>(s, columns[static_cast<size_t>(ox)], sy, v.Step, divide, o);
       }
     } else {
       const Axis<N> y = Cover<N>(sy, cells);
-      for (int32_t ox = 0; ox < v.Width; ++ox, o += 3) {
+      for (int32_t ox = b.X0; ox < b.X1; ++ox, o += 3) {
         const Axis<N>& x = columns[static_cast<size_t>(ox)];
         if (Outside(s, x, y)) {
           White(o);
@@ -376,22 +394,24 @@ void RenderStraight(const Source& s, const View& v, Bitmap& out, const Divider& 
 // source pixel (baseCol + ox, baseRow + oy), and white where the cell or its neighbour to the
 // right or above lies outside.
 template <int Depth>
-void RenderCopy(const Source& s, const View& v, Bitmap& out) {
+void RenderCopy(const Source& s, const View& v, const Band& b, Bitmap& out) {
   // Output columns [first, last) read inside the source.
-  const int64_t first = std::clamp<int64_t>(-v.BaseCol, 0, v.Width);
-  const int64_t last = std::clamp<int64_t>(s.Width - 1 - v.BaseCol, first, v.Width);
-  for (int32_t oy = 0; oy < v.Height; ++oy) {
+  const int64_t first = std::clamp<int64_t>(-v.BaseCol, b.X0, b.X1);
+  const int64_t last = std::clamp<int64_t>(s.Width - 1 - v.BaseCol, first, b.X1);
+  for (int32_t oy = b.Y0; oy < b.Y1; ++oy) {
     uint8_t* o = out.Row(oy);
     const int64_t j = v.BaseRow + oy;
     if (j < 0 || j + 1 >= s.Height) {
-      std::memset(o, 0xFF, static_cast<size_t>(out.Stride()));
+      WhiteRow(out, oy, b, v.Width);
       continue;
     }
-    std::memset(o, 0xFF, static_cast<size_t>(3 * first));
-    std::memset(o + 3 * last, 0xFF, static_cast<size_t>(3 * (v.Width - last)));
+    ZeroPadding(out, oy, v.Width);
+    std::memset(o + 3 * b.X0, 0xFF, static_cast<size_t>(3 * (first - b.X0)));
+    std::memset(o + 3 * last, 0xFF, static_cast<size_t>(3 * (b.X1 - last)));
     const uint8_t* row = s.Row(j);
     if constexpr (Depth == 24) {
-      std::memcpy(o + 3 * first, row + 3 * (v.BaseCol + first), static_cast<size_t>(3 * (last - first)));
+      std::memcpy(o + 3 * first, row + 3 * (v.BaseCol + first),
+                  static_cast<size_t>(3 * (last - first)));
     } else {
       for (int64_t ox = first; ox < last; ++ox) {
         const uint64_t c = Fetch<Depth>(s, row, v.BaseCol + ox);
@@ -403,49 +423,83 @@ void RenderCopy(const Source& s, const View& v, Bitmap& out) {
   }
 }
 
+// Output rows are independent: the part is cut into bands of rows that the worker pool shares
+// out, a few per thread so that a band of mostly white rows does not leave a thread idle.
+constexpr int32_t BandsPerThread = 4;
+constexpr int32_t MinBandRows = 16;
+
+template <class Work>
+void InBands(const Band& part, Work&& work) {
+  platform::WorkerPool& pool = platform::WorkerPool::Shared();
+  const int32_t rows = part.Y1 - part.Y0;
+  const int32_t bands =
+      std::max(1, std::min(pool.Threads() * BandsPerThread, rows / MinBandRows));
+  pool.Run(bands, [&](int32_t i) {
+    const int64_t y0 = part.Y0 + int64_t{rows} * i / bands;
+    const int64_t y1 = part.Y0 + int64_t{rows} * (i + 1) / bands;
+    work(Band{part.X0, part.X1, static_cast<int32_t>(y0), static_cast<int32_t>(y1)});
+  });
+}
+
 template <int Depth, int N>
-void RenderCells(const Source& s, const View& v, Bitmap& out, const Divider& divide) {
+void RenderCells(const Source& s, const View& v, const Band& part, Bitmap& out,
+                 const Divider& divide) {
+  const Cells<N == 0 ? 1 : N> cells(v.Step);
   if (v.Rotated) {
-    RenderRotated<Depth, N>(s, v, out, divide);
-  } else {
-    RenderStraight<Depth, N>(s, v, out, divide);
+    InBands(part, [&](const Band& b) { RenderRotated<Depth, N>(s, v, cells, b, out, divide); });
+    return;
   }
+  std::vector<Column<N>> columns(static_cast<size_t>(v.Width));
+  for (int32_t ox = part.X0; ox < part.X1; ++ox) {
+    const int64_t sx = Straight(v.BaseCol, ox, v.Inv);
+    if constexpr (N == 0) {
+      columns[static_cast<size_t>(ox)] = sx;
+    } else {
+      columns[static_cast<size_t>(ox)] = Cover<N>(sx, cells);
+    }
+  }
+  InBands(part, [&](const Band& b) {
+    RenderStraight<Depth, N>(s, v, cells, columns, b, out, divide);
+  });
 }
 
 template <int Depth>
-void Render(const Source& s, const View& v, Bitmap& out, const Divider& divide) {
+void Render(const Source& s, const View& v, const Band& part, Bitmap& out, const Divider& divide) {
   // (Below 2^24 rows and columns, where ox and oy are exact as floats.)
   constexpr int32_t ExactFloat = 1 << 24;
   if (!v.Rotated && v.Inv == 1.0f && v.Width < ExactFloat && v.Height < ExactFloat) {
-    return RenderCopy<Depth>(s, v, out);
+    return InBands(part, [&](const Band& b) { RenderCopy<Depth>(s, v, b, out); });
   }
   // Cells per axis: floor((f + step) / 16) + 1 for f up to 15.
   const int32_t cells = v.Step > PackedStep ? 0 : (15 + v.Step) / 16 + 1;
   switch (cells) {
-    case 2: return RenderCells<Depth, 2>(s, v, out, divide);
-    case 3: return RenderCells<Depth, 3>(s, v, out, divide);
-    case 4: return RenderCells<Depth, 4>(s, v, out, divide);
-    case 5: return RenderCells<Depth, 5>(s, v, out, divide);
-    case 6: return RenderCells<Depth, 6>(s, v, out, divide);
-    case 7: return RenderCells<Depth, 7>(s, v, out, divide);
-    default: return RenderCells<Depth, 0>(s, v, out, divide);
+    case 2: return RenderCells<Depth, 2>(s, v, part, out, divide);
+    case 3: return RenderCells<Depth, 3>(s, v, part, out, divide);
+    case 4: return RenderCells<Depth, 4>(s, v, part, out, divide);
+    case 5: return RenderCells<Depth, 5>(s, v, part, out, divide);
+    case 6: return RenderCells<Depth, 6>(s, v, part, out, divide);
+    case 7: return RenderCells<Depth, 7>(s, v, part, out, divide);
+    default: return RenderCells<Depth, 0>(s, v, part, out, divide);
   }
 }
 
 }  // namespace
 
+// Zooms outside about 0.089 .. 16 would need a step below 1 or a norm beyond 16 bits.
+const ErrorKind* Bitmap::RefusedView(float zoom, float rotation) {
+  const float stepValue = 1.0f / zoom * 16.0f;
+  if (!(stepValue >= 1.0f && stepValue < static_cast<float>(MaxStep + 1))) {
+    return &errors::InvalidZoom;
+  }
+  if (!std::isfinite(rotation)) return &errors::InvalidParameter;
+  return nullptr;
+}
+
 Bitmap* Bitmap::RenderView(int32_t x, int32_t y, int32_t width, int32_t height, float zoom,
                            float rotation) {
   Err.Clear();
-  // Zooms outside about 0.089 .. 16 would need a step below 1 or a norm beyond 16 bits.
-  const float inv = 1.0f / zoom;
-  const float stepValue = inv * 16.0f;
-  if (!(stepValue >= 1.0f && stepValue < static_cast<float>(MaxStep + 1))) {
-    Err.Set(errors::InvalidZoom);
-    return nullptr;
-  }
-  if (!std::isfinite(rotation)) {
-    Err.Set(errors::InvalidParameter);
+  if (const ErrorKind* refusal = RefusedView(zoom, rotation)) {
+    Err.Set(*refusal);
     return nullptr;
   }
   auto out = MakeRef<Bitmap>();
@@ -453,49 +507,72 @@ Bitmap* Bitmap::RenderView(int32_t x, int32_t y, int32_t width, int32_t height, 
     Err.CopyFrom(out->GetError());
     return nullptr;
   }
+  RenderViewInto(*out, x, y, zoom, rotation, nullptr, Area{0, 0, width, height});
+  return out.Detach();
+}
+
+bool Bitmap::RenderViewInto(Bitmap& out, int32_t x, int32_t y, float zoom, float rotation,
+                            const Area* window, const Area& part) {
+  Err.Clear();
+  if (const ErrorKind* refusal = RefusedView(zoom, rotation)) {
+    Err.Set(*refusal);
+    return false;
+  }
+  const int32_t width = out.Width(), height = out.Height();
+  const Area whole{0, 0, Width(), Height()};
+  const Area& w = window != nullptr ? *window : whole;
+  // The part in memory rows (bottom-up), clipped to the output.
+  const int64_t x0 = std::clamp<int64_t>(part.Left, 0, width);
+  const int64_t x1 = std::clamp<int64_t>(int64_t{part.Left} + part.Width, x0, width);
+  const int64_t top = std::clamp<int64_t>(part.Top, 0, height);
+  const int64_t bottom = std::clamp<int64_t>(int64_t{part.Top} + part.Height, top, height);
+  const Band band{static_cast<int32_t>(x0), static_cast<int32_t>(x1),
+                  static_cast<int32_t>(height - bottom), static_cast<int32_t>(height - top)};
+  if (out.BitsPerPixel() != 24 || band.X0 == band.X1 || band.Y0 == band.Y1) return true;
 
   View v;
   v.Width = width;
   v.Height = height;
-  v.Inv = inv;
-  v.Step = static_cast<int32_t>(stepValue);
+  v.Inv = 1.0f / zoom;
+  v.Step = static_cast<int32_t>(v.Inv * 16.0f);
   // Positions in 64 bits: the same values as 32-bit arithmetic wherever that does not
   // overflow, and still defined for views so large that it would.
-  const int64_t hz = static_cast<int64_t>(static_cast<float>(height) * inv);
+  const int64_t hz = static_cast<int64_t>(static_cast<float>(height) * v.Inv);
   const double angle = rotation;
-  v.BaseRow = int64_t{Height()} - static_cast<int64_t>(static_cast<double>(hz) * std::cos(angle)) - y;
+  v.BaseRow =
+      int64_t{w.Height} - static_cast<int64_t>(static_cast<double>(hz) * std::cos(angle)) - y;
   v.BaseCol = x - static_cast<int64_t>(static_cast<double>(hz) * std::sin(angle));
   v.Rotated = rotation != 0.0f;
-  v.A = static_cast<float>(std::cos(angle) * inv);
-  v.B = static_cast<float>(std::sin(angle) * inv);
+  v.A = static_cast<float>(std::cos(angle) * v.Inv);
+  v.B = static_cast<float>(std::sin(angle) * v.Inv);
   const Divider divide(v.Step * v.Step);
 
   Source s{};
-  s.Pixels = Pixels();
+  if (Block != nullptr) {
+    // The window's bottom-left pixel; its left edge is on a whole byte (windows are tiles).
+    const int64_t firstRow = int64_t{Height()} - w.Top - w.Height;
+    s.Pixels = Row(static_cast<int32_t>(firstRow)) + (int64_t{w.Left} * BitsPerPixel()) / 8;
+  }
   s.Stride = RowStride;
-  s.Width = Width();
-  s.Height = Height();
+  s.Width = w.Width;
+  s.Height = w.Height;
   const uint32_t colours = std::min<uint32_t>(ColourCount(), 256);
   for (uint32_t i = 0; i < colours; ++i) {
     const uint8_t* entry = Palette() + 4 * i;
     s.Palette[i] = Pack(entry[0], entry[1], entry[2]);
   }
 
-  // Rows that are not filled white get zero padding, so no byte of the output is left
-  // uninitialised.
-  const size_t used = static_cast<size_t>(width) * 3;
-  for (int32_t oy = 0; oy < height; ++oy) {
-    std::memset(out->Row(oy) + used, 0, static_cast<size_t>(out->Stride()) - used);
-  }
   switch (BitsPerPixel()) {
-    case 1: Render<1>(s, v, *out, divide); break;
-    case 4: Render<4>(s, v, *out, divide); break;
-    case 8: Render<8>(s, v, *out, divide); break;
-    case 16: Render<16>(s, v, *out, divide); break;
-    case 24: Render<24>(s, v, *out, divide); break;
-    default: out->Clear(); break;  // no block: nothing to show
+    case 1: Render<1>(s, v, band, out, divide); break;
+    case 4: Render<4>(s, v, band, out, divide); break;
+    case 8: Render<8>(s, v, band, out, divide); break;
+    case 16: Render<16>(s, v, band, out, divide); break;
+    case 24: Render<24>(s, v, band, out, divide); break;
+    default:  // no block: nothing to show
+      for (int32_t oy = band.Y0; oy < band.Y1; ++oy) WhiteRow(out, oy, band, width);
+      break;
   }
-  return out.Detach();
+  return true;
 }
 
 }  // namespace velmira

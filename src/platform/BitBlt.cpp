@@ -18,6 +18,7 @@
 #endif
 
 #include "platform/GdiObjects.h"
+#include "platform/WorkerPool.h"
 
 namespace platform {
 namespace {
@@ -123,15 +124,13 @@ void Row24To32(const uint8_t* in, uint32_t* out, int32_t n) {
   for (; i < n; ++i, in += 3) *out++ = in[0] | in[1] << 8 | in[2] << 16;
 }
 
-// SRCCOPY between direct-colour surfaces of 24 and 32 bits, which is how a rendered view
-// reaches a window. False when the pair has no direct path.
-bool CopyDirect(PixelSurface& dst, const PixelSurface& src, const Copy& c) {
-  uint16_t from = src.BitsPerPixel, to = dst.BitsPerPixel;
-  if ((from != 24 && from != 32) || (to != 24 && to != 32)) return false;
-  // Rows go in the source's memory order (bottom-up DIBs from the bottom), so its reads
-  // run forwards from one row into the next.
-  bool upwards = src.RowStep < 0;
-  for (int32_t k = 0; k < c.Height; ++k) {
+// Rows of one copy in the source's memory order (bottom-up DIBs from the bottom), so its
+// reads run forwards from one row into the next.
+void CopyRows(PixelSurface& dst, const PixelSurface& src, const Copy& c, int32_t first,
+              int32_t end) {
+  const uint16_t from = src.BitsPerPixel, to = dst.BitsPerPixel;
+  const bool upwards = src.RowStep < 0;
+  for (int32_t k = first; k < end; ++k) {
     int32_t r = upwards ? c.Height - 1 - k : k;
     const uint8_t* in = src.Row(c.SrcY + r) + from / 8 * c.SrcX;
     uint8_t* out = dst.Row(c.Y + r) + to / 8 * c.X;
@@ -143,6 +142,27 @@ bool CopyDirect(PixelSurface& dst, const PixelSurface& src, const Copy& c) {
       for (int32_t i = 0; i < c.Width; ++i, in += 4, out += 3) std::memcpy(out, in, 3);
     }
   }
+}
+
+// Copies whose output is at least this large share their rows with the worker pool (a
+// rendered view reaching its window every frame); smaller ones are not worth waking it for.
+constexpr int64_t SharedBytes = int64_t{1} << 20;
+constexpr int32_t RowsPerPart = 64;
+
+// SRCCOPY between direct-colour surfaces of 24 and 32 bits, which is how a rendered view
+// reaches a window. False when the pair has no direct path. The two surfaces are distinct
+// (the caller checks), so rows may be copied in any order.
+bool CopyDirect(PixelSurface& dst, const PixelSurface& src, const Copy& c) {
+  uint16_t from = src.BitsPerPixel, to = dst.BitsPerPixel;
+  if ((from != 24 && from != 32) || (to != 24 && to != 32)) return false;
+  if (int64_t{to / 8} * c.Width * c.Height < SharedBytes) {
+    CopyRows(dst, src, c, 0, c.Height);
+    return true;
+  }
+  const int32_t parts = (c.Height + RowsPerPart - 1) / RowsPerPart;
+  WorkerPool::Shared().Run(parts, [&](int32_t part) {
+    CopyRows(dst, src, c, part * RowsPerPart, std::min(c.Height, (part + 1) * RowsPerPart));
+  });
   return true;
 }
 

@@ -66,9 +66,10 @@ class MemoryDc {
   HDC Dc;
 };
 
-// A DIB section holding a copy of the bitmap's pixels; null when the platform refuses it.
-HBITMAP SectionOf(HDC dc, const Bitmap& bitmap) {
-  void* bits = nullptr;
+// A DIB section holding a copy of the bitmap's pixels (at bits); null when the platform
+// refuses it.
+HBITMAP SectionOf(HDC dc, const Bitmap& bitmap, void*& bits) {
+  bits = nullptr;
   SectionInfo spare;
   HBITMAP section = CreateDIBSection(dc, InfoOf(bitmap, spare), DIB_RGB_COLORS, &bits);
   if (section != nullptr && bits != nullptr) std::memcpy(bits, bitmap.Pixels(), bitmap.ImageSize());
@@ -138,17 +139,31 @@ void DrawSurface::DropDib() {
   SelectObject(Memory, PreviousBitmap);
   DeleteObject(Dib);
   Dib = PreviousBitmap = nullptr;
+  DibBits = nullptr;
+  DibLayout.clear();
 }
 
 void DrawSurface::SetBitmap(const Bitmap* bitmap) {
   if (Memory == nullptr) return;
+  const bool present = bitmap != nullptr && bitmap->Header() != nullptr;
+  // A picture laid out as the section shown (header and palette) replaces its pixels in
+  // place: every frame of a view makes a picture of the same size, and a new section would
+  // have its pages zeroed and mapped again each time.
+  const size_t layout = present ? Bitmap::HeaderSize + size_t{bitmap->PaletteSize()} : 0;
+  if (present && Dib != nullptr && DibLayout.size() == layout &&
+      std::memcmp(DibLayout.data(), bitmap->Header(), layout) == 0) {
+    std::memcpy(DibBits, bitmap->Pixels(), bitmap->ImageSize());
+    return;
+  }
   DropDib();
-  if (bitmap == nullptr || bitmap->Header() == nullptr) return;
-  Dib = SectionOf(Memory, *bitmap);
+  if (!present) return;
+  Dib = SectionOf(Memory, *bitmap, DibBits);
   if (Dib == nullptr) {
     Err.Set(errors::OutOfMemory);
     return;
   }
+  const auto* first = reinterpret_cast<const uint8_t*>(bitmap->Header());
+  DibLayout.assign(first, first + layout);
   PreviousBitmap = SelectObject(Memory, Dib);
 }
 
@@ -250,7 +265,8 @@ void DrawSurface::DrawBitmap(const Bitmap& bitmap, const Point& p) {
   if (bitmap.Header() == nullptr) return;
   const int32_t w = bitmap.Width(), h = bitmap.Height();
   MemoryDc source(Memory);
-  HBITMAP picture = source.Get() != nullptr ? SectionOf(source.Get(), bitmap) : nullptr;
+  void* bits = nullptr;
+  HBITMAP picture = source.Get() != nullptr ? SectionOf(source.Get(), bitmap, bits) : nullptr;
   if (picture == nullptr) {
     Err.Set(errors::OutOfMemory);
     return;

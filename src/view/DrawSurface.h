@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "frame/Point.h"
 #include "frame/Rect.h"
@@ -84,6 +85,8 @@ class DrawSurface final : public RefObject {
   HDC Memory = nullptr;
   platform::HBITMAP Dib = nullptr;
   platform::HBITMAP PreviousBitmap = nullptr;
+  void* DibBits = nullptr;
+  std::vector<uint8_t> DibLayout;  // the header and palette the section was made from
   Ref<Rect> Clip;
   Ref<Point> Origin;
 };

@@ -103,6 +103,7 @@ class Viewer final : public MapObject {
   Ref<MapLib> Library;
   Ref<DrawSurface> Surface;
   Ref<Layers> LayerSet;
+  Bitmap::Area Drawn{};  // the part of the surface's picture that shows the view
   bool RenderPending = false;
   bool RedrawAll = false;
   bool ViewportMoved = false;

@@ -6,6 +6,17 @@
 #include "view/Viewer.h"
 
 namespace velmira {
+namespace {
+
+// Whether the window's pixels lie in the part drawn; a window without pixels always does.
+bool Within(const Bitmap::Area& window, const Bitmap::Area& drawn) {
+  if (window.Width <= 0 || window.Height <= 0) return true;
+  return window.Left >= drawn.Left && window.Top >= drawn.Top &&
+         int64_t{window.Left} + window.Width <= int64_t{drawn.Left} + drawn.Width &&
+         int64_t{window.Top} + window.Height <= int64_t{drawn.Top} + drawn.Height;
+}
+
+}  // namespace
 
 void Viewer::OnDraw(int32_t left, int32_t top, int32_t width, int32_t height, bool update) {
   Err.Clear();
@@ -65,11 +76,17 @@ bool Viewer::UpdateView() {
     RedrawAll = true;
     LayerSet->SetChanged(false);
   }
+  // Only the window's part of the view's tiles is resampled; a move that shows pixels outside
+  // the part drawn so far draws again (the map resamples only what is new).
+  Ref<Rect> area = ViewArea();
+  Ref<Point> corner = Ref<Point>::Adopt(map->ViewOriginIn(*area, GetLeft(), GetTop()));
+  const Bitmap::Area window{corner->X, corner->Y, GetWidth(), GetHeight()};
+  if (ViewportMoved && !Within(window, Drawn)) RedrawAll = true;
   if (RedrawAll) {
-    Ref<Rect> area = ViewArea();
-    Ref<Bitmap> picture = Ref<Bitmap>::Adopt(map->Render(*area));
+    Ref<Bitmap> picture = Ref<Bitmap>::Adopt(map->Render(*area, &window));
     Err.CopyFrom(map->GetError());
     if (Err.Failed() || !picture) return false;  // the flags stay: the next update tries again
+    Drawn = map->RenderedPart();
     Surface->SetBitmap(picture.Get());
     for (Ref<RefObject> o = LayerSet->FirstVisibleObject(); o; o = LayerSet->NextVisibleObject()) {
       auto* object = static_cast<MapObject*>(o.Get());

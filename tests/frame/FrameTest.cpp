@@ -3,12 +3,16 @@
 // numbers. The error records as the exports show them are checked by the C client in tests/abi.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "frame/BlockPool.h"
 #include "frame/RefObject.h"
 #include "frame/Text.h"
 #include "support/GpsMessages.h"
@@ -119,6 +123,56 @@ TEST(RefObject, CloseRunsOnceAtZeroAndReleaseObjectDestroysOnlyAtTheLastReferenc
 }
 
 // Without the lock two threads lose increments; with it the count is exact and reaches 0 once.
+// Blocks made on one thread and freed on another, of every pooled size and beyond, while both
+// threads also use blocks of their own: no live block ever shares a byte with another (each
+// is filled with its number and checked when freed), and a thread that ends with blocks in
+// its lists hands them on.
+TEST(BlockPool, BlocksCrossThreadsWithoutOverlapping) {
+  constexpr int32_t Count = 20000;
+  struct Handed {
+    uint8_t* Block;
+    size_t Bytes;
+  };
+  std::vector<Handed> handed(Count);
+  std::atomic<int32_t> ready{0};
+  auto fill = [](uint8_t* b, size_t bytes, int32_t n) { std::memset(b, n & 0xFF, bytes); };
+  auto intact = [](const uint8_t* b, size_t bytes, int32_t n) {
+    return std::all_of(b, b + bytes, [n](uint8_t v) { return v == (n & 0xFF); });
+  };
+  for (int round = 0; round < 2; ++round) {
+    std::thread maker([&] {
+      std::vector<Handed> own;
+      for (int32_t i = 0; i < Count; ++i) {
+        const size_t bytes = 1 + static_cast<size_t>(i * 37) % (BlockPool::MaxBytes + 40);
+        auto* b = static_cast<uint8_t*>(BlockPool::Allocate(bytes));
+        fill(b, bytes, i);
+        handed[static_cast<size_t>(i)] = {b, bytes};
+        ready.store(i + 1, std::memory_order_release);
+        if (i % 3 == 0) {
+          own.push_back({static_cast<uint8_t*>(BlockPool::Allocate(bytes)), bytes});
+          fill(own.back().Block, bytes, i + 128);  // would show in a handed block it overlapped
+        }
+        if (i % 7 == 0 && !own.empty()) {
+          BlockPool::Free(own.back().Block, own.back().Bytes);
+          own.pop_back();
+        }
+      }
+      for (const Handed& h : own) BlockPool::Free(h.Block, h.Bytes);  // the thread ends with blocks in its lists
+    });
+    for (int32_t i = 0; i < Count; ++i) {
+      while (ready.load(std::memory_order_acquire) <= i) std::this_thread::yield();
+      const Handed h = handed[static_cast<size_t>(i)];
+      ASSERT_TRUE(intact(h.Block, h.Bytes, i)) << "round " << round << ", block " << i << " of " << h.Bytes << " bytes";
+      BlockPool::Free(h.Block, h.Bytes);
+      auto* mine = static_cast<uint8_t*>(BlockPool::Allocate(h.Bytes));  // reuses what it freed
+      fill(mine, h.Bytes, i + 128);
+      BlockPool::Free(mine, h.Bytes);
+    }
+    maker.join();
+    ready.store(0);
+  }
+}
+
 TEST(RefObject, LockedCountIsExactAcrossTwoThreads) {
   int closes = 0, destroyed = 0;
   auto* p = new Probe(&closes, &destroyed);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "GdiTesting.h"
+#include "platform/WorkerPool.h"
 
 namespace gditest {
 namespace {
@@ -122,6 +123,27 @@ TEST_F(Blit, EveryOperationBetweenEveryPairOfDepthsClipped) {
       }
     }
   }
+}
+
+// Copies of a megabyte and more between 24 and 32 bits are shared out in bands of rows: the
+// same pixels, clipped the same way, on one thread and on several.
+TEST_F(Blit, LargeDirectCopiesOnOneThreadAndOnSeveral) {
+  constexpr int32_t W = 700, H = 520;
+  for (int32_t threads : {1, 3}) {
+    WorkerPool::Shared().SetThreads(threads);
+    for (int from : {24, 32}) {
+      for (int to : {24, 32}) {
+        Surface src(from, W, H, 7 + from), dst(to, W + 4, H + 1, 99 + to);
+        ASSERT_TRUE(BitBlt(dst.Dc, -1, 1, W + 6, H + 1, src.Dc, -3, -1, SRCCOPY));
+        for (int32_t i = 0; i < (W + 4) * (H + 1); ++i) {
+          const int32_t x = i % (W + 4), y = i / (W + 4), sx = x - 2, sy = y - 2;
+          const COLORREF want = sx >= 0 && sx < W && sy >= 0 && sy < H ? src.At(sx, sy) : dst.At(x, y);
+          ASSERT_EQ(dst.Get(x, y), want) << threads << " threads, from " << from << " to " << to << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+  WorkerPool::Shared().SetThreads(0);
 }
 
 class Objects : public GdiTest {};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "maps/Bitmap.h"
+#include "platform/WorkerPool.h"
 
 namespace velmira {
 namespace {
@@ -158,6 +159,50 @@ TEST(RenderView, MatchesTheReferenceForEveryDepthZoomRotationAndPlace) {
       }
     }
   }
+}
+
+// Rendering in parts, from a window of a larger source, on one thread or several: the bytes of
+// the whole view rendered at once from a source holding only the window (padding of the rows
+// rendered included). The outputs are tall enough for several bands of rows per thread.
+TEST(RenderView, PartsWindowsAndThreadsGiveTheWholeView) {
+  auto big = RandomSource(512, 768, 24, 11);
+  const Bitmap::Area window{256, 256, 256, 512};  // tile-aligned, as the map's regions are
+  auto alone = MakeRef<Bitmap>();
+  ASSERT_TRUE(alone->Create(window.Width, window.Height, 24));
+  for (int32_t y = 0; y < window.Height; ++y) {  // top-down y: memory row Height - 1 - y
+    std::memcpy(alone->Row(window.Height - 1 - y), big->Row(big->Height() - 1 - (window.Top + y)) + 3 * window.Left,
+                3 * static_cast<size_t>(window.Width));
+  }
+  const struct { float Zoom, Rotation; int32_t X, Y; } views[] = {
+      {1.0f, 0.0f, -20, 30}, {0.5f, 0.0f, 10, -8}, {1.5f, 0.5f, 60, 40}, {0.5f, -2.6f, 200, 300}, {0.15f, 1.1f, 30, 60}};
+  const int32_t width = 203, height = 181;
+  for (const auto& v : views) {
+    Ref<Bitmap> whole = Ref<Bitmap>::Adopt(alone->RenderView(v.X, v.Y, width, height, v.Zoom, v.Rotation));
+    ASSERT_TRUE(whole);
+    for (int32_t threads : {1, 2, 3}) {
+      SCOPED_TRACE(testing::Message() << "zoom " << v.Zoom << ", rotation " << v.Rotation << ", " << threads << " threads");
+      platform::WorkerPool::Shared().SetThreads(threads);
+      auto out = MakeRef<Bitmap>();
+      ASSERT_TRUE(out->Create(width, height, 24));
+      std::memset(out->Pixels(), 0x5A, out->ImageSize());
+      // Four parts that cover the output, one reaching past its edges, and one left out.
+      const Bitmap::Area parts[] = {{0, 0, 120, 70}, {120, 0, 200, 70}, {-10, 70, 77, 500}, {67, 70, 136, 100}};
+      for (const Bitmap::Area& part : parts) {
+        EXPECT_TRUE(big->RenderViewInto(*out, v.X, v.Y, v.Zoom, v.Rotation, &window, part));
+      }
+      for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* got = out->Row(height - 1 - y);
+        const uint8_t* want = whole->Row(height - 1 - y);
+        const bool leftOut = y >= 170;  // rows 170 .. 180 of columns 67 .. 202
+        const size_t compared = leftOut ? 3 * 67 : static_cast<size_t>(out->Stride());
+        ASSERT_EQ(std::memcmp(got, want, compared), 0) << "row " << y;
+        if (leftOut) {
+          EXPECT_EQ(got[3 * 67], 0x5A) << "row " << y << " was not to be rendered";
+        }
+      }
+    }
+  }
+  platform::WorkerPool::Shared().SetThreads(0);
 }
 
 TEST(RenderView, RefusedViews) {

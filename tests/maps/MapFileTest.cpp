@@ -326,6 +326,53 @@ TEST_F(MapFileTest, TileGeometryAndRenderedViewsOfAPictureNotAMultipleOf256High)
   EXPECT_TRUE(std::all_of(away->Pixels(), away->Pixels() + away->ImageSize(), [](uint8_t v) { return v == 0xFF; }));
 }
 
+// A map turned, zoomed and moved step by step keeps the tiles it decoded and resamples only the
+// part asked for: every picture's part is byte for byte the picture a freshly loaded map renders
+// whole, and going back to views already seen reads nothing from the file.
+TEST_F(MapFileTest, KeptTilesAndPartsGiveTheFreshMapsPictures) {
+  const std::string path = WriteBlockMap(*this, 1300, 1100);  // 6 x 5 tiles
+  Ref<File> source;
+  Ref<Map> map = LoadMap(path, source);
+  // Kept: every tile needed is one decoded before, so the file is not touched.
+  const struct { float Zoom, Degrees; Rect View; Bitmap::Area Shown; bool Kept; } steps[] = {
+      {1.5f, 30.0f, {2, 1, 4, 3}, {100, 90, 640, 480}, false},  // tiles 0, 0 to 3, 3
+      {1.5f, 30.0f, {4, 1, 4, 3}, {100, 90, 640, 480}, false},  // panned: a tile column more
+      {1.5f, 45.0f, {2, 1, 4, 3}, {100, 90, 640, 480}, true},   // turned: fewer columns
+      {1.5f, 30.0f, {2, 1, 4, 3}, {100, 90, 640, 480}, true},   // back
+      {1.5f, 30.0f, {2, 1, 4, 3}, {180, 60, 640, 480}, true},   // the window moved: more of the part
+      {1.5f, 30.0f, {2, 1, 4, 3}, {0, 0, 1024, 768}, true},     // all of it
+      {1.5f, 30.0f, {2, 2, 4, 2}, {50, 20, 900, 400}, true},    // tiles 0, 1 to 3, 3: rows inside
+      {1.5f, -30.0f, {2, 2, 4, 2}, {50, 20, 900, 400}, false},  // tiles 1, 3 to 4, 4
+      {0.7f, -12.0f, {0, 0, 3, 3}, {10, 10, 600, 500}, false},  // all six columns
+      {1.0f, 0.0f, {1, 1, 3, 2}, {0, 0, 768, 512}, false},      // the region itself
+      {1.0f, 0.0f, {2, 1, 3, 2}, {0, 0, 768, 512}, false},      // a column of it kept
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(testing::Message() << "zoom " << s.Zoom << ", " << s.Degrees << " degrees, view at " << s.View.Left
+                                    << "," << s.View.Top << ", shown at " << s.Shown.Left << "," << s.Shown.Top);
+    const float rotation = static_cast<float>(s.Degrees * M_PI / 180);
+    map->SetZoom(s.Zoom);
+    map->SetRotation(rotation);
+    source->Seek(0, File::FromStart);
+    Ref<Bitmap> b = Ref<Bitmap>::Adopt(map->Render(s.View, &s.Shown));
+    ASSERT_TRUE(b) << map->GetError().Message;
+    EXPECT_TRUE(!s.Kept || source->Tell() == 0) << "the tiles were decoded already";
+    Ref<File> freshSource;
+    Ref<Map> fresh = LoadMap(path, freshSource);
+    fresh->SetZoom(s.Zoom);
+    fresh->SetRotation(rotation);
+    Ref<Bitmap> want = Ref<Bitmap>::Adopt(fresh->Render(s.View));
+    ASSERT_TRUE(want && want->Width() == b->Width() && want->Height() == b->Height());
+    const Bitmap::Area part = map->RenderedPart();
+    EXPECT_TRUE(part.Left <= s.Shown.Left && part.Top <= s.Shown.Top && part.Left + part.Width >= s.Shown.Left + s.Shown.Width &&
+                part.Top + part.Height >= s.Shown.Top + s.Shown.Height);
+    for (int32_t y = part.Top; y < part.Top + part.Height; ++y) {
+      const size_t at = 3 * static_cast<size_t>(part.Left), bytes = 3 * static_cast<size_t>(part.Width);
+      ASSERT_EQ(std::memcmp(b->Row(b->Height() - 1 - y) + at, want->Row(b->Height() - 1 - y) + at, bytes), 0) << "row " << y;
+    }
+  }
+}
+
 // Which damaged records loading refuses is the map library's table (tests/viewer); here, that a
 // refused map lets its file go, and damage that only rendering meets.
 TEST_F(MapFileTest, DamagedMapsFailWithTheirErrors) {

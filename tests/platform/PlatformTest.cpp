@@ -7,10 +7,12 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "platform/Files.h"
 #include "platform/Serial.h"
 #include "platform/Windows.h"
+#include "platform/WorkerPool.h"
 #include "support/ReceiverSimulator.h"
 
 namespace platform {
@@ -121,6 +123,34 @@ TEST(WindowMessages, PostingOrderAcrossThreadsAndDeleteDiscardsPendingOfTheWhole
   EXPECT_FALSE(platform::PostMessageW(nullptr, 1125, 5, 7, CountDiscard));
   EXPECT_EQ(Discarded, 110) << "a refused post leaves the object with the caller";
   EXPECT_EQ(VmWindow_GetMessage(top, &m, 0), 0);
+}
+
+// Every part of every job runs exactly once, on the asking thread alone when limited to one,
+// while another thread runs jobs on the same pool and parts run jobs of their own.
+TEST(WorkerPool, EveryPartOnceWhileAnotherThreadAndNestedJobsShareThePool) {
+  constexpr int32_t Parts = 300, Jobs = 40, Inner = 7;
+  for (int32_t threads : {1, 2, 3}) {
+    WorkerPool pool;
+    pool.SetThreads(threads);
+    std::vector<std::atomic<int32_t>> counts(2 * Parts);
+    std::atomic<int32_t> inner{0}, elsewhere{0};
+    auto jobs = [&](int32_t first) {
+      const std::thread::id asker = std::this_thread::get_id();
+      for (int32_t j = 0; j < Jobs; ++j) {
+        pool.Run(Parts, [&](int32_t part) {
+          counts[static_cast<size_t>(first + part)].fetch_add(1);
+          if (std::this_thread::get_id() != asker) elsewhere.fetch_add(1);
+          if (part % 50 == 0) pool.Run(Inner, [&](int32_t) { inner.fetch_add(1); });
+        });
+      }
+    };
+    std::thread other(jobs, Parts);
+    jobs(0);
+    other.join();
+    for (size_t i = 0; i < counts.size(); ++i) ASSERT_EQ(counts[i].load(), Jobs) << threads << " threads, part " << i;
+    EXPECT_EQ(inner.load(), 2 * Jobs * (Parts / 50) * Inner);
+    EXPECT_TRUE(threads > 1 || elsewhere.load() == 0) << "one thread: the asking one";
+  }
 }
 
 TEST(WindowTree, ForegroundAndChildLookup) {

@@ -400,5 +400,36 @@ TEST_F(ViewerDraw, AMapThatStopsBeingCurrentDropsItsViewCache) {
   EXPECT_TRUE(held && again && again.Get() != held.Get()) << "the map left behind kept its picture";
 }
 
+// A turned, zoomed view resamples only the window's part of its tiles: each move within the
+// tiles that shows pixels outside the part drawn so far must show what a viewer drawing that
+// view for the first time shows, the map and the box over it.
+TEST_F(ViewerDraw, MovesOfATurnedViewShowWhatAFirstDrawShows) {
+  Scene scene{"box", 300, 250, 0, 0, {{"_main", 280, 230, 330, 260, 0x804020}}, ""};
+  auto window = [&] {
+    std::vector<COLORREF> pixels;
+    for (int32_t i = 0; i < Width * Height; ++i) pixels.push_back(testsupport::PixelOf(Child, i % Width, i / Width));
+    return pixels;
+  };
+  auto turned = [&](int32_t dx, int32_t dy) {
+    Ref<Viewer> viewer = Build(scene);
+    viewer->SetZoom(1.5);
+    viewer->SetRotation(25.0);
+    viewer->SetViewOffsetX(dx);
+    viewer->SetViewOffsetY(dy);
+    return viewer;
+  };
+  Ref<Viewer> moving = turned(0, 0);
+  Draw(*moving, true);
+  const std::pair<int32_t, int32_t> moves[] = {{9, 0}, {9, 7}, {-12, 7}, {-12, -20}, {3, 5}, {0, 0}};
+  for (const auto& [dx, dy] : moves) {
+    moving->SetViewOffsetX(dx);
+    moving->SetViewOffsetY(dy);
+    Draw(*moving, true);
+    const std::vector<COLORREF> moved = window();
+    Draw(*turned(dx, dy), true);
+    ExpectWindow(moved, "moved to " + std::to_string(dx) + ", " + std::to_string(dy));
+  }
+}
+
 }  // namespace
 }  // namespace velmira
