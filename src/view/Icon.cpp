@@ -23,8 +23,7 @@ Icon::Icon(Icon& libraryIcon)
       LibraryFile(libraryIcon.LibraryFile),
       PicturePosition(libraryIcon.PicturePosition),
       Rec(libraryIcon.Rec),
-      Name(libraryIcon.Name),
-      SecondText(libraryIcon.SecondText) {
+      Name(libraryIcon.Name) {
   Image = Ref<Bitmap>::Retain(libraryIcon.GetImage());
   Err.CopyFrom(libraryIcon.GetError());
   SetWidth(libraryIcon.GetWidth());
@@ -49,7 +48,6 @@ void Icon::Load(File* file) {
     return;
   }
   Name = FieldText(Rec.Name);
-  SecondText = FieldText(Rec.SecondText);
   SetWidth(Rec.Width);
   SetHeight(Rec.Height);
 }

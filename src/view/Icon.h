@@ -1,6 +1,6 @@
 // A small picture from a map library, drawn at its own pixel size with its top-left corner at
 // the box's top-left corner. The map library's icons are templates read from the file; the
-// icons the viewer places are copies that share the template's picture, texts and file.
+// icons the viewer places are copies that share the template's picture, name and file.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +33,7 @@ class Icon final : public MapObject {
  public:
   // A record of version 1.0 and nothing else: no file, no picture, size 0 x 0.
   Icon() : MapObject(IconType) {}
-  // A copy of a library icon: the record, size, texts, file and picture position, and the
+  // A copy of a library icon: the record, size, name, file and picture position, and the
   // picture itself, shared (decoded here if the library icon had not decoded it yet, so all
   // copies of one library icon share one Bitmap). A failed decoding leaves the copy without
   // a picture and its error in the copy's record.
@@ -68,7 +68,6 @@ class Icon final : public MapObject {
   IconRecord Rec;
   Ref<Bitmap> Image;
   Ref<Text> Name = MakeRef<Text>();
-  Ref<Text> SecondText = MakeRef<Text>();
 };
 
 }  // namespace velmira

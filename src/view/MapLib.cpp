@@ -31,13 +31,13 @@ void MapLib::Close() {
 
 bool MapLib::AppendMap(Map& map) {
   if (!Maps) Maps = MakeRef<ObjectList>();
-  Ref<Text> name = Ref<Text>::Adopt(map.GetName());
-  if (!MapNames.Add(*name, &map)) {
+  if (!MapNames.Add(map.NameChars(), &map)) {
     Err.Set(errors::OutOfMemory);
     return false;
   }
   if (Maps->Insert(&map, -1)) return true;
   // Appended last, it answered for its name only if alone: nothing to find in its place.
+  Ref<Text> name = Ref<Text>::Adopt(map.GetName());
   MapNames.Remove(*name, &map);
   Err.Set(errors::OutOfMemory);
   return false;
