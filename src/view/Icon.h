@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "frame/Text.h"
 #include "maps/Bitmap.h"
@@ -55,7 +56,9 @@ class Icon final : public MapObject {
   Bitmap* GetImage();
 
   // The record's name (never null; empty for a new icon).
-  Text& GetName() const { return *Name; }
+  Text& GetName() const;
+  // The name's bytes, without making the Text (a library's templates are only looked up).
+  std::string_view NameChars() const;
   const IconRecord& Record() const { return Rec; }
 
   void Draw(DrawSurface& surface) override;
@@ -67,7 +70,8 @@ class Icon final : public MapObject {
   int64_t PicturePosition = 0;  // 64-bit: a library may pass 4 GiB
   IconRecord Rec;
   Ref<Bitmap> Image;
-  Ref<Text> Name = MakeRef<Text>();
+  // Made from the record on first request; none stands for the record's name.
+  mutable Ref<Text> Name;
 };
 
 }  // namespace velmira

@@ -140,7 +140,7 @@ bool MapLib::LoadIcon(File& file) {
   Err.CopyFrom(icon->GetError());
   if (Err.Failed()) return false;
   if (!Icons) Icons = MakeRef<ObjectList>();
-  if (!IconNames.Add(icon->GetName(), icon.Get())) {
+  if (!IconNames.Add(icon->NameChars(), icon.Get())) {
     Err.Set(errors::OutOfMemory);
     return false;
   }
