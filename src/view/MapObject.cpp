@@ -53,7 +53,8 @@ int32_t MapObject::GetLeft() const {
 }
 
 int32_t MapObject::GetTop() const {
-  return Saturate(BoxStart(AnchorPoint().Y, Height, OffsetY, AlignY, AlignTopEdge, AlignBottomEdge));
+  return Saturate(
+      BoxStart(AnchorPoint().Y, Height, OffsetY, AlignY, AlignTopEdge, AlignBottomEdge));
 }
 
 void MapObject::SetWidth(int32_t width) {
