@@ -37,6 +37,11 @@ bool ChunkReader::PeekHeader(File& file, uint32_t* tag, int32_t* size) {
   return true;
 }
 
+void ChunkReader::Decode(const uint8_t (&bytes)[HeaderSize], uint32_t* tag, int32_t* size) {
+  *tag = LittleEndian32(bytes);
+  *size = static_cast<int32_t>(LittleEndian32(bytes + 4));
+}
+
 bool ChunkReader::SkipChunk(File& file) {
   uint32_t tag = 0;
   int32_t size = 0;

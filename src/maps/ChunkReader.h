@@ -32,6 +32,8 @@ class ChunkReader final : public RefObject {
   // file's record; a negative size is 10013 "Unknown file format" here, without a move.
   // Returns whether the file now stands at the next chunk.
   bool SkipChunk(File& file);
+  // The tag and size of a header read whole.
+  static void Decode(const uint8_t (&bytes)[HeaderSize], uint32_t* tag, int32_t* size);
 };
 
 }  // namespace velmira

@@ -80,8 +80,7 @@ void Map::Load(File* file) {
   Name.Reset();
   // The stored zone text stands for the zone Text a calibration would have left, so that grid
   // maps convert in their zone after loading as they did when they were calibrated.
-  Zone = MakeRef<Text>(Rec.Zone, MapRecord::FieldLength(Rec.Zone, MapRecord::ZoneSize));
-  ZoneNum = -1;
+  ZoneNum = Text(Rec.Zone, MapRecord::FieldLength(Rec.Zone, MapRecord::ZoneSize)).ToInt16();
   UpdateViewMatrix();
 }
 
@@ -109,6 +108,11 @@ Text* Map::GetName() {
   return Name.Get();
 }
 
+std::string_view Map::NameChars() const {
+  if (Name) return {Name->Chars(), static_cast<size_t>(Name->Length())};
+  return {Rec.Name, static_cast<size_t>(MapRecord::FieldLength(Rec.Name, MapRecord::NameSize))};
+}
+
 void Map::SetName(Text* name) {
   Err.Clear();
   if (name == nullptr) return;
@@ -121,15 +125,11 @@ Point* Map::GetSize() {
   return new Point(Rec.Width, Rec.Height);
 }
 
-int16_t Map::ZoneNumber() {
-  if (ZoneNum == -1) ZoneNum = Zone ? Zone->ToInt16() : int16_t{0};
-  return ZoneNum;
-}
+int16_t Map::ZoneNumber() { return ZoneNum; }
 
 void Map::SetZone(Text* zone) {
   if (zone == nullptr) return;
   zone->CopyTo(Rec.Zone, MapRecord::ZoneSize);
-  Zone = Ref<Text>::Retain(zone);
   ZoneNum = zone->ToInt16();
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "frame/Point.h"
 #include "frame/Rect.h"
@@ -41,6 +42,9 @@ class Map final : public RefObject {
   Text* GetName();
   // Keeps name as the cached name and copies at most 15 characters into the record.
   void SetName(Text* name);
+  // The name's bytes as GetName's Text holds them, without making that Text (a library keeps
+  // hundreds of thousands of maps whose names are only looked up).
+  std::string_view NameChars() const;
   // New Point (the caller's): X = picture width, Y = picture height, in pixels.
   Point* GetSize();
 
@@ -121,8 +125,8 @@ class Map final : public RefObject {
                              const Point* const (&pt)[3], int pairs);
 
   MapRecord Rec;
-  Ref<Text> Zone;
-  int16_t ZoneNum = -1;  // -1: not computed yet
+  // The zone number of the last calibration's zone text or of the record read.
+  int16_t ZoneNum = 0;
   Ref<Text> Name;
 
   // The view cache: the bitmap last returned by Render, the decoded tiles of the loaded tile

@@ -9,12 +9,13 @@ namespace velmira {
 namespace {
 
 // Text fields of a damaged file need not be terminated inside their field.
-Ref<Text> FieldText(const char* field) {
+int FieldLength(const char* field) {
   const void* end = std::memchr(field, 0, IconRecord::TextSize);
-  const int length = end == nullptr ? IconRecord::TextSize
-                                    : static_cast<int>(static_cast<const char*>(end) - field);
-  return MakeRef<Text>(field, length);
+  return end == nullptr ? IconRecord::TextSize
+                        : static_cast<int>(static_cast<const char*>(end) - field);
 }
+
+Ref<Text> FieldText(const char* field) { return MakeRef<Text>(field, FieldLength(field)); }
 
 }  // namespace
 
@@ -23,8 +24,7 @@ Icon::Icon(Icon& libraryIcon)
       LibraryFile(libraryIcon.LibraryFile),
       PicturePosition(libraryIcon.PicturePosition),
       Rec(libraryIcon.Rec),
-      Name(libraryIcon.Name),
-      SecondText(libraryIcon.SecondText) {
+      Name(Ref<Text>::Retain(&libraryIcon.GetName())) {
   Image = Ref<Bitmap>::Retain(libraryIcon.GetImage());
   Err.CopyFrom(libraryIcon.GetError());
   SetWidth(libraryIcon.GetWidth());
@@ -41,15 +41,18 @@ void Icon::Load(File* file) {
   Err.Clear();
   if (file == nullptr) return Err.Set(errors::NoFileHandler);
   LibraryFile = Ref<File>::Retain(file);
+  // A failed read may leave part of a record behind; the name stays the one it was.
+  char oldName[IconRecord::TextSize];
+  std::memcpy(oldName, Rec.Name, sizeof oldName);
   ReadRecord(*file);
   if (Err.Failed()) {
+    if (!Name) Name = FieldText(oldName);
     const Error failure = Err;
     Close();  // keeps no file, and would clear the record
     Err = failure;
     return;
   }
-  Name = FieldText(Rec.Name);
-  SecondText = FieldText(Rec.SecondText);
+  Name.Reset();
   SetWidth(Rec.Width);
   SetHeight(Rec.Height);
 }
@@ -67,6 +70,16 @@ void Icon::ReadRecord(File& file) {
   file.Seek(size - recordSize, File::FromCurrent);
   PicturePosition = file.Tell();
   Err.CopyFrom(file.GetError());
+}
+
+Text& Icon::GetName() const {
+  if (!Name) Name = FieldText(Rec.Name);
+  return *Name;
+}
+
+std::string_view Icon::NameChars() const {
+  if (Name) return {Name->Chars(), static_cast<size_t>(Name->Length())};
+  return {Rec.Name, static_cast<size_t>(FieldLength(Rec.Name))};
 }
 
 Bitmap* Icon::GetImage() {

@@ -1,9 +1,10 @@
 // A small picture from a map library, drawn at its own pixel size with its top-left corner at
 // the box's top-left corner. The map library's icons are templates read from the file; the
-// icons the viewer places are copies that share the template's picture, texts and file.
+// icons the viewer places are copies that share the template's picture, name and file.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "frame/Text.h"
 #include "maps/Bitmap.h"
@@ -33,7 +34,7 @@ class Icon final : public MapObject {
  public:
   // A record of version 1.0 and nothing else: no file, no picture, size 0 x 0.
   Icon() : MapObject(IconType) {}
-  // A copy of a library icon: the record, size, texts, file and picture position, and the
+  // A copy of a library icon: the record, size, name, file and picture position, and the
   // picture itself, shared (decoded here if the library icon had not decoded it yet, so all
   // copies of one library icon share one Bitmap). A failed decoding leaves the copy without
   // a picture and its error in the copy's record.
@@ -55,7 +56,9 @@ class Icon final : public MapObject {
   Bitmap* GetImage();
 
   // The record's name (never null; empty for a new icon).
-  Text& GetName() const { return *Name; }
+  Text& GetName() const;
+  // The name's bytes, without making the Text (a library's templates are only looked up).
+  std::string_view NameChars() const;
   const IconRecord& Record() const { return Rec; }
 
   void Draw(DrawSurface& surface) override;
@@ -67,8 +70,8 @@ class Icon final : public MapObject {
   int64_t PicturePosition = 0;  // 64-bit: a library may pass 4 GiB
   IconRecord Rec;
   Ref<Bitmap> Image;
-  Ref<Text> Name = MakeRef<Text>();
-  Ref<Text> SecondText = MakeRef<Text>();
+  // Made from the record on first request; none stands for the record's name.
+  mutable Ref<Text> Name;
 };
 
 }  // namespace velmira

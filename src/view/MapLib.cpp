@@ -31,13 +31,13 @@ void MapLib::Close() {
 
 bool MapLib::AppendMap(Map& map) {
   if (!Maps) Maps = MakeRef<ObjectList>();
-  Ref<Text> name = Ref<Text>::Adopt(map.GetName());
-  if (!MapNames.Add(*name, &map)) {
+  if (!MapNames.Add(map.NameChars(), &map)) {
     Err.Set(errors::OutOfMemory);
     return false;
   }
   if (Maps->Insert(&map, -1)) return true;
   // Appended last, it answered for its name only if alone: nothing to find in its place.
+  Ref<Text> name = Ref<Text>::Adopt(map.GetName());
   MapNames.Remove(*name, &map);
   Err.Set(errors::OutOfMemory);
   return false;
@@ -95,37 +95,35 @@ bool MapLib::ReadHeaderChunk(File& file) {
 }
 
 bool MapLib::ReadChunks(File& file) {
-  auto reader = MakeRef<ChunkReader>();
-  for (uint64_t left = file.BytesLeft(); left > 0; left = file.BytesLeft()) {
-    if (left < static_cast<uint64_t>(ChunkReader::HeaderSize)) {
+  for (;;) {
+    // The header read stands for the end test: nothing read at the end of the file, or past
+    // it where a chunk running past the end left the position, ends the loop.
+    uint8_t header[ChunkReader::HeaderSize];
+    const int32_t got = file.Read(header, ChunkReader::HeaderSize);
+    if (got == 0 && file.BytesLeft() == 0) return true;
+    if (got < ChunkReader::HeaderSize) {
       Err.Set(errors::FileAccess);
       return false;
     }
     uint32_t tag = 0;
     int32_t size = 0;
-    if (!reader->PeekHeader(file, &tag, &size)) {
-      Err.CopyFrom(reader->GetError());
-      return false;
-    }
+    ChunkReader::Decode(header, &tag, &size);
     if (size < 0) {
       Err.Set(errors::UnknownFileFormat);
       return false;
     }
     bool taken;
-    if (tag == MapTag) {
-      taken = LoadMap(file);
-    } else if (tag == IconTag) {
-      taken = LoadIcon(file);
-    } else if (static_cast<uint64_t>(size) > left - ChunkReader::HeaderSize) {
-      return true;  // runs past the end: the position would be past it, which ends the loop
+    if (tag == MapTag || tag == IconTag) {
+      // The record readers take the header themselves; stepping back stays in the file's buffer.
+      file.Seek(-ChunkReader::HeaderSize, File::FromCurrent);
+      taken = tag == MapTag ? LoadMap(file) : LoadIcon(file);
     } else {
-      file.Seek(int64_t{size} + ChunkReader::HeaderSize, File::FromCurrent);
+      file.Seek(size, File::FromCurrent);
       Err.CopyFrom(file.GetError());
       taken = !Err.Failed();
     }
     if (!taken) return false;
   }
-  return true;
 }
 
 bool MapLib::LoadMap(File& file) {
@@ -142,7 +140,7 @@ bool MapLib::LoadIcon(File& file) {
   Err.CopyFrom(icon->GetError());
   if (Err.Failed()) return false;
   if (!Icons) Icons = MakeRef<ObjectList>();
-  if (!IconNames.Add(icon->GetName(), icon.Get())) {
+  if (!IconNames.Add(icon->NameChars(), icon.Get())) {
     Err.Set(errors::OutOfMemory);
     return false;
   }

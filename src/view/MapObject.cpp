@@ -23,9 +23,24 @@ int64_t BoxStart(int32_t point, int32_t size, int32_t offset, int32_t align, int
 }  // namespace
 
 MapObject::MapObject(int32_t type)
-    : PenOf(MakeRef<Pen>()), BrushOf(MakeRef<Brush>()), Type(type), Anchor(MakeRef<Point>()) {}
+    : Type(type) {}
 
 MapObject::~MapObject() = default;
+
+const Pen& MapObject::PenRef() const {
+  if (!PenOf) PenOf = MakeRef<Pen>();
+  return *PenOf;
+}
+
+const Brush& MapObject::BrushRef() const {
+  if (!BrushOf) BrushOf = MakeRef<Brush>();
+  return *BrushOf;
+}
+
+Point& MapObject::AnchorPoint() const {
+  if (!Anchor) Anchor = MakeRef<Point>();
+  return *Anchor;
+}
 
 void MapObject::Reposition() { SetPosition(Pos.Get()); }
 
@@ -34,11 +49,12 @@ bool MapObject::HitTest(const Point& p) const { return BoxHit(p); }
 void MapObject::Draw(DrawSurface&) {}
 
 int32_t MapObject::GetLeft() const {
-  return Saturate(BoxStart(Anchor->X, Width, OffsetX, AlignX, AlignLeftEdge, AlignRightEdge));
+  return Saturate(BoxStart(AnchorPoint().X, Width, OffsetX, AlignX, AlignLeftEdge, AlignRightEdge));
 }
 
 int32_t MapObject::GetTop() const {
-  return Saturate(BoxStart(Anchor->Y, Height, OffsetY, AlignY, AlignTopEdge, AlignBottomEdge));
+  return Saturate(
+      BoxStart(AnchorPoint().Y, Height, OffsetY, AlignY, AlignTopEdge, AlignBottomEdge));
 }
 
 void MapObject::SetWidth(int32_t width) {
@@ -83,9 +99,10 @@ void MapObject::StoreAlignY(int32_t align) {
 
 void MapObject::SetPoint(int32_t x, int32_t y) {
   Area.Reset();
-  if (x == Anchor->X && y == Anchor->Y) return;
-  Anchor->X = x;
-  Anchor->Y = y;
+  Point& anchor = AnchorPoint();
+  if (x == anchor.X && y == anchor.Y) return;
+  anchor.X = x;
+  anchor.Y = y;
   IsChanged = true;
 }
 

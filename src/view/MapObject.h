@@ -65,7 +65,7 @@ class MapObject : public RefObject {
   int32_t GetAlignY() const { return AlignY; }
 
   // The anchor in view pixels (never null).
-  const Point& GetPoint() const { return *Anchor; }
+  const Point& GetPoint() const { return AnchorPoint(); }
   // Replaces the anchor, drops the cached area, sets changed if the point moved.
   void SetPoint(int32_t x, int32_t y);
 
@@ -83,15 +83,21 @@ class MapObject : public RefObject {
   void SetMap(Map* map);
 
   // Outline and fill, shared with the caller (one more reference).
-  Ref<Pen> GetPen() const { return PenOf; }
-  Ref<Brush> GetBrush() const { return BrushOf; }
+  Ref<Pen> GetPen() const {
+    PenRef();
+    return PenOf;
+  }
+  Ref<Brush> GetBrush() const {
+    BrushRef();
+    return BrushOf;
+  }
   // Share the given object and set changed. A null handle is refused with 10003 "Parameter
   // not a valid object!" and nothing changes; the error record is not cleared first. Return
   // whether the object was taken.
   bool SetPen(Pen* pen);
   bool SetBrush(Brush* brush);
-  const Pen& PenRef() const { return *PenOf; }
-  const Brush& BrushRef() const { return *BrushOf; }
+  const Pen& PenRef() const;
+  const Brush& BrushRef() const;
 
   // Whether the object must be drawn again.
   bool Changed() const { return IsChanged; }
@@ -117,9 +123,13 @@ class MapObject : public RefObject {
   Ref<Point> SurfacePoint(int64_t x, int64_t y) const;
 
  private:
+  Point& AnchorPoint() const;
+
   Ref<Map> MapOf;
-  Ref<Pen> PenOf;
-  Ref<Brush> BrushOf;
+  // Pen, brush and anchor are made on first use: a map library's icon templates, which may
+  // number hundreds of thousands, are never drawn or placed themselves.
+  mutable Ref<Pen> PenOf;
+  mutable Ref<Brush> BrushOf;
   int32_t Type;
   int32_t OffsetX = 0;
   int32_t OffsetY = 0;
@@ -127,7 +137,7 @@ class MapObject : public RefObject {
   int32_t AlignY = 0;
   int32_t Width = 0;
   int32_t Height = 0;
-  Ref<Point> Anchor;
+  mutable Ref<Point> Anchor;
   Ref<Position> Pos;
   Ref<Rect> Area;
   bool IsChanged = false;

@@ -20,10 +20,12 @@ class NameIndex {
  public:
   // Notes an entry appended to the list; the first entry of a name stays its answer. An empty
   // name is not indexed, since it never matches. False when out of memory (nothing noted).
-  bool Add(const Text& name, T* entry) {
-    if (name.Length() == 0) return true;
+  bool Add(const Text& name, T* entry) { return Add(Key(name), entry); }
+  // The same for a name's bytes, so that an entry need not make its name's Text to be noted.
+  bool Add(std::string_view name, T* entry) {
+    if (name.empty()) return true;
     try {
-      auto at = Entries.try_emplace(std::string(Key(name)), Entry{entry, 0}).first;
+      auto at = Entries.try_emplace(std::string(name), Entry{entry, 0}).first;
       ++at->second.Count;
       return true;
     } catch (const std::bad_alloc&) {

@@ -150,6 +150,56 @@ TEST_F(MapFileTest, FileAndChunkReadsAndMovesWithTheirErrors) {
   EXPECT_TRUE(reader.GetError().Code == 10010 && file->Tell() == static_cast<int64_t>(TwoChunks.size()));
 }
 
+// Reads and moves against the file's own bytes: read sizes on both sides of the buffer's
+// fills (4 KiB after a move, growing to 64 KiB), moves that stay inside the bytes held, step
+// back before them or jump past the end, in a fixed walk over a 200 KiB file. Each step checks
+// the count, the bytes, the error, the position and the bytes left.
+TEST_F(MapFileTest, BufferedReadsAndMovesGiveTheFileBytes) {
+  Bytes bytes(200 * 1024 + 17);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 131 + i / 251);
+  Text path(Files.Write(bytes).c_str());
+  File file;
+  file.Open(path, File::ReadMode);
+  const int64_t size = static_cast<int64_t>(bytes.size());
+  struct Step {
+    int16_t Origin;   // -1: no move
+    int64_t Offset;
+    int32_t Count;    // read after the move
+  };
+  const Step walk[] = {
+      {-1, 0, 0},           {-1, 0, 1},          {-1, 0, 7},           {File::FromCurrent, -8, 8},
+      {-1, 0, 4088},        {-1, 0, 16},         {File::FromCurrent, -16, 300},
+      {File::FromCurrent, -300, 4096},           {-1, 0, 4097},        {-1, 0, 65535},
+      {-1, 0, 65536},       {File::FromCurrent, -65536, 3},           {File::FromCurrent, -257, 257},
+      {File::FromStart, 70000, 1},               {-1, 0, 8191},        {-1, 0, 8192},
+      {File::FromCurrent, 1, 12000},             {File::FromCurrent, -5000, 5000},
+      {File::FromStart, size - 5, 8},            {File::FromCurrent, -3, 2},
+      {File::FromStart, size, 1},                {File::FromStart, size + 100, 4},
+      {File::FromCurrent, -(size + 101), 4},     {File::FromStart, -1, 0},
+      {File::FromStart, 0, 70000},               {File::FromCurrent, -69990, 20},
+      {File::FromStart, 131072 - 4, 8},          {File::FromCurrent, -8, 300000},
+  };
+  int64_t at = 0;
+  Bytes got(300000);
+  for (size_t k = 0; k < std::size(walk); ++k) {
+    const Step& s = walk[k];
+    if (s.Origin >= 0) {
+      const int64_t target = s.Origin == File::FromStart ? s.Offset : at + s.Offset;
+      EXPECT_EQ(file.Seek(s.Offset, s.Origin), target < 0 ? File::SeekFailed : target) << k;
+      EXPECT_EQ(file.GetError().Failed(), target < 0) << k;
+      if (target >= 0) at = target;
+    }
+    const int32_t expected = static_cast<int32_t>(std::clamp<int64_t>(size - at, 0, s.Count));
+    ASSERT_EQ(file.Read(got.data(), s.Count), expected) << k;
+    EXPECT_EQ(file.GetError().Failed(), expected < s.Count) << k;
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + expected, bytes.begin() + std::min(at, size))) << k;
+    at += expected;
+    EXPECT_TRUE(file.Tell() == at && file.BytesLeft() == static_cast<uint64_t>(std::max<int64_t>(size - at, 0)) &&
+                file.AtEnd() == (at == size))
+        << k;
+  }
+}
+
 // Every depth: tile regions read from a map (tile (needed.Left, needed.Top) is the region's
 // bottom-left; the picture's top edge is the top of the top tile row; all else is all ones).
 TEST_F(MapFileTest, TilesOfEveryDepth) {
