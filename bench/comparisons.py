@@ -168,7 +168,7 @@ class Runner:
         for b in json.loads(out.read_text())["benchmarks"]:
             if b.get("run_type", "iteration") != "iteration":
                 continue
-            real = "real_time" in b["name"]
+            real = "real_time" in b["name"] or "manual_time" in b["name"]  # wall time
             seconds = b["real_time" if real else "cpu_time"] * scale[b["time_unit"]]
             result[b["name"]] = {"seconds": seconds, "rate": b.get("items_per_second", 1 / seconds)}
         return result
