@@ -323,6 +323,14 @@ TEST(GeoImport, EveryKindOfRasterIsStoredInTheColoursOfItsRules) {
          const Rgb c = Code(x, y);
          return Rgb{OverWhite(c.R, c.G), OverWhite(c.G, c.G), OverWhite(c.B, c.G)};
        }},
+      {"16-bit RGB with an 8-bit alpha band (a VRT)",
+       "gdal_translate -of VRT -ot UInt16 -scale_1 0 255 0 65535 -scale_2 0 255 0 65535 -scale_3 0 255 0 65535"
+       " -b 1 -b 2 -b 3 -b 2 -colorinterp_4 alpha" + georef +
+           " && sed -i 's/dataType=\"UInt16\" band=\"4\"/dataType=\"Byte\" band=\"4\"/' in.tif",
+       0, 24, [](int x, int y) {
+         const Rgb c = Code(x, y);
+         return Rgb{OverWhite(c.R, c.G), OverWhite(c.G, c.G), OverWhite(c.B, c.G)};
+       }},
       {"RGB with nodata 0", "gdal_translate -a_nodata 0" + georef, 0, 24,
        [](int x, int y) { return x == 0 && y == 0 ? testsupport::White : Code(x, y); }},
       {"palette of 2", "", 2, 1, [](int x, int y) { return Entry((x + y) % 2); }},

@@ -137,13 +137,18 @@ bool GdalInput::ReadStrip(int32_t count) {
   for (size_t k = 0; k < Bands.size(); ++k) {
     const BandPlan& b = Bands[k];
     uint8_t* to = &Samples[k * plane];
+    GDALRasterBandH band = GDALGetRasterBand(Current(), b.Index);
     if (b.Wide) {
       Wide.resize(plane);
-      if (GDALRasterIO(GDALGetRasterBand(Current(), b.Index), GF_Read, 0, RowsRead, PictureWidth,
-                       count, Wide.data(), PictureWidth, count, GDT_UInt16, 0, 0) != CE_None) {
+      if (GDALRasterIO(band, GF_Read, 0, RowsRead, PictureWidth, count, Wide.data(), PictureWidth,
+                       count, GDT_UInt16, 0, 0) != CE_None) {
         return failed();
       }
       for (size_t i = 0; i < plane; ++i) to[i] = static_cast<uint8_t>((Wide[i] * 255u + 32767u) / 65535u);
+    } else if (!allBytes &&  // the 8-bit bands of a raster that also has 16-bit ones
+               GDALRasterIO(band, GF_Read, 0, RowsRead, PictureWidth, count, to, PictureWidth,
+                            count, GDT_Byte, 0, 0) != CE_None) {
+      return failed();
     }
     if (!anyNoData || !b.HasNoData) continue;
     // A pixel is nodata when every band that has a nodata value holds it.
