@@ -268,6 +268,11 @@ TEST(GeoImport, BadRastersAreRefusedNamingTheFileWithoutOutput) {
        "gdal_translate -a_srs EPSG:32632 -a_ullr 480000 5550000 486000 5546000 base.raw whole.tif && head -c $(( $(stat -c %s whole.tif) / 2 )) whole.tif > in.tif",
        "in.tif", "", "cannot read"},
       {"a missing file", "true", "in.tif", "", "No such file"},
+      {"a header claiming two billion columns",
+       "echo '<VRTDataset rasterXSize=\"2000000000\" rasterYSize=\"3\"><SRS>EPSG:32632</SRS>"
+       "<GeoTransform>480000, 0.00001, 0, 5550000, 0, -0.00001</GeoTransform>"
+       "<VRTRasterBand dataType=\"Byte\" band=\"1\"/></VRTDataset>' > in.vrt",
+       "in.vrt", "", "at most 1000000 on a side"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -12,6 +12,9 @@ namespace {
 // this holds the strip being read and the blocks that the next strip shares with it.
 constexpr int64_t CacheBytes = 64 << 20;
 constexpr int MaxPaletteEntries = 256;
+// The side limit PNG pictures have (libpng's default): a strip of a wider raster takes more
+// memory than a map is worth, and a header may claim any size without holding the pixels.
+constexpr int32_t MaxSide = 1000000;
 
 std::string GdalWords() {
   const std::string why = CPLGetLastErrorMsg();
@@ -61,6 +64,10 @@ bool GdalInput::Plan() {
   PictureHeight = GDALGetRasterYSize(ds);
   const int count = GDALGetRasterCount(ds);
   if (count == 0) return Fail("the file holds no raster bands");
+  if (PictureWidth > MaxSide || PictureHeight > MaxSide) {
+    return Fail("it is " + std::to_string(PictureWidth) + " x " + std::to_string(PictureHeight) +
+                " pixels; a map picture has at most " + std::to_string(MaxSide) + " on a side");
+  }
   GDALRasterBandH first = GDALGetRasterBand(ds, 1);
   if (GDALGetRasterColorInterpretation(first) == GCI_PaletteIndex &&
       GDALGetRasterColorTable(first) != nullptr) {
