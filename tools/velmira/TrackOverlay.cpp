@@ -66,13 +66,6 @@ std::string ReadLog(const std::string& path, TrackFile& out) {
   return {};
 }
 
-Handle<VmPosition> NewPosition(double lat, double lon) {
-  Handle<VmPosition> p(Position_New(), Position_Delete);
-  Position_SetLatitudeDecDeg(p.get(), &lat);
-  Position_SetLongitudeDecDeg(p.get(), &lon);
-  return p;
-}
-
 }  // namespace
 
 std::string ReadTrackFile(const std::string& path, TrackFile& out) {
