@@ -12,6 +12,7 @@ namespace cli {
 namespace {
 
 constexpr double LogGapSeconds = 5;  // as velmira nmea's default
+constexpr size_t MaxPiece = 4096;    // as velmira nmea's
 constexpr int16_t LineWidth = 3;
 constexpr int32_t WaypointSize = 9;
 constexpr int16_t WaypointRing = 2;
@@ -41,12 +42,12 @@ std::string ReadLog(const std::string& path, TrackFile& out) {
   std::string text;
   for (int c = 0; c != EOF;) {
     c = std::fgetc(in);
-    if (c != '\n' && c != '\r' && c != EOF) {
-      if (c != 0) text.push_back(static_cast<char>(c));  // the library takes NUL-ended text
-      continue;
-    }
-    if (text.empty()) continue;
-    NmeaParser_Parse(parser.get(), Widen(text + "\r\n").c_str());
+    const bool lineEnd = c == '\n' || c == '\r' || c == EOF;
+    if (!lineEnd && c != 0) text.push_back(static_cast<char>(c));  // the library takes NUL-ended text
+    // A line longer than any sentence (a binary file) goes to the parser in pieces, so that
+    // memory stays bounded.
+    if (text.empty() || (!lineEnd && text.size() < MaxPiece)) continue;
+    NmeaParser_Parse(parser.get(), Widen(lineEnd ? text + "\r\n" : text).c_str());
     text.clear();
     VmMsg m;
     while (VmWindow_GetMessage(window, &m, 0) == 1) {
