@@ -6,11 +6,17 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "platform/Files.h"
 
@@ -58,6 +64,56 @@ Socket::Wake PollWithStop(int fd, short events, HANDLE stop, int ms) {
     if (ms > 0) ms = std::max(0, ms - static_cast<int>(GetTickCount() - started));
   }
 }
+
+// A name lookup that the stop event can leave behind. getaddrinfo cannot be interrupted and
+// may wait out the resolver's timeouts (5 s per name server), longer than a reader is given
+// to stop; so it runs on a thread of its own, which a stopped wait leaves to finish and clean
+// up alone (the state is shared until both are done with it).
+class Lookup {
+ public:
+  Lookup() : Done(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  ~Lookup() {
+    if (Found != nullptr) ::freeaddrinfo(Found);
+    if (Done >= 0) ::close(Done);
+  }
+  Lookup(const Lookup&) = delete;
+  Lookup& operator=(const Lookup&) = delete;
+
+  // The addresses, as Resolve; null (last error set) on failure, after `ms`, or when `stop`
+  // comes first (`stopped` set).
+  static addrinfo* Run(const std::string& host, uint16_t port, int type, HANDLE stop, DWORD ms,
+                       bool& stopped) {
+    auto state = std::make_shared<Lookup>();
+    if (state->Done < 0) return Resolve(host, port, type);
+    try {
+      std::thread([state, host, port, type] { state->Finish(Resolve(host, port, type)); }).detach();
+    } catch (const std::system_error&) {
+      return Resolve(host, port, type);  // no thread to spare: wait for the answer here
+    }
+    const Socket::Wake wake = PollWithStop(state->Done, POLLIN, stop, static_cast<int>(ms));
+    stopped = wake == Socket::Wake::Stopped;
+    std::lock_guard<std::mutex> hold(state->Mutex);
+    if (wake != Socket::Wake::Readable || state->Found == nullptr) {
+      Fail(ERROR_FILE_NOT_FOUND);
+      return nullptr;
+    }
+    return std::exchange(state->Found, nullptr);
+  }
+
+ private:
+  void Finish(addrinfo* found) {
+    {
+      std::lock_guard<std::mutex> hold(Mutex);
+      Found = found;
+    }
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(Done, &one, sizeof one);
+  }
+
+  std::mutex Mutex;
+  addrinfo* Found = nullptr;  // guarded by Mutex
+  const int Done;             // reads ready once the lookup has ended
+};
 
 // One non-blocking connect, waited for up to ms; the connected descriptor or -1.
 int ConnectOne(const addrinfo& a, HANDLE stop, DWORD ms, bool& stopped) {
@@ -131,9 +187,9 @@ Socket::Wake Socket::WaitReadable(HANDLE stop, DWORD ms) const {
 }
 
 Socket Socket::ConnectTcp(const std::string& host, uint16_t port, HANDLE stop, DWORD timeoutMs) {
-  addrinfo* found = Resolve(host, port, SOCK_STREAM);
-  int fd = -1;
   bool stopped = false;
+  addrinfo* found = Lookup::Run(host, port, SOCK_STREAM, stop, timeoutMs, stopped);
+  int fd = -1;
   for (addrinfo* a = found; a != nullptr && fd < 0 && !stopped; a = a->ai_next) {
     fd = ConnectOne(*a, stop, timeoutMs, stopped);
   }
