@@ -265,11 +265,7 @@ struct Pairs {
   Handle<VmPoint> Points[MaxPairs] = {
       {nullptr, Point_Delete}, {nullptr, Point_Delete}, {nullptr, Point_Delete}};
   int16_t Zone = 0;  // the zone asked for, kept for the State Plane grids
-  void SetPoint(size_t k, int32_t x, int32_t y) {
-    Points[k].reset(Point_New());
-    Point_SetX(Points[k].get(), x);
-    Point_SetY(Points[k].get(), y);
-  }
+  void SetPoint(size_t k, int32_t x, int32_t y) { Points[k] = NewPoint(x, y); }
 };
 
 // The pairs given with --calib.
