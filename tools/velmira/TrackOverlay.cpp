@@ -67,6 +67,15 @@ std::string ReadLog(const std::string& path, TrackFile& out) {
   return {};
 }
 
+Handle<VmPen> NewPen(const Colour& c, int16_t width) {
+  Handle<VmPen> pen(Pen_New(), Pen_Delete);
+  Pen_SetRed(pen.get(), c.Red);
+  Pen_SetGreen(pen.get(), c.Green);
+  Pen_SetBlue(pen.get(), c.Blue);
+  Pen_SetWidth(pen.get(), width);
+  return pen;
+}
+
 }  // namespace
 
 std::string ReadTrackFile(const std::string& path, TrackFile& out) {
@@ -77,11 +86,7 @@ std::string ReadTrackFile(const std::string& path, TrackFile& out) {
 
 void DrawTrackFile(VmViewer* viewer, const TrackFile& file, size_t colour) {
   const Colour& c = Palette[colour % std::size(Palette)];
-  Handle<VmPen> pen(Pen_New(), Pen_Delete);
-  Pen_SetRed(pen.get(), c.Red);
-  Pen_SetGreen(pen.get(), c.Green);
-  Pen_SetBlue(pen.get(), c.Blue);
-  Pen_SetWidth(pen.get(), LineWidth);
+  Handle<VmPen> pen = NewPen(c, LineWidth);
   for (const TrackLine& line : file.Lines) {
     for (const TrackSegment& segment : line.Segments) {
       for (size_t i = 1; i < segment.size(); ++i) {
@@ -94,11 +99,7 @@ void DrawTrackFile(VmViewer* viewer, const TrackFile& file, size_t colour) {
       }
     }
   }
-  Handle<VmPen> ring(Pen_New(), Pen_Delete);
-  Pen_SetRed(ring.get(), c.Red);
-  Pen_SetGreen(ring.get(), c.Green);
-  Pen_SetBlue(ring.get(), c.Blue);
-  Pen_SetWidth(ring.get(), WaypointRing);
+  Handle<VmPen> ring = NewPen(c, WaypointRing);
   for (const TrackPoint& w : file.Waypoints) {
     Handle<VmEllipse> mark(Viewer_NewEllipse(viewer), Ellipse_Delete);
     Ellipse_SetWidth(mark.get(), WaypointSize);
