@@ -30,11 +30,11 @@ bool Fail(DWORD error) {
 
 // Addresses of host:port for the socket type; null on failure (last error set). An empty host
 // is every local address (for binding).
-addrinfo* Resolve(const std::string& host, uint16_t port, int type) {
+addrinfo* Resolve(const std::string& host, uint16_t port, int type, int flags = 0) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = type;
-  hints.ai_flags = AI_NUMERICSERV | (host.empty() ? AI_PASSIVE : 0);
+  hints.ai_flags = flags | AI_NUMERICSERV | (host.empty() ? AI_PASSIVE : 0);
   const std::string service = std::to_string(port);
   addrinfo* found = nullptr;
   if (::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found) != 0) {
@@ -83,6 +83,8 @@ class Lookup {
   // comes first (`stopped` set).
   static addrinfo* Run(const std::string& host, uint16_t port, int type, HANDLE stop, DWORD ms,
                        bool& stopped) {
+    // A numeric address needs no name server: no thread for it.
+    if (addrinfo* numeric = Resolve(host, port, type, AI_NUMERICHOST)) return numeric;
     auto state = std::make_shared<Lookup>();
     if (state->Done < 0) return Resolve(host, port, type);
     try {
