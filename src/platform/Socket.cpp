@@ -172,9 +172,10 @@ bool Socket::SendAll(const uint8_t* bytes, int32_t count, DWORD timeoutMs) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd p{Fd, POLLOUT, 0};
-      if (::poll(&p, 1, static_cast<int>(timeoutMs)) > 0) continue;
+    // A signal during the wait for room does not count as a failed link.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+        PollWithStop(Fd, POLLOUT, nullptr, static_cast<int>(timeoutMs)) == Wake::Readable) {
+      continue;
     }
     return Fail(ERROR_GEN_FAILURE);
   }
