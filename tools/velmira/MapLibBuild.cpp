@@ -442,8 +442,12 @@ std::string ExpandFolder(const Item& folder, std::vector<Item>& maps) {
   namespace fs = std::filesystem;
   std::error_code error;
   std::vector<fs::path> files;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder.Folder, error)) {
-    if (e.is_regular_file() && e.path().filename().string()[0] != '.') files.push_back(e.path());
+  // Every step takes the error code: the throwing forms would end the program on a folder
+  // that changes or refuses access while it is read.
+  fs::directory_iterator at(folder.Folder, error);
+  for (; !error && at != fs::directory_iterator(); at.increment(error)) {
+    std::error_code kind;
+    if (at->is_regular_file(kind) && at->path().filename().string()[0] != '.') files.push_back(at->path());
   }
   if (error) return "cannot read the folder " + folder.Folder + ": " + error.message();
   std::sort(files.begin(), files.end());
