@@ -151,7 +151,9 @@ VELMIRA_API size_t VmComPort_GetDevice(int16_t port, char* buffer, size_t size);
  * 512-byte framing.
  * Errors, in the parser's record: 10006 "Port must not be enabled!" while a port or a source is
  * already being read; 10003 "Unknown source URL!" for any other text or null; for a UDP port
- * that cannot be bound, the platform's error number with "Could not open network source!".
+ * that cannot be bound, the platform's error number with "Could not open network source!";
+ * 10005 "Failed to end serial thread!" while the reader thread of an earlier stop that overran
+ * its 4 s still runs (the source is not opened).
  * Stream sources connect on the reader thread, so an absent server is no error here.
  * Call from the application's thread, as the parser's other exports.
  */
@@ -162,7 +164,8 @@ VELMIRA_API void VmNmeaParser_OpenSource(struct VmNmeaParser* parser, const char
  * Stops reading the network source: the reader thread ends (within 4 s; otherwise 10005
  * "Failed to end serial thread!"), the connection is closed and the latest records cleared,
  * as NmeaParser_SetPortEnabled(parser, 0) does; the parser may then open a port or a source
- * again. Stops promptly in every state, a wait before the next connection attempt included.
+ * again. Stops promptly in every state, a wait before the next connection attempt and the
+ * lookup of a host name included.
  * Does nothing when no source is open (a COM port being read is left alone).
  */
 VELMIRA_API void VmNmeaParser_CloseSource(struct VmNmeaParser* parser);

@@ -39,7 +39,6 @@ class NetSource : public ByteSource {
   Wake WaitCycle(platform::HANDLE stop, platform::DWORD cycleMs) override;
   bool TextOnly() const override { return true; }
 
-  bool Connected() const { return Link.Valid(); }
   // Links made since the source was opened.
   int64_t Connections() const { return Connects; }
 

@@ -131,6 +131,7 @@ void NmeaParser::SetPortEnabled(bool enabled) {
     SourceOpen = false;
     return;
   }
+  if (!LeftoverThreadEnded()) return;
   if (ComPortNumber != 0 && BaudRate != 0 && !Reader->Open(ComPortNumber, BaudRate)) {
     Err.CopyFrom(Reader->GetError());
     return;

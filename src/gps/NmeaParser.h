@@ -115,6 +115,9 @@ class NmeaParser : public RefObject {
 
   ComStatus* BuildComStatus() const;
   void ReportComStatus();
+  // False (error ThreadNotEnded set) while a reader thread left over from a stop that overran
+  // its limit still runs: it reads through Reader, which must not change under it.
+  bool LeftoverThreadEnded();
   bool StartThread();
   bool StopThread();
   static platform::DWORD ReaderThread(void* parameter);

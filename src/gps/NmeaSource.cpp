@@ -18,6 +18,7 @@ void NmeaParser::OpenSource(const char* url) {
     Err.Set(errors::UnknownSource);
     return;
   }
+  if (!LeftoverThreadEnded()) return;
   auto source = MakeRef<NetSource>(address);
   if (!source->Open()) {
     Err.CopyFrom(source->GetError());

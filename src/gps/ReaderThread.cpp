@@ -7,12 +7,17 @@
 
 namespace velmira {
 
-bool NmeaParser::StartThread() {
-  // A thread left over from a stop that overran its limit must end before another starts.
+bool NmeaParser::LeftoverThreadEnded() {
   if (Thread.Valid() && !StopThread()) {
     Err.Set(errors::ThreadNotEnded);
     return false;
   }
+  return true;
+}
+
+bool NmeaParser::StartThread() {
+  // A thread left over from a stop that overran its limit must end before another starts.
+  if (!LeftoverThreadEnded()) return false;
   StopEvent.Reset(platform::CreateEventW(true, false));
   Thread.Reset(platform::CreateThread(&NmeaParser::ReaderThread, this));
   if (!Thread.Valid()) {

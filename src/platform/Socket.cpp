@@ -6,11 +6,17 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "platform/Files.h"
 
@@ -24,11 +30,11 @@ bool Fail(DWORD error) {
 
 // Addresses of host:port for the socket type; null on failure (last error set). An empty host
 // is every local address (for binding).
-addrinfo* Resolve(const std::string& host, uint16_t port, int type) {
+addrinfo* Resolve(const std::string& host, uint16_t port, int type, int flags = 0) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = type;
-  hints.ai_flags = AI_NUMERICSERV | (host.empty() ? AI_PASSIVE : 0);
+  hints.ai_flags = flags | AI_NUMERICSERV | (host.empty() ? AI_PASSIVE : 0);
   const std::string service = std::to_string(port);
   addrinfo* found = nullptr;
   if (::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found) != 0) {
@@ -58,6 +64,58 @@ Socket::Wake PollWithStop(int fd, short events, HANDLE stop, int ms) {
     if (ms > 0) ms = std::max(0, ms - static_cast<int>(GetTickCount() - started));
   }
 }
+
+// A name lookup that the stop event can leave behind. getaddrinfo cannot be interrupted and
+// may wait out the resolver's timeouts (5 s per name server), longer than a reader is given
+// to stop; so it runs on a thread of its own, which a stopped wait leaves to finish and clean
+// up alone (the state is shared until both are done with it).
+class Lookup {
+ public:
+  Lookup() : Done(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  ~Lookup() {
+    if (Found != nullptr) ::freeaddrinfo(Found);
+    if (Done >= 0) ::close(Done);
+  }
+  Lookup(const Lookup&) = delete;
+  Lookup& operator=(const Lookup&) = delete;
+
+  // The addresses, as Resolve; null (last error set) on failure, after `ms`, or when `stop`
+  // comes first (`stopped` set).
+  static addrinfo* Run(const std::string& host, uint16_t port, int type, HANDLE stop, DWORD ms,
+                       bool& stopped) {
+    // A numeric address needs no name server: no thread for it.
+    if (addrinfo* numeric = Resolve(host, port, type, AI_NUMERICHOST)) return numeric;
+    auto state = std::make_shared<Lookup>();
+    if (state->Done < 0) return Resolve(host, port, type);
+    try {
+      std::thread([state, host, port, type] { state->Finish(Resolve(host, port, type)); }).detach();
+    } catch (const std::system_error&) {
+      return Resolve(host, port, type);  // no thread to spare: wait for the answer here
+    }
+    const Socket::Wake wake = PollWithStop(state->Done, POLLIN, stop, static_cast<int>(ms));
+    stopped = wake == Socket::Wake::Stopped;
+    std::lock_guard<std::mutex> hold(state->Mutex);
+    if (wake != Socket::Wake::Readable || state->Found == nullptr) {
+      Fail(ERROR_FILE_NOT_FOUND);
+      return nullptr;
+    }
+    return std::exchange(state->Found, nullptr);
+  }
+
+ private:
+  void Finish(addrinfo* found) {
+    {
+      std::lock_guard<std::mutex> hold(Mutex);
+      Found = found;
+    }
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(Done, &one, sizeof one);
+  }
+
+  std::mutex Mutex;
+  addrinfo* Found = nullptr;  // guarded by Mutex
+  const int Done;             // reads ready once the lookup has ended
+};
 
 // One non-blocking connect, waited for up to ms; the connected descriptor or -1.
 int ConnectOne(const addrinfo& a, HANDLE stop, DWORD ms, bool& stopped) {
@@ -114,9 +172,10 @@ bool Socket::SendAll(const uint8_t* bytes, int32_t count, DWORD timeoutMs) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd p{Fd, POLLOUT, 0};
-      if (::poll(&p, 1, static_cast<int>(timeoutMs)) > 0) continue;
+    // A signal during the wait for room does not count as a failed link.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+        PollWithStop(Fd, POLLOUT, nullptr, static_cast<int>(timeoutMs)) == Wake::Readable) {
+      continue;
     }
     return Fail(ERROR_GEN_FAILURE);
   }
@@ -131,9 +190,9 @@ Socket::Wake Socket::WaitReadable(HANDLE stop, DWORD ms) const {
 }
 
 Socket Socket::ConnectTcp(const std::string& host, uint16_t port, HANDLE stop, DWORD timeoutMs) {
-  addrinfo* found = Resolve(host, port, SOCK_STREAM);
-  int fd = -1;
   bool stopped = false;
+  addrinfo* found = Lookup::Run(host, port, SOCK_STREAM, stop, timeoutMs, stopped);
+  int fd = -1;
   for (addrinfo* a = found; a != nullptr && fd < 0 && !stopped; a = a->ai_next) {
     fd = ConnectOne(*a, stop, timeoutMs, stopped);
   }

@@ -35,7 +35,8 @@ class Socket {
   Wake WaitReadable(HANDLE stop, DWORD ms) const;
 
   // A TCP connection to host:port (a name or a numeric address), tried on each address the
-  // name has. Null on failure (last error set) or when `stop` is signalled first.
+  // name has. Null on failure (last error set) or when `stop` is signalled first, the name's
+  // lookup included; the lookup and each connect are given up after `timeoutMs`.
   static Socket ConnectTcp(const std::string& host, uint16_t port, HANDLE stop, DWORD timeoutMs);
   // A UDP socket bound to host:port (an empty host: every local address). Null on failure.
   static Socket BindUdp(const std::string& host, uint16_t port);

@@ -190,6 +190,11 @@ TEST(GeoImport, BadRastersAreRefusedNamingTheFileWithoutOutput) {
       {"a CRS the library lacks, with --no-warp", Translate("-a_srs EPSG:3857 -a_ullr 1000000 6500000 1006000 6496000"), "--no-warp", "not warped"},
       {"a truncated GeoTIFF", Translate(Utm32, "whole.tif") + " && head -c $(( $(stat -c %s whole.tif) / 2 )) whole.tif > in.tif", "", "cannot read"},
       {"a missing file", "true", "", "No such file"},
+      {"a header claiming two billion columns (a VRT)",
+       "echo '<VRTDataset rasterXSize=\"2000000000\" rasterYSize=\"3\"><SRS>EPSG:32632</SRS>"
+       "<GeoTransform>480000, 0.00001, 0, 5550000, 0, -0.00001</GeoTransform>"
+       "<VRTRasterBand dataType=\"Byte\" band=\"1\"/></VRTDataset>' > in.tif",
+       "", "at most 1000000 on a side"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -232,6 +237,14 @@ TEST(GeoImport, EveryKindOfRasterIsStoredInTheColoursOfItsRules) {
       {"grey", Translate("-b 2 " + Utm32), 0, 24, Grey},
       {"grey, 16 bits", Translate("-b 2 -ot UInt16 -scale 0 255 0 65535 " + Utm32), 0, 24, Grey},
       {"RGBA", Translate("-b 1 -b 2 -b 3 -b 2 -colorinterp_4 alpha " + Utm32), 0, 24, [](int x, int y) {
+         const Rgb c = Code(x, y);
+         return Rgb{OverWhite(c.R, c.G), OverWhite(c.G, c.G), OverWhite(c.B, c.G)};
+       }},
+      {"16-bit RGB with an 8-bit alpha band (a VRT)",
+       Translate("-of VRT -ot UInt16 -scale_1 0 255 0 65535 -scale_2 0 255 0 65535 -scale_3 0 255 0 65535"
+                 " -b 1 -b 2 -b 3 -b 2 -colorinterp_4 alpha " + Utm32) +
+           " && sed -i 's/dataType=\"UInt16\" band=\"4\"/dataType=\"Byte\" band=\"4\"/' in.tif",
+       0, 24, [](int x, int y) {
          const Rgb c = Code(x, y);
          return Rgb{OverWhite(c.R, c.G), OverWhite(c.G, c.G), OverWhite(c.B, c.G)};
        }},

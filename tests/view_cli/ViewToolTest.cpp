@@ -220,6 +220,7 @@ TEST_F(ViewTool, FailuresAUserCanActOnAreNamedBeforeAnyWindowAndExitOne) {
       {SampleLibrary, "dummy", 2, "give one input"},
       {SampleLibrary + " --source ftp://host/x", "dummy", 2, "unknown kind of source"},
       {SampleLibrary + " --source tcp://host", "dummy", 1, "Unknown source URL!"},
+      {SampleLibrary + " --source TCP://host", "dummy", 1, "Unknown source URL!"},  // schemes in any case
       {SampleLibrary + " --replay " + SampleLog + " --baud 4800", "dummy", 2, "--baud is for ports"},
       {SampleLibrary + " --device /no/such/tty --baud 4801", "dummy", 1, "Unknown baudrate!"},
   };

@@ -19,6 +19,8 @@
 #include <vector>
 
 struct VmError;
+struct VmPoint;
+struct VmPosition;
 
 namespace cli {
 
@@ -84,5 +86,11 @@ void DeleteCarried(uintptr_t kind, void* object);
 // Owns one library object and gives it back with its family's Delete.
 template <class T>
 using Handle = std::unique_ptr<T, void (*)(T*)>;
+
+// A string the library returned, as UTF-8; the string is freed.
+std::string TakeText(char16_t* s);
+// A new point at x, y and a new position at WGS 84 degrees (the library's default datum).
+Handle<VmPoint> NewPoint(int32_t x, int32_t y);
+Handle<VmPosition> NewPosition(double lat, double lon);
 
 }  // namespace cli

@@ -67,12 +67,6 @@ double Read(double* (*getter)(VmPosition*, double*), VmPosition* p) {
   return v;
 }
 
-std::string TakeCopy(BSTR s) {
-  std::string text = Narrow(s);
-  SysFreeString(s);
-  return text;
-}
-
 int Since(int earlier, int later) { return (later - earlier + SecondsPerDay) % SecondsPerDay; }
 
 // One row of the fix table, printed once the receiver has moved on to the next second, so that
@@ -85,7 +79,7 @@ void PrintRow(const Fix& f, Replay& r) {
   // Latitude and longitude stay what the fix says; the grid only adds easting and northing.
   Position_SetGrid(p, Read(Position_GetLatitudeRads, p) < 0 ? GridUtmSouth : GridUtmNorth);
   const double e = Read(Position_GetEasting, p), n = Read(Position_GetNorthing, p);
-  const std::string zone = TakeCopy(Position_GetZone(p, nullptr));
+  const std::string zone = TakeText(Position_GetZone(p, nullptr));
   std::printf("%s  %-14s %-15s %-4s %10.1f %11.1f %6.1f %5d %6.2f\n", f.Time.c_str(), lat.c_str(),
               lon.c_str(), zone.c_str(), e, n, r.Kmh, r.InView, r.Hdop);
   if (!r.LastZone.empty() && zone == r.LastZone) r.Metres += std::hypot(e - r.LastEasting, n - r.LastNorthing);

@@ -12,6 +12,9 @@ namespace {
 // this holds the strip being read and the blocks that the next strip shares with it.
 constexpr int64_t CacheBytes = 64 << 20;
 constexpr int MaxPaletteEntries = 256;
+// The side limit PNG pictures have (libpng's default): a strip of a wider raster takes more
+// memory than a map is worth, and a header may claim any size without holding the pixels.
+constexpr int32_t MaxSide = 1000000;
 
 std::string GdalWords() {
   const std::string why = CPLGetLastErrorMsg();
@@ -61,6 +64,10 @@ bool GdalInput::Plan() {
   PictureHeight = GDALGetRasterYSize(ds);
   const int count = GDALGetRasterCount(ds);
   if (count == 0) return Fail("the file holds no raster bands");
+  if (PictureWidth > MaxSide || PictureHeight > MaxSide) {
+    return Fail("it is " + std::to_string(PictureWidth) + " x " + std::to_string(PictureHeight) +
+                " pixels; a map picture has at most " + std::to_string(MaxSide) + " on a side");
+  }
   GDALRasterBandH first = GDALGetRasterBand(ds, 1);
   if (GDALGetRasterColorInterpretation(first) == GCI_PaletteIndex &&
       GDALGetRasterColorTable(first) != nullptr) {
@@ -137,13 +144,18 @@ bool GdalInput::ReadStrip(int32_t count) {
   for (size_t k = 0; k < Bands.size(); ++k) {
     const BandPlan& b = Bands[k];
     uint8_t* to = &Samples[k * plane];
+    GDALRasterBandH band = GDALGetRasterBand(Current(), b.Index);
     if (b.Wide) {
       Wide.resize(plane);
-      if (GDALRasterIO(GDALGetRasterBand(Current(), b.Index), GF_Read, 0, RowsRead, PictureWidth,
-                       count, Wide.data(), PictureWidth, count, GDT_UInt16, 0, 0) != CE_None) {
+      if (GDALRasterIO(band, GF_Read, 0, RowsRead, PictureWidth, count, Wide.data(), PictureWidth,
+                       count, GDT_UInt16, 0, 0) != CE_None) {
         return failed();
       }
       for (size_t i = 0; i < plane; ++i) to[i] = static_cast<uint8_t>((Wide[i] * 255u + 32767u) / 65535u);
+    } else if (!allBytes &&  // the 8-bit bands of a raster that also has 16-bit ones
+               GDALRasterIO(band, GF_Read, 0, RowsRead, PictureWidth, count, to, PictureWidth,
+                            count, GDT_Byte, 0, 0) != CE_None) {
+      return failed();
     }
     if (!anyNoData || !b.HasNoData) continue;
     // A pixel is nodata when every band that has a nodata value holds it.

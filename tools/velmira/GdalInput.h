@@ -9,7 +9,8 @@
 // - RGB, RGBA and grey (with or without alpha) become 24 bits; alpha is composited over
 //   white (c' = (c a + 255 (255 - a) + 127) / 255); 16-bit samples are scaled to 8 bits;
 // - a pixel whose every band holds that band's nodata value is white.
-// GDAL's block cache is bounded, so a raster of any size reads in bounded memory.
+// GDAL's block cache is bounded, so a raster reads in bounded memory; one wider or higher than
+// 1,000,000 pixels (PNG's limit) is refused.
 #pragma once
 
 #include <cstdint>

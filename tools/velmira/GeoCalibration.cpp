@@ -173,8 +173,9 @@ std::string GeoCalibration::FromGcps(GDALDatasetH dataset) {
     double a[6] = {};
     if (!FitAffine(pixels, uv, a)) return "its control points lie on one line";
     const std::vector<double> r = Residuals(pixels, uv, a);
-    if (Rms(r) >= bestRms) continue;
-    bestRms = Rms(r), bestResiduals = r, Chosen = frame;
+    const double rms = Rms(r);
+    if (!(rms < bestRms)) continue;  // also passes over a NaN, which would displace a real fit
+    bestRms = rms, bestResiduals = r, Chosen = frame;
     std::copy(std::begin(a), std::end(a), std::begin(best));
   }
   if (!std::isfinite(bestRms)) return "the library cannot place its control points";

@@ -7,7 +7,7 @@
 //   that fits them best: the CRS's own, latitude/longitude on its datum, or the UTM zone of
 //   their centre; each point's residual and the RMS are reported in pixels.
 // When neither works (a CRS the library lacks, points that no affine transform fits within a
-// pixel) the raster has to be warped; WarpReason() says why.
+// pixel) the raster has to be warped: FromDataset() says why and NeedsWarp() is set.
 #pragma once
 
 #include <array>

@@ -204,6 +204,26 @@ std::string Narrow(const char16_t* wide) {
   return text;
 }
 
+std::string TakeText(char16_t* s) {
+  std::string text = Narrow(s);
+  SysFreeString(s);
+  return text;
+}
+
+Handle<VmPoint> NewPoint(int32_t x, int32_t y) {
+  Handle<VmPoint> p(Point_New(), Point_Delete);
+  Point_SetX(p.get(), x);
+  Point_SetY(p.get(), y);
+  return p;
+}
+
+Handle<VmPosition> NewPosition(double lat, double lon) {
+  Handle<VmPosition> p(Position_New(), Position_Delete);
+  Position_SetLatitudeDecDeg(p.get(), &lat);
+  Position_SetLongitudeDecDeg(p.get(), &lon);
+  return p;
+}
+
 bool ParseNumber(const std::string& text, double& value) {
   if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
   char* end = nullptr;

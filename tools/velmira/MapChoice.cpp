@@ -24,19 +24,6 @@ constexpr int MaxRounds = 200;
 // grid map seen in latitude and longitude stay inside it.
 constexpr double BoxMargin = 0.05;
 
-Handle<VmPoint> NewPoint(int32_t x, int32_t y) {
-  Handle<VmPoint> p(Point_New(), Point_Delete);
-  Point_SetX(p.get(), x);
-  Point_SetY(p.get(), y);
-  return p;
-}
-
-std::string TakeText(BSTR s) {
-  std::string text = Narrow(s);
-  SysFreeString(s);
-  return text;
-}
-
 // The WGS 84 degrees of map pixel (x, y) of the probe's current map; false when the library
 // cannot place it.
 bool PositionAt(VmViewer* probe, int32_t x, int32_t y, double& lat, double& lon) {

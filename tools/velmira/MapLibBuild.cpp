@@ -265,11 +265,7 @@ struct Pairs {
   Handle<VmPoint> Points[MaxPairs] = {
       {nullptr, Point_Delete}, {nullptr, Point_Delete}, {nullptr, Point_Delete}};
   int16_t Zone = 0;  // the zone asked for, kept for the State Plane grids
-  void SetPoint(size_t k, int32_t x, int32_t y) {
-    Points[k].reset(Point_New());
-    Point_SetX(Points[k].get(), x);
-    Point_SetY(Points[k].get(), y);
-  }
+  void SetPoint(size_t k, int32_t x, int32_t y) { Points[k] = NewPoint(x, y); }
 };
 
 // The pairs given with --calib.
@@ -446,8 +442,12 @@ std::string ExpandFolder(const Item& folder, std::vector<Item>& maps) {
   namespace fs = std::filesystem;
   std::error_code error;
   std::vector<fs::path> files;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder.Folder, error)) {
-    if (e.is_regular_file() && e.path().filename().string()[0] != '.') files.push_back(e.path());
+  // Every step takes the error code: the throwing forms would end the program on a folder
+  // that changes or refuses access while it is read.
+  fs::directory_iterator at(folder.Folder, error);
+  for (; !error && at != fs::directory_iterator(); at.increment(error)) {
+    std::error_code kind;
+    if (at->is_regular_file(kind) && at->path().filename().string()[0] != '.') files.push_back(at->path());
   }
   if (error) return "cannot read the folder " + folder.Folder + ": " + error.message();
   std::sort(files.begin(), files.end());

@@ -42,17 +42,11 @@ std::string GetText(const uint8_t* at, size_t field) {
                      strnlen(reinterpret_cast<const char*>(at), field));
 }
 
-std::string TakeString(BSTR s) {
-  std::string text = Narrow(s);
-  SysFreeString(s);
-  return text;
-}
-
 void PrintMap(VmMap* map) {
   uint8_t r[maplib::MapRecordSize];
   VmMap_GetRecord(map, r);
   Handle<VmPoint> size(Map_GetSize(map), Point_Delete);
-  std::printf("map \"%s\": %d x %d pixels, ", TakeString(Map_GetName(map, nullptr)).c_str(),
+  std::printf("map \"%s\": %d x %d pixels, ", TakeText(Map_GetName(map, nullptr)).c_str(),
               Point_GetX(size.get()), Point_GetY(size.get()));
   const int16_t grid = Get16(r + 68);
   const char* u = "longitude, radians";

@@ -39,26 +39,6 @@ Handle<T> Own(T* object, void (*release)(T*)) {
   return Handle<T>(object, release);
 }
 
-Handle<VmPosition> NewPosition(double lat, double lon) {
-  Handle<VmPosition> p(Position_New(), Position_Delete);
-  Position_SetLatitudeDecDeg(p.get(), &lat);
-  Position_SetLongitudeDecDeg(p.get(), &lon);
-  return p;
-}
-
-Handle<VmPoint> NewPoint(int32_t x, int32_t y) {
-  Handle<VmPoint> p(Point_New(), Point_Delete);
-  Point_SetX(p.get(), x);
-  Point_SetY(p.get(), y);
-  return p;
-}
-
-std::string TakeText(BSTR s) {
-  std::string text = Narrow(s);
-  SysFreeString(s);
-  return text;
-}
-
 // Writes rows of 32-bit blue, green, red, unused pixels as an 8-bit RGB PNG picture.
 // libpng reports failures by a long jump back to the setjmp below.
 bool WritePng(const std::string& path, int width, int height,

@@ -35,11 +35,23 @@ std::string ParseSerial(const std::string& rest, SourceUrl& out) {
   return "baud=" + option.substr(5) + " is not a rate a port takes";
 }
 
+// The text with its scheme ("GPSD://" and the like) in lower case: schemes are
+// case-insensitive, as the library takes them.
+std::string LowerScheme(const std::string& text) {
+  const size_t colon = text.find("://");
+  std::string out = text;
+  for (size_t i = 0; colon != std::string::npos && i < colon; ++i) {
+    if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] - 'A' + 'a');
+  }
+  return out;
+}
+
 }  // namespace
 
-std::string SourceUrl::Parse(const std::string& text) {
+std::string SourceUrl::Parse(const std::string& given) {
   *this = SourceUrl();
-  if (text.empty()) return "--source needs a URL or a file path";
+  if (given.empty()) return "--source needs a URL or a file path";
+  const std::string text = LowerScheme(given);
   if (StartsWith(text, "gpsd://") || StartsWith(text, "tcp://") || StartsWith(text, "udp://")) {
     Type = Kind::Network;
     Url = text;  // the library checks the rest and says what is wrong
@@ -50,10 +62,10 @@ std::string SourceUrl::Parse(const std::string& text) {
     return ParseSerial(text.substr(9), *this);
   }
   Type = Kind::File;
-  Path = StartsWith(text, "file://") ? text.substr(7) : text;
+  Path = StartsWith(text, "file://") ? given.substr(7) : given;
   if (Path.empty()) return "file:// needs a path";
   if (Path.find("://") != std::string::npos) {
-    return "unknown kind of source '" + text + "': use " + Schemes;
+    return "unknown kind of source '" + given + "': use " + Schemes;
   }
   return {};
 }

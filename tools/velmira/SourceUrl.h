@@ -15,7 +15,7 @@ struct SourceUrl {
   int Baud = -1;     // serial: the rate given, -1 when it is to be detected
   std::string Url;   // network: the URL as the library takes it
 
-  // The problem with `text`, empty when it names a source.
+  // The problem with `text`, empty when it names a source. Schemes are case-insensitive.
   std::string Parse(const std::string& text);
   // Short form for status lines: "gpsd localhost:2947", "tcp 10.0.0.5:10110", "udp :10110".
   std::string Label() const;

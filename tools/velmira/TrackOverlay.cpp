@@ -12,6 +12,7 @@ namespace cli {
 namespace {
 
 constexpr double LogGapSeconds = 5;  // as velmira nmea's default
+constexpr size_t MaxPiece = 4096;    // as velmira nmea's
 constexpr int16_t LineWidth = 3;
 constexpr int32_t WaypointSize = 9;
 constexpr int16_t WaypointRing = 2;
@@ -41,12 +42,12 @@ std::string ReadLog(const std::string& path, TrackFile& out) {
   std::string text;
   for (int c = 0; c != EOF;) {
     c = std::fgetc(in);
-    if (c != '\n' && c != '\r' && c != EOF) {
-      if (c != 0) text.push_back(static_cast<char>(c));  // the library takes NUL-ended text
-      continue;
-    }
-    if (text.empty()) continue;
-    NmeaParser_Parse(parser.get(), Widen(text + "\r\n").c_str());
+    const bool lineEnd = c == '\n' || c == '\r' || c == EOF;
+    if (!lineEnd && c != 0) text.push_back(static_cast<char>(c));  // the library takes NUL-ended text
+    // A line longer than any sentence (a binary file) goes to the parser in pieces, so that
+    // memory stays bounded.
+    if (text.empty() || (!lineEnd && text.size() < MaxPiece)) continue;
+    NmeaParser_Parse(parser.get(), Widen(lineEnd ? text + "\r\n" : text).c_str());
     text.clear();
     VmMsg m;
     while (VmWindow_GetMessage(window, &m, 0) == 1) {
@@ -66,11 +67,13 @@ std::string ReadLog(const std::string& path, TrackFile& out) {
   return {};
 }
 
-Handle<VmPosition> NewPosition(double lat, double lon) {
-  Handle<VmPosition> p(Position_New(), Position_Delete);
-  Position_SetLatitudeDecDeg(p.get(), &lat);
-  Position_SetLongitudeDecDeg(p.get(), &lon);
-  return p;
+Handle<VmPen> NewPen(const Colour& c, int16_t width) {
+  Handle<VmPen> pen(Pen_New(), Pen_Delete);
+  Pen_SetRed(pen.get(), c.Red);
+  Pen_SetGreen(pen.get(), c.Green);
+  Pen_SetBlue(pen.get(), c.Blue);
+  Pen_SetWidth(pen.get(), width);
+  return pen;
 }
 
 }  // namespace
@@ -83,11 +86,7 @@ std::string ReadTrackFile(const std::string& path, TrackFile& out) {
 
 void DrawTrackFile(VmViewer* viewer, const TrackFile& file, size_t colour) {
   const Colour& c = Palette[colour % std::size(Palette)];
-  Handle<VmPen> pen(Pen_New(), Pen_Delete);
-  Pen_SetRed(pen.get(), c.Red);
-  Pen_SetGreen(pen.get(), c.Green);
-  Pen_SetBlue(pen.get(), c.Blue);
-  Pen_SetWidth(pen.get(), LineWidth);
+  Handle<VmPen> pen = NewPen(c, LineWidth);
   for (const TrackLine& line : file.Lines) {
     for (const TrackSegment& segment : line.Segments) {
       for (size_t i = 1; i < segment.size(); ++i) {
@@ -100,11 +99,7 @@ void DrawTrackFile(VmViewer* viewer, const TrackFile& file, size_t colour) {
       }
     }
   }
-  Handle<VmPen> ring(Pen_New(), Pen_Delete);
-  Pen_SetRed(ring.get(), c.Red);
-  Pen_SetGreen(ring.get(), c.Green);
-  Pen_SetBlue(ring.get(), c.Blue);
-  Pen_SetWidth(ring.get(), WaypointRing);
+  Handle<VmPen> ring = NewPen(c, WaypointRing);
   for (const TrackPoint& w : file.Waypoints) {
     Handle<VmEllipse> mark(Viewer_NewEllipse(viewer), Ellipse_Delete);
     Ellipse_SetWidth(mark.get(), WaypointSize);
