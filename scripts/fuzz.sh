@@ -10,7 +10,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 seconds=${1:-30}
-targets=(parser sentences position maplib picture)
+targets=(parser sentences position maplib picture gpx)
 cmake --preset fuzz >/dev/null
 ninja -C build-fuzz "${targets[@]/#/fuzz_}"
 rm -rf build-fuzz/scratch
