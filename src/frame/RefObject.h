@@ -16,13 +16,18 @@ namespace velmira {
 namespace detail {
 // Library-wide identity counter, incremented before use so the first object gets 1. It is
 // meant for the application's thread, but the reader thread creates objects too, so the
-// increment is atomic (relaxed: only uniqueness matters).
-inline std::atomic<uint32_t> LastId{0};
+// increment is atomic (relaxed: only uniqueness matters). It fills a cache line of its own:
+// the parser's thread bumps it for every field it splits, and a neighbour read for every
+// message by the draining thread would pull the line back and forth between the cores.
+struct alignas(64) IdCounter {
+  std::atomic<uint32_t> Last{0};
+};
+inline IdCounter LastId;
 }  // namespace detail
 
 class RefObject {
  public:
-  RefObject() : Id(detail::LastId.fetch_add(1, std::memory_order_relaxed) + 1) {}
+  RefObject() : Id(detail::LastId.Last.fetch_add(1, std::memory_order_relaxed) + 1) {}
   RefObject(const RefObject&) = delete;
   RefObject& operator=(const RefObject&) = delete;
   virtual ~RefObject();
