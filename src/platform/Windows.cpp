@@ -13,6 +13,8 @@
 // The window object behind an HWND. Windows are shared_ptr-owned by the registry so a
 // thread blocked in GetMessageW keeps its window alive while another thread deletes it.
 struct VmWindowObject {
+  static constexpr size_t CacheLine = 64;
+
   struct Pending {
     platform::MSG Msg;
     platform::MessageDiscard Discard;
@@ -32,15 +34,17 @@ struct VmWindowObject {
   // two threads then meet on one lock per batch instead of per message. Everything in Taking
   // is older than everything in Queue, so the order stays first in, first out. Both vectors
   // keep their capacity, so a steady stream allocates nothing: a deque allocated blocks on
-  // the posting thread and freed them on the reading one every few messages.
-  std::mutex QueueMutex;
+  // the posting thread and freed them on the reading one every few messages. The poster's
+  // fields and the reader's start on cache lines of their own: the reader locks TakeMutex for
+  // every message, and the poster reads Waiting and Dead for every message.
+  alignas(CacheLine) std::mutex QueueMutex;
   std::condition_variable Arrived;
   std::vector<Pending> Queue;
   std::atomic<size_t> Queued{0};  // Queue.size(), readable without the mutex
   int Waiting = 0;
   bool Woken = false;  // a post has already woken a waiting reader, whose batch is coming
   bool Dead = false;
-  std::mutex TakeMutex;
+  alignas(CacheLine) std::mutex TakeMutex;
   std::vector<Pending> Taking;
   size_t Next = 0;
 };
