@@ -48,6 +48,11 @@ Text::Text(const char* narrow, int length) : Text() {
   if (narrow != nullptr && length > 0) Assign(narrow, length > MaxLength ? MaxLength : length);
 }
 
+Text::Text(const char* narrow, int length, GivenId id) : RefObject(id), Data(Inline) {
+  Inline[0] = 0;
+  if (narrow != nullptr && length > 0) Assign(narrow, length > MaxLength ? MaxLength : length);
+}
+
 Text::Text(const WCHAR* wide) : Text() {
   uint32_t n = platform::WideLength(wide);
   AssignLowBytes(wide, n > static_cast<uint32_t>(MaxLength) ? MaxLength : static_cast<int>(n));

@@ -18,6 +18,7 @@ class Text final : public RefObject {
   Text();
   explicit Text(const char* narrow);                      // NUL-terminated, copied
   Text(const char* narrow, int length);                   // counted, copied
+  Text(const char* narrow, int length, GivenId id);       // the same, numbered by TakeIds
   explicit Text(const WCHAR* wide);                       // NUL-terminated UTF-16
   Text(const WCHAR* wide, int16_t count);                 // counted UTF-16
   ~Text() override;

@@ -155,21 +155,27 @@ Text* NmeaSentence::Fields(int16_t index) {
 void NmeaSentence::SplitFields() {
   FieldsBuilt = true;
   int count = GetFieldCount();
+  int built = 0;
   if (count == 0) return;
   void* block = TakeBlock(sizeof(Text) * static_cast<size_t>(count), FieldBlockBytes);
   if (block == nullptr) return;  // no fields rather than a crash
   FieldArray = static_cast<Text*>(block);
+  // The fields are numbered as if made one by one, in order.
+  const uint32_t firstId = RefObject::TakeIds(static_cast<uint32_t>(count));
+  auto make = [&](const char* at, int fieldLength) {
+    new (&FieldArray[built]) Text(at, fieldLength, RefObject::GivenId{firstId + static_cast<uint32_t>(built)});
+    ++built;
+  };
 
   // One pass: a "," ends the open field and opens the next; a "*" only ends the open one,
   // and the text's end closes the last. The separators are found eight bytes at a time.
   const char* chars = Sentence->Chars();
   const int length = Sentence->Length();
-  int built = 0;
   int start = -1;  // first character of the open field, -1 when none is open
   auto separator = [&](int p, bool comma) {
     if (start >= 0) {
       const int fieldLength = std::min(p - start, MaxFieldLength);
-      new (&FieldArray[built++]) Text(chars + start, fieldLength);
+      make(chars + start, fieldLength);
     }
     start = comma ? p + 1 : -1;
   };
@@ -189,7 +195,7 @@ void NmeaSentence::SplitFields() {
   }
   if (built < count) separator(length, true);
   // Every comma starts a field, so built == count; guard anyway so destruction is exact.
-  while (built < count) new (&FieldArray[built++]) Text();
+  while (built < count) make(nullptr, 0);
 }
 
 }  // namespace velmira

@@ -13,6 +13,8 @@
 // The window object behind an HWND. Windows are shared_ptr-owned by the registry so a
 // thread blocked in GetMessageW keeps its window alive while another thread deletes it.
 struct VmWindowObject {
+  static constexpr size_t CacheLine = 64;
+
   struct Pending {
     platform::MSG Msg;
     platform::MessageDiscard Discard;
@@ -32,15 +34,20 @@ struct VmWindowObject {
   // two threads then meet on one lock per batch instead of per message. Everything in Taking
   // is older than everything in Queue, so the order stays first in, first out. Both vectors
   // keep their capacity, so a steady stream allocates nothing: a deque allocated blocks on
-  // the posting thread and freed them on the reading one every few messages.
-  std::mutex QueueMutex;
+  // the posting thread and freed them on the reading one every few messages. The poster's
+  // fields and the reader's start on cache lines of their own: the reader locks TakeMutex for
+  // every message, and the poster reads Waiting and Dead for every message.
+  alignas(CacheLine) std::mutex QueueMutex;
   std::condition_variable Arrived;
   std::vector<Pending> Queue;
-  std::atomic<size_t> Queued{0};  // Queue.size(), readable without the mutex
+  // !Queue.empty(), readable without the mutex. Set only by the post that finds the queue
+  // empty: a reader looking for messages reads it over and over, and a store by every post
+  // would take its line back from the reader's core each time.
+  std::atomic<bool> Queued{false};
   int Waiting = 0;
   bool Woken = false;  // a post has already woken a waiting reader, whose batch is coming
   bool Dead = false;
-  std::mutex TakeMutex;
+  alignas(CacheLine) std::mutex TakeMutex;
   std::vector<Pending> Taking;
   size_t Next = 0;
 };
@@ -111,7 +118,7 @@ void SpinPause() {
 // Returns when the window's queue has messages or the looking time (never more than ms) is
 // over.
 void LookForMessages(const VmWindowObject& w, DWORD ms) {
-  auto queued = [&w] { return w.Queued.load(std::memory_order_acquire) != 0; };
+  auto queued = [&w] { return w.Queued.load(std::memory_order_acquire); };
   for (int i = 0; i < SpinChecks; ++i) {
     if (queued()) return;
     SpinPause();
@@ -130,7 +137,7 @@ void Retire(VmWindowObject& w) {
     std::lock_guard<std::mutex> hold(w.QueueMutex);
     w.Dead = true;
     pending.swap(w.Queue);
-    w.Queued.store(0, std::memory_order_release);
+    w.Queued.store(false, std::memory_order_release);
   }
   // Woken readers see Dead and let go of TakeMutex, which is taken only after this.
   w.Arrived.notify_all();
@@ -251,7 +258,7 @@ bool PostMessageW(HWND window, uint32_t message, uintptr_t wParam, intptr_t lPar
     std::lock_guard<std::mutex> hold(w->QueueMutex);
     if (w->Dead) return false;  // deleted between the look-up and now
     w->Queue.push_back({{window, message, wParam, lParam}, discard});
-    w->Queued.store(w->Queue.size(), std::memory_order_release);
+    if (w->Queue.size() == 1) w->Queued.store(true, std::memory_order_release);
     // One wake per sleep: until the woken reader runs, later posts join its batch without
     // another call into the kernel.
     wake = w->Waiting > 0 && !w->Woken;
@@ -292,7 +299,7 @@ int GetMessageW(MSG* out, HWND window, DWORD ms) {
     if (w->Dead) return -1;
     if (!arrived) return 0;
     w->Taking.swap(w->Queue);
-    w->Queued.store(0, std::memory_order_release);
+    w->Queued.store(false, std::memory_order_release);
   }
   if (out != nullptr) *out = w->Taking[w->Next].Msg;
   ++w->Next;

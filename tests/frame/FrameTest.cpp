@@ -15,6 +15,7 @@
 #include "frame/BlockPool.h"
 #include "frame/RefObject.h"
 #include "frame/Text.h"
+#include "gps/NmeaSentence.h"
 #include "support/GpsMessages.h"
 
 namespace velmira {
@@ -120,6 +121,15 @@ TEST(RefObject, CloseRunsOnceAtZeroAndReleaseObjectDestroysOnlyAtTheLastReferenc
   Probe a(&closes, &destroyed), b(&closes, &destroyed);
   EXPECT_GT(a.GetID(), 0u);
   EXPECT_EQ(b.GetID(), a.GetID() + 1) << "identity numbers rise by one from a shared counter";
+  // A sentence's fields take their numbers in bulk, yet as if made one by one, in order.
+  auto sentence = testsupport::Sentence("GPGLL,4916.45,N,12311.12,W,225444,A");
+  const int16_t fields = sentence->GetFieldCount();
+  ASSERT_EQ(fields, 6);
+  const uint32_t first = sentence->Fields(1)->GetID();
+  EXPECT_GT(first, b.GetID());
+  for (int16_t i = 1; i <= fields; ++i) EXPECT_EQ(sentence->Fields(i)->GetID(), first + i - 1u);
+  Probe c(&closes, &destroyed);
+  EXPECT_EQ(c.GetID(), first + 6u);
 }
 
 // Without the lock two threads lose increments; with it the count is exact and reaches 0 once.
