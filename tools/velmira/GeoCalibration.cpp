@@ -152,8 +152,14 @@ std::string GeoCalibration::FromGcps(GDALDatasetH dataset) {
   if (Crs.Frame().Grid != 0) frames.push_back(LibraryFrame{Crs.Frame().Datum});
   std::vector<Xy> lonLat;
   if (Crs.ToLatLon(world, lonLat)) {
+    // Longitudes are averaged as offsets from the first point, so points on both sides of
+    // 180 degrees average to a place between them, not to the other side of the earth.
     Xy centre{};
-    for (const Xy& p : lonLat) centre[0] += p[0] / count, centre[1] += p[1] / count;
+    for (const Xy& p : lonLat) {
+      centre[0] += std::remainder(p[0] - lonLat[0][0], 360.0) / count;
+      centre[1] += p[1] / count;
+    }
+    centre[0] = std::remainder(centre[0] + lonLat[0][0], 360.0);
     for (const DatumUtm& d : DatumUtms) {
       const int16_t grid = centre[1] >= 0 ? d.North : d.South;
       if (d.Datum != Crs.Frame().Datum || grid == 0 || grid == Crs.Frame().Grid) continue;
