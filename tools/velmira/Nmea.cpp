@@ -592,13 +592,16 @@ int RunPort(Run& run, VmNmeaParser* parser, HWND window) {
   return status;
 }
 
+// The library's error number for a URL it does not take (its "invalid argument").
+constexpr int32_t UnknownSourceUrl = 10003;
+
 // A network source: the library connects, and connects again whenever the link drops.
 int RunNetwork(Run& run, VmNmeaParser* parser, HWND window) {
   const Options& o = run.Opts;
   if (o.PolledMs >= 0) NmeaParser_SetNoEvents(parser, 1);
   VmNmeaParser_OpenSource(parser, o.Source.Url.c_str());
   VmError* err = NmeaParser_GetErrHandle(parser);
-  if (Error_ErrNum(err) == 10003) {
+  if (Error_ErrNum(err) == UnknownSourceUrl) {
     return BadUsage("nmea", "'" + o.Source.Url +
                                 "' is no source URL: gpsd://HOST[:PORT][/DEVICE], tcp://HOST:PORT or "
                                 "udp://[BIND]:PORT");
